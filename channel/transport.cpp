@@ -1,0 +1,100 @@
+#include "transport.h"
+#include "shared_block.h"
+
+#include <windows.h>
+#include <cstring>
+
+namespace kav {
+namespace {
+
+uint32_t post(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = block::hostWindow();
+    // A stored handle of 0 or the broadcast handle never reaches anyone: the
+    // send fails and the answer is 0, as with a window that no longer exists.
+    if (window == nullptr || window == HWND_BROADCAST) return 0;
+    return static_cast<uint32_t>(::SendMessageA(window, message, wParam, lParam));
+}
+
+uint32_t postRequest(uint32_t code, uint32_t lParam) {
+    return post(kRequestMessage, code, static_cast<LPARAM>(static_cast<int32_t>(lParam)));
+}
+
+// Total size of a segment list, or UINT32_MAX when it cannot be carried.
+uint32_t measure(uint32_t count, const PayloadSegment* segments) {
+    if (count != 0 && segments == nullptr) return UINT32_MAX;
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (segments[i].data == nullptr && segments[i].size != 0) return UINT32_MAX;
+        total += segments[i].size;
+        if (total > kPayloadSize) return UINT32_MAX;
+    }
+    return static_cast<uint32_t>(total);
+}
+
+void gather(uint8_t* payload, uint32_t count, const PayloadSegment* segments) {
+    for (uint32_t i = 0; i < count; ++i) {
+        if (segments[i].size) std::memcpy(payload, segments[i].data, segments[i].size);
+        payload += segments[i].size;
+    }
+}
+
+void scatter(const uint8_t* payload, uint32_t count, const PayloadSegment* segments) {
+    for (uint32_t i = 0; i < count; ++i) {
+        if (segments[i].size) std::memcpy(segments[i].data, payload, segments[i].size);
+        payload += segments[i].size;
+    }
+}
+
+}  // namespace
+
+uint32_t SendRequest(uint32_t code, uint32_t lParam, const void* buffer, uint32_t size) {
+    uint8_t* payload = block::payload();
+    if (payload == nullptr) return 0;
+    if (buffer != nullptr) {
+        if (size > kPayloadSize) return 0;
+        std::memcpy(payload, buffer, size);
+    }
+    return postRequest(code, lParam);
+}
+
+uint32_t ExchangeRequest(uint32_t code, uint32_t lParam, void* buffer, uint32_t size) {
+    uint8_t* payload = block::payload();
+    if (payload == nullptr) return 0;
+    if (buffer != nullptr) {
+        if (size > kPayloadSize) return 0;
+        std::memcpy(payload, buffer, size);
+    }
+    const uint32_t answer = postRequest(code, lParam);
+    if (buffer != nullptr) std::memcpy(buffer, payload, size);
+    return answer;
+}
+
+uint32_t GatherRequest(uint32_t code, uint32_t lParam, uint32_t count, const PayloadSegment* segments) {
+    uint8_t* payload = block::payload();
+    if (payload == nullptr || measure(count, segments) == UINT32_MAX) return 0;
+    gather(payload, count, segments);
+    return postRequest(code, lParam);
+}
+
+uint32_t GatherScatterRequest(uint32_t code, uint32_t lParam, uint32_t count, const PayloadSegment* segments) {
+    uint8_t* payload = block::payload();
+    if (payload == nullptr || measure(count, segments) == UINT32_MAX) return 0;
+    gather(payload, count, segments);
+    const uint32_t answer = postRequest(code, lParam);
+    scatter(payload, count, segments);
+    return answer;
+}
+
+uint32_t ReadAnswer(void* destination, uint32_t size) {
+    const uint8_t* payload = block::payload();
+    if (payload == nullptr || size > kPayloadSize || (destination == nullptr && size != 0)) return 0;
+    if (size) std::memcpy(destination, payload, size);
+    return 1;
+}
+
+uint32_t SendExitCommand() {
+    if (!block::attached()) return 0;
+    return post(kExitCommandMessage, 0, 0);
+}
+
+}  // namespace kav

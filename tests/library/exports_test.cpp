@@ -1,0 +1,49 @@
+// The export table of kavlink.dll: exactly the declared names, undecorated,
+// each removing exactly its declared argument bytes from the stack.
+#include "export_table.h"
+#include "recording_host.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <set>
+#include <string>
+
+using namespace kavtest;
+
+static const ExportTable kChannelExports{
+    {"InitVBCmdLib", 8},
+    {"VokExitCommand", 0},
+    {"CopyStringToBStr", 8},
+};
+
+TEST(ExportTable, ExactlyTheDeclaredNamesUndecorated) {
+    std::set<std::string> declared;
+    for (const ExportSpec& e : allExports()) EXPECT_TRUE(declared.insert(e.name).second) << "declared twice: " << e.name;
+    std::set<std::string> exported;
+    for (const std::string& n : lib().exportedNames()) {
+        EXPECT_EQ(n.find('@'), std::string::npos) << "decorated export " << n;
+        exported.insert(n);
+    }
+    std::vector<std::string> missing, extra;
+    std::set_difference(declared.begin(), declared.end(), exported.begin(), exported.end(), std::back_inserter(missing));
+    std::set_difference(exported.begin(), exported.end(), declared.begin(), declared.end(), std::back_inserter(extra));
+    EXPECT_TRUE(missing.empty()) << "not exported: " << ::testing::PrintToString(missing);
+    EXPECT_TRUE(extra.empty()) << "exported but not declared: " << ::testing::PrintToString(extra);
+}
+
+// Called with all-zero slots every export either refuses (a null address it
+// would read) or makes its request; either way it must return normally and
+// remove exactly its argument bytes.
+TEST(ExportTable, EveryExportRemovesItsArgumentBytes) {
+    RecordingHost host;
+    host.bind();
+    for (const ExportSpec& e : allExports()) {
+        if (std::string(e.name) == "InitVBCmdLib") continue;  // would unbind the host
+        Slots zeros;
+        zeros.v.assign(e.argBytes / 4, 0);
+        const CallResult r = lib().call(e.name, zeros, e.returnsDouble);
+        EXPECT_EQ(r.popped, e.argBytes) << e.name;
+    }
+    const CallResult r = lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
+    EXPECT_EQ(r.popped, 8u);
+}
