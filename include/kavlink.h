@@ -149,6 +149,23 @@ int32_t KAVAPI CopyStringToBStr(BSTR *stringVar, const char *text);
 /* -------------------------------------------------- selection and detection */
 
 /* --------------------------------------------------------- marks and groups */
+int32_t KAVAPI VokAssignMark(void);
+int32_t KAVAPI VokFreeMark(int32_t mark);
+int32_t KAVAPI VokOpenMark(int32_t mark);
+int32_t KAVAPI VokCloseMark(int32_t mark);
+int32_t KAVAPI VokReadMark(int32_t mark);
+int32_t KAVAPI VokMarkElement(int32_t mark, int32_t element, int16_t flag);
+int32_t KAVAPI VokMarkAllElements(int32_t mark, int16_t flag);
+int32_t KAVAPI VokDeleteMarkElements(int32_t mark);
+int32_t KAVAPI VokCountMarkElements(int32_t mark);
+int32_t KAVAPI VokCheckMarkElement(int32_t mark, int32_t element);
+int32_t KAVAPI VokCreateGroup(int32_t value);
+int32_t KAVAPI VokResolveGroup(int32_t group);
+int32_t KAVAPI VokGetGroupFirstMember(int32_t group);
+int32_t KAVAPI VokGetGroupNextMember(int32_t value);
+int32_t KAVAPI VokAppendGroupMember(int32_t group, int32_t element);
+int32_t KAVAPI VokFreeGroupMember(int32_t group, int32_t element);
+int32_t KAVAPI VokGetGroupByMember(int32_t element);
 
 /* -------------------------------------------------------- symbols and parts */
 
