@@ -4,6 +4,7 @@
 #include "recording_host.h"
 
 #include <gtest/gtest.h>
+#include <ole2.h>
 #include <algorithm>
 #include <set>
 #include <string>
@@ -11,9 +12,9 @@
 using namespace kavtest;
 
 static const ExportTable kChannelExports{
-    {"InitVBCmdLib", 8},
-    {"VokExitCommand", 0},
-    {"CopyStringToBStr", 8},
+    {"InitVBCmdLib", "i32 i32", "void"},
+    {"VokExitCommand", ""},
+    {"CopyStringToBStr", "strvar text"},
 };
 
 TEST(ExportTable, ExactlyTheDeclaredNamesUndecorated) {
@@ -40,9 +41,10 @@ TEST(ExportTable, EveryExportRemovesItsArgumentBytes) {
     for (const ExportSpec& e : allExports()) {
         if (std::string(e.name) == "InitVBCmdLib") continue;  // would unbind the host
         Slots zeros;
-        zeros.v.assign(e.argBytes / 4, 0);
-        const CallResult r = lib().call(e.name, zeros, e.returnsDouble);
-        EXPECT_EQ(r.popped, e.argBytes) << e.name;
+        zeros.v.assign(e.argBytes() / 4, 0);
+        const CallResult r = lib().call(e.name, zeros, e.returnsDouble());
+        EXPECT_EQ(r.popped, e.argBytes()) << e.name;
+        if (std::string(e.result) == "bstr") ::SysFreeString(reinterpret_cast<BSTR>(r.eax));
     }
     const CallResult r = lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
     EXPECT_EQ(r.popped, 8u);

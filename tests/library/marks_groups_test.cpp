@@ -6,12 +6,12 @@
 using namespace kavtest;
 
 static const ExportTable kMarksGroups{
-    {"VokAssignMark", 0}, {"VokFreeMark", 4}, {"VokOpenMark", 4}, {"VokCloseMark", 4},
-    {"VokReadMark", 4}, {"VokMarkElement", 12}, {"VokMarkAllElements", 8},
-    {"VokDeleteMarkElements", 4}, {"VokCountMarkElements", 4}, {"VokCheckMarkElement", 8},
-    {"VokCreateGroup", 4}, {"VokResolveGroup", 4}, {"VokGetGroupFirstMember", 4},
-    {"VokGetGroupNextMember", 4}, {"VokAppendGroupMember", 8}, {"VokFreeGroupMember", 8},
-    {"VokGetGroupByMember", 4},
+    {"VokAssignMark", ""}, {"VokFreeMark", "i32"}, {"VokOpenMark", "i32"}, {"VokCloseMark", "i32"},
+    {"VokReadMark", "i32"}, {"VokMarkElement", "i32 i32 i16"}, {"VokMarkAllElements", "i32 i16"},
+    {"VokDeleteMarkElements", "i32"}, {"VokCountMarkElements", "i32"}, {"VokCheckMarkElement", "i32 i32"},
+    {"VokCreateGroup", "i32"}, {"VokResolveGroup", "i32"}, {"VokGetGroupFirstMember", "i32"},
+    {"VokGetGroupNextMember", "i32"}, {"VokAppendGroupMember", "i32 i32"}, {"VokFreeGroupMember", "i32 i32"},
+    {"VokGetGroupByMember", "i32"},
 };
 
 using MarksGroups = FamilyTest;
