@@ -1,0 +1,327 @@
+#include "answer_script.h"
+
+#include "decoder.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace kavhost {
+
+const std::vector<EventMethod>& eventMethods() {
+    static const std::vector<EventMethod> methods = {
+        {"VokProcStartCmd", {"I4", "I4", "I4&"}},
+        {"VokProcEndCmd", {"I4&"}},
+        {"VokProcPreEvent", {}},
+        {"VokProcDrawRubber", {"R8", "R8"}},
+        {"VokProcPositionEvent", {"I2", "R8", "R8"}},
+        {"VokProcPositionEventEx", {"I2", "R8", "R8", "R8", "R8", "I4", "I4", "I2", "I2"}},
+        {"VokProcElementEvent", {"I4", "I2"}},
+        {"VokProcElementEventEx", {"I4", "I2", "R8", "R8", "I2"}},
+        {"VokProcMultiElementEvent", {"I2", "I4", "I4", "I4"}},
+        {"VokProcMultiElementEventEx", {"I2", "I4", "I4", "I4", "R8", "R8", "R8", "R8"}},
+        {"VokProcSystemEvent", {"I2"}},
+        {"VokProcOperationEvent", {"I2", "I2"}},
+        {"VokProcStringBoxEventHook", {"I2", "I2", "I4"}},
+        {"VokProcIntBoxEvent", {"I2", "I2", "I4"}},
+        {"VokProcRealBoxEvent", {"I2", "I2", "R8"}},
+        {"VokProcButtonEvent", {"I2", "I2", "I2"}},
+        {"VokProcStringBoxEvent", {"I2", "I2", "BSTR"}},
+    };
+    return methods;
+}
+
+const EventMethod* findEventMethod(const std::string& name) {
+    for (const EventMethod& m : eventMethods())
+        if (name == m.name) return &m;
+    return nullptr;
+}
+
+std::vector<std::string> splitWords(const std::string& line, int lineNo) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') { ++i; continue; }
+        if (c == '#') break;
+        std::string w;
+        if (c == '"') {
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char d = line[i++];
+                if (d == '\\' && i < line.size()) {
+                    char e = line[i++];
+                    w += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+                } else if (d == '"') {
+                    closed = true;
+                    break;
+                } else {
+                    w += d;
+                }
+            }
+            if (!closed) throw ScriptError(lineNo, "unterminated quoted text");
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') w += line[i++];
+        }
+        out.push_back(w);
+    }
+    return out;
+}
+
+bool parseInteger(const std::string& s, int64_t& out) {
+    if (s.empty() || s.size() > 24) return false;
+    const char* p = s.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(p, &end, 0);
+    if (errno != 0 || *end != '\0' || end == p) return false;
+    if (v < INT32_MIN || v > static_cast<long long>(UINT32_MAX)) return false;
+    out = v;
+    return true;
+}
+
+namespace {
+
+bool parseDouble(const std::string& s, double& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtod(s.c_str(), &end);
+    return errno == 0 && *end == '\0';
+}
+
+std::string utf8ToAnsi(const std::string& u) {
+    if (u.empty()) return {};
+    const int wn = MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), nullptr, 0);
+    if (wn <= 0) return u;
+    std::wstring w(static_cast<size_t>(wn), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), w.data(), wn);
+    const int an = WideCharToMultiByte(CP_ACP, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
+    std::string a(static_cast<size_t>(an > 0 ? an : 0), '\0');
+    if (an > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), wn, a.data(), an, nullptr, nullptr);
+    return a;
+}
+
+template <class T> void append(std::vector<uint8_t>& b, T v) {
+    uint8_t raw[sizeof v];
+    std::memcpy(raw, &v, sizeof v);
+    b.insert(b.end(), raw, raw + sizeof v);
+}
+
+// Reads "write <offset> <type> <value...>" from words[at..]; returns the next index.
+size_t parseWrite(const std::vector<std::string>& w, size_t at, int line, PayloadWrite& out) {
+    if (at + 2 >= w.size()) throw ScriptError(line, "write needs <offset> <type> <value>");
+    int64_t offset = 0;
+    if (!parseInteger(w[at], offset) || offset < 0 || offset >= kPayloadSize)
+        throw ScriptError(line, "write offset must be 0.." + std::to_string(kPayloadSize - 1) + ": " + w[at]);
+    out.offset = static_cast<uint32_t>(offset);
+    const std::string& type = w[at + 1];
+    size_t next = at + 3;
+    int64_t n = 0;
+    double d = 0;
+    if (type == "u8" || type == "i16" || type == "i32") {
+        if (!parseInteger(w[at + 2], n)) throw ScriptError(line, "not an integer: " + w[at + 2]);
+        const int64_t lo = type == "u8" ? -128 : type == "i16" ? -32768 : INT32_MIN;
+        const int64_t hi = type == "u8" ? 255 : type == "i16" ? 65535 : UINT32_MAX;
+        if (n < lo || n > hi) throw ScriptError(line, w[at + 2] + " does not fit " + type);
+        if (type == "u8") append(out.bytes, static_cast<uint8_t>(n));
+        else if (type == "i16") append(out.bytes, static_cast<uint16_t>(n));
+        else append(out.bytes, static_cast<uint32_t>(n));
+    } else if (type == "f64") {
+        if (!parseDouble(w[at + 2], d)) throw ScriptError(line, "not a number: " + w[at + 2]);
+        append(out.bytes, d);
+    } else if (type == "point") {
+        double y = 0;
+        if (at + 3 >= w.size() || !parseDouble(w[at + 2], d) || !parseDouble(w[at + 3], y))
+            throw ScriptError(line, "point needs two numbers");
+        append(out.bytes, d);
+        append(out.bytes, y);
+        next = at + 4;
+    } else if (type == "text") {
+        const std::string a = utf8ToAnsi(w[at + 2]);
+        out.bytes.assign(a.begin(), a.end());
+        out.bytes.push_back(0);
+    } else if (type == "hex") {
+        std::istringstream in(w[at + 2]);
+        for (std::string h; in >> h;) {
+            char* end = nullptr;
+            const long v = std::strtol(h.c_str(), &end, 16);
+            if (h.size() > 2 || *end != '\0' || v < 0) throw ScriptError(line, "not a hex byte: " + h);
+            out.bytes.push_back(static_cast<uint8_t>(v));
+        }
+    } else {
+        throw ScriptError(line, "unknown write type '" + type + "' (u8 i16 i32 f64 point text hex)");
+    }
+    if (out.offset + out.bytes.size() > kPayloadSize) throw ScriptError(line, "write runs past the payload area");
+    return next;
+}
+
+struct UiVerb {
+    const char* verb;
+    size_t minArgs, maxArgs;
+};
+const UiVerb kUiVerbs[] = {
+    {"wait", 1, 2},      // wait "<caption>" [ms]: a window of this thread with that caption
+    {"click", 1, 1},     // click "<button text>" in the current window
+    {"check", 1, 1},     // check "<check box text>"
+    {"uncheck", 1, 1},   // uncheck "<check box text>"
+    {"settext", 2, 2},   // settext <n> "<text>": the n-th edit box (from 0) of the current window
+    {"answer", 2, 2},    // answer "<caption>" yes|no|ok: press a message box button
+    {"sleep", 1, 1},     // sleep <ms>
+    {"signal", 1, 1},    // signal <file>: create the file (for an outside screenshot)
+    {"waitfile", 1, 2},  // waitfile <file> [ms]: wait until the file exists
+    {"close", 0, 0},     // close the current window (its close box)
+    {"expect", 1, 1},    // expect "<caption>": fail unless such a window is open now
+};
+
+}  // namespace
+
+Script parseScript(const std::string& text) {
+    Script s;
+    std::istringstream in(text);
+    std::string line;
+    int lineNo = 0;
+    Rule* current = nullptr;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (lineNo == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+        const std::vector<std::string> w = splitWords(line, lineNo);
+        if (w.empty()) continue;
+        size_t i = 0;
+        const std::string& verb = w[0];
+        if (verb == "on") {
+            if (w.size() < 2) throw ScriptError(lineNo, "on needs an export name, a command code or *");
+            Rule r;
+            r.line = lineNo;
+            int64_t code = 0;
+            if (w[1] == "*") r.any = true;
+            else if (parseInteger(w[1], code)) {
+                if (layoutsForCode(static_cast<uint32_t>(code)).empty())
+                    throw ScriptError(lineNo, "no export sends command code " + w[1]);
+                r.code = static_cast<uint32_t>(code);
+            } else {
+                const ExportLayout* e = findLayout(w[1]);
+                if (!e) throw ScriptError(lineNo, "unknown export '" + w[1] + "'");
+                if (e->code == 0) throw ScriptError(lineNo, w[1] + " sends no request");
+                r.key = w[1];
+            }
+            s.rules.push_back(r);
+            current = &s.rules.back();
+            i = 2;
+        }
+        // The rest of an "on" line, or an answer/write line of the current rule.
+        if (verb == "on" || verb == "answer" || verb == "write") {
+            while (i < w.size()) {
+                if (!current) throw ScriptError(lineNo, w[i] + " before any 'on' rule");
+                if (w[i] == "answer") {
+                    int64_t v = 0;
+                    if (i + 1 >= w.size() || !parseInteger(w[i + 1], v))
+                        throw ScriptError(lineNo, "answer needs a 32-bit integer");
+                    current->hasAnswer = true;
+                    current->answer = static_cast<uint32_t>(v);
+                    i += 2;
+                } else if (w[i] == "write") {
+                    PayloadWrite pw;
+                    i = parseWrite(w, i + 1, lineNo, pw);
+                    current->writes.push_back(std::move(pw));
+                } else {
+                    throw ScriptError(lineNo, "expected answer or write, found '" + w[i] + "'");
+                }
+            }
+            continue;
+        }
+        if (verb == "event") {
+            if (w.size() < 2) throw ScriptError(lineNo, "event needs a method name");
+            const EventMethod* m = findEventMethod(w[1]);
+            if (!m) throw ScriptError(lineNo, "unknown event method '" + w[1] + "'");
+            if (w[1] == "VokProcStartCmd") throw ScriptError(lineNo, "the start event is kavhost's own; use --command");
+            if (w.size() - 2 != m->params.size())
+                throw ScriptError(lineNo, w[1] + " takes " + std::to_string(m->params.size()) + " arguments");
+            EventCall e{w[1], std::vector<std::string>(w.begin() + 2, w.end()), lineNo};
+            for (size_t k = 0; k < m->params.size(); ++k) {
+                const std::string t = m->params[k];
+                int64_t n = 0;
+                double d = 0;
+                if (t == "R8" ? !parseDouble(e.args[k], d) : t == "BSTR" ? false : !parseInteger(e.args[k], n))
+                    throw ScriptError(lineNo, "argument " + std::to_string(k + 1) + " of " + w[1] + " must be " +
+                                                  (t == "R8" ? "a number" : "an integer"));
+                if (t == "I2" && (n < -32768 || n > 32767)) throw ScriptError(lineNo, e.args[k] + " is not a 16-bit value");
+            }
+            s.events.push_back(std::move(e));
+            continue;
+        }
+        if (verb == "ui") {
+            if (w.size() < 2) throw ScriptError(lineNo, "ui needs a step");
+            const UiVerb* v = nullptr;
+            for (const UiVerb& u : kUiVerbs)
+                if (w[1] == u.verb) v = &u;
+            if (!v) throw ScriptError(lineNo, "unknown ui step '" + w[1] + "'");
+            const size_t n = w.size() - 2;
+            if (n < v->minArgs || n > v->maxArgs) throw ScriptError(lineNo, "wrong number of arguments for ui " + w[1]);
+            UiStep step{w[1], std::vector<std::string>(w.begin() + 2, w.end()), lineNo};
+            int64_t num = 0;
+            if ((step.verb == "sleep" || step.verb == "settext") && !parseInteger(step.args[0], num))
+                throw ScriptError(lineNo, "ui " + step.verb + " needs a number first");
+            if ((step.verb == "wait" || step.verb == "waitfile") && n == 2 && !parseInteger(step.args[1], num))
+                throw ScriptError(lineNo, "timeout must be a number of milliseconds");
+            if (step.verb == "answer" && step.args[1] != "yes" && step.args[1] != "no" && step.args[1] != "ok")
+                throw ScriptError(lineNo, "ui answer takes yes, no or ok");
+            s.ui.push_back(std::move(step));
+            continue;
+        }
+        throw ScriptError(lineNo, "unknown statement '" + verb + "' (on, answer, write, event, ui)");
+    }
+    return s;
+}
+
+Answerer::Answerer(Script script) : script_(std::move(script)) {}
+
+const Rule* Answerer::take(const std::string& key, uint32_t code, bool any) {
+    std::vector<const Rule*> matching;
+    for (const Rule& r : script_.rules) {
+        if (any ? r.any : !key.empty() ? r.key == key : (!r.any && r.key.empty() && r.code == code))
+            matching.push_back(&r);
+    }
+    if (matching.empty()) return nullptr;
+    const std::string id = any ? "*" : !key.empty() ? key : "#" + std::to_string(code);
+    size_t& n = used_[id];
+    const Rule* r = matching[std::min(n, matching.size() - 1)];
+    ++n;
+    return r;
+}
+
+Reply Answerer::reply(uint32_t code, uint32_t lParam, const std::vector<std::string>& exportNames) {
+    const Rule* r = nullptr;
+    for (const std::string& n : exportNames)
+        if (!r) r = take(n, code, false);
+    if (!r) r = take("", code, false);
+    if (!r) r = take("", code, true);
+    Reply out;
+    if (r) {
+        out.writes = r->writes;
+        out.source = "script line " + std::to_string(r->line);
+        if (r->hasAnswer) {
+            out.answer = r->answer;
+            return out;
+        }
+    } else {
+        out.source = "default";
+    }
+    // Defaults.
+    if (code == 1807) {  // VokGetCSBHandle: one panel handle per csbID
+        auto it = panels_.find(lParam & 0xFFFF);
+        if (it == panels_.end()) it = panels_.emplace(lParam & 0xFFFF, nextPanel_++).first;
+        out.answer = it->second;
+        return out;
+    }
+    const bool counting = (code >= 1220 && code <= 1239) || code == 1264 || code == 1330 || code == 1450 ||
+                          code == 1508 || code == 1570 || code == 1600 || code == 1800;
+    out.answer = counting ? nextIndex_++ : 1;
+    return out;
+}
+
+}  // namespace kavhost

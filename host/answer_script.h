@@ -1,0 +1,109 @@
+// The answer script of kavhost: a plain-text file that says what the host
+// answers to which request, which event methods it calls on the command
+// after the start event, and how it works the command's dialog.
+//
+//   # comment                      (also after a statement)
+//   on <export name | code | *>    starts a rule; the next request of that
+//                                  export or code takes it (several rules for
+//                                  the same key are used in order; the last
+//                                  one stays)
+//   answer <n>                     the rule's 32-bit answer (decimal, 0x.., negative)
+//   write <offset> <type> <value>  bytes the rule writes at a payload offset:
+//                                  u8 i16 i32 <n> | f64 <x> | point <x> <y> |
+//                                  text "..." (system code page, terminator
+//                                  included) | hex "01 02 ..."
+//   event <method> <args...>       an event method called after the start event
+//   ui <step> <args...>            a step of the dialog driver (see kavhost --help)
+// "on KEY answer N write ..." may also stand on one line.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kavhost {
+
+struct ScriptError : std::runtime_error {
+    ScriptError(int line, const std::string& message)
+        : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
+    int line;
+};
+
+struct PayloadWrite {
+    uint32_t offset = 0;
+    std::vector<uint8_t> bytes;
+};
+
+struct Rule {
+    std::string key;        // export name, or "" when keyed by code
+    uint32_t code = 0;      // when keyed by code
+    bool any = false;       // "on *"
+    bool hasAnswer = false;
+    uint32_t answer = 0;
+    std::vector<PayloadWrite> writes;
+    int line = 0;
+};
+
+struct EventCall {
+    std::string method;
+    std::vector<std::string> args;
+    int line = 0;
+};
+
+struct UiStep {
+    std::string verb;
+    std::vector<std::string> args;  // UTF-8
+    int line = 0;
+};
+
+struct Script {
+    std::vector<Rule> rules;
+    std::vector<EventCall> events;
+    std::vector<UiStep> ui;
+};
+
+// Event methods of a command component, in interface order, with their
+// parameter types: I2 I4 R8 BSTR, and "I4&" for the by-reference nCode.
+struct EventMethod {
+    const char* name;
+    std::vector<const char*> params;
+};
+const std::vector<EventMethod>& eventMethods();
+const EventMethod* findEventMethod(const std::string& name);
+
+// Splits a line into words; "..." is one word (with \" and \\ escapes).
+// Throws ScriptError on an unterminated quote.
+std::vector<std::string> splitWords(const std::string& line, int lineNo);
+// Parses an integer the way scripts and command lines write it.
+bool parseInteger(const std::string& s, int64_t& out);
+
+// Throws ScriptError for anything it does not understand.
+Script parseScript(const std::string& text);
+
+// What the host answers to one request.
+struct Reply {
+    uint32_t answer = 0;
+    std::vector<PayloadWrite> writes;
+    std::string source;  // "script line 4", "default"
+};
+
+// Chooses replies: script rules first (by export name, then code, then "*"),
+// then the defaults: a fresh panel handle per csbID for VokGetCSBHandle,
+// counting indices for the create/append/assign functions, 1 otherwise.
+class Answerer {
+public:
+    explicit Answerer(Script script = {});
+    Reply reply(uint32_t code, uint32_t lParam, const std::vector<std::string>& exportNames);
+    const Script& script() const { return script_; }
+
+private:
+    const Rule* take(const std::string& key, uint32_t code, bool any);
+    Script script_;
+    std::map<std::string, size_t> used_;
+    std::map<uint32_t, uint32_t> panels_;
+    uint32_t nextPanel_ = 0x00010001;
+    uint32_t nextIndex_ = 1;
+};
+
+}  // namespace kavhost

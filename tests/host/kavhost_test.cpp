@@ -1,0 +1,423 @@
+// kavhost's own parts: the answer script, the answers, the decoder on known
+// requests, the host answering real kavlink.dll calls in-process, the
+// declarations module and kavhost.exe's command line.
+#include "answer_script.h"
+#include "decoder.h"
+#include "host.h"
+#include "kavlink.h"
+#include "recording_host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+using namespace kavhost;
+using kavtest::Bytes;
+using kavtest::lib;
+using kavtest::Slots;
+
+namespace {
+
+std::string exeDir() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s = path;
+    return s.substr(0, s.find_last_of("\\/") + 1);
+}
+
+// ------------------------------------------------------------ script parser
+
+TEST(AnswerScript, ParsesRulesEventsAndUiSteps) {
+    const Script s = parseScript(
+        "\xEF\xBB\xBF# a comment\n"
+        "on VokGetCSBHandle answer 0x1234   # trailing comment\n"
+        "on 1824\n"
+        "  answer -1\n"
+        "  write 18 text \"ab \\\"c\\\"\"\n"
+        "  write 0 i16 -2\n"
+        "  write 4 i32 0xFFFFFFFF\n"
+        "  write 8 u8 255\n"
+        "  write 9 f64 2.5\n"
+        "  write 20 point 1 -2\n"
+        "  write 40 hex \"01 ab FF\"\n"
+        "on *\n"
+        "event VokProcButtonEvent 1 2 -1\n"
+        "event VokProcRealBoxEvent 1 2 3.25\n"
+        "event VokProcStringBoxEvent 1 2 \"text with spaces\"\n"
+        "event VokProcEndCmd 7\n"
+        "ui wait \"caption\" 500\n"
+        "ui click \"OK(&O)\"\n"
+        "ui answer \"title\" no\n"
+        "ui settext 0 \"C:\\\\x\"\n");
+    ASSERT_EQ(s.rules.size(), 3u);
+    EXPECT_EQ(s.rules[0].key, "VokGetCSBHandle");
+    EXPECT_TRUE(s.rules[0].hasAnswer);
+    EXPECT_EQ(s.rules[0].answer, 0x1234u);
+    EXPECT_EQ(s.rules[1].code, 1824u);
+    EXPECT_EQ(s.rules[1].answer, 0xFFFFFFFFu);
+    EXPECT_EQ(s.rules[1].line, 3);
+    ASSERT_EQ(s.rules[1].writes.size(), 7u);
+    const auto& w = s.rules[1].writes;
+    EXPECT_EQ(w[0].offset, 18u);
+    EXPECT_EQ(w[0].bytes, (std::vector<uint8_t>{'a', 'b', ' ', '"', 'c', '"', 0}));
+    EXPECT_EQ(w[1].bytes, (std::vector<uint8_t>{0xFE, 0xFF}));
+    EXPECT_EQ(w[2].bytes, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(w[3].bytes, (std::vector<uint8_t>{0xFF}));
+    EXPECT_EQ(w[4].bytes, Bytes{}.f64(2.5).b);
+    EXPECT_EQ(w[5].bytes, Bytes{}.f64(1).f64(-2).b);
+    EXPECT_EQ(w[6].bytes, (std::vector<uint8_t>{0x01, 0xAB, 0xFF}));
+    EXPECT_TRUE(s.rules[2].any);
+    ASSERT_EQ(s.events.size(), 4u);
+    EXPECT_EQ(s.events[2].args[2], "text with spaces");
+    ASSERT_EQ(s.ui.size(), 4u);
+    EXPECT_EQ(s.ui[1].args[0], "OK(&O)");
+    EXPECT_EQ(s.ui[3].args[1], "C:\\x");
+}
+
+TEST(AnswerScript, RefusesBadInputWithItsLine) {
+    struct Bad {
+        const char* text;
+        int line;
+        const char* says;
+    };
+    const Bad cases[] = {
+        {"on VokNoSuchThing\n", 1, "unknown export"},
+        {"on 9999\n", 1, "no export sends"},
+        {"on InitVBCmdLib\n", 1, "sends no request"},
+        {"\nanswer 5\n", 2, "before any 'on'"},
+        {"on 1807 answer\n", 1, "32-bit integer"},
+        {"on 1807 answer 0x1FFFFFFFF\n", 1, "32-bit integer"},
+        {"on 1807 answer 12abc\n", 1, "32-bit integer"},
+        {"on 1807\nwrite 16380 u8 1\n", 2, "offset"},
+        {"on 1807\nwrite 16379 i16 1\n", 2, "past the payload"},
+        {"on 1807\nwrite 0 i16 70000\n", 2, "does not fit"},
+        {"on 1807\nwrite 0 float 1\n", 2, "unknown write type"},
+        {"on 1807\nwrite 0 hex \"0g\"\n", 2, "not a hex byte"},
+        {"on 1807\nwrite 0 text \"open\n", 2, "unterminated"},
+        {"on 1807\nwrite 0 point 1\n", 2, "two numbers"},
+        {"on 1807 bogus\n", 1, "expected answer or write"},
+        {"event VokProcNothing\n", 1, "unknown event method"},
+        {"event VokProcButtonEvent 1 2\n", 1, "takes 3 arguments"},
+        {"event VokProcButtonEvent 1 2 40000\n", 1, "16-bit"},
+        {"event VokProcRealBoxEvent 1 2 x\n", 1, "a number"},
+        {"event VokProcStartCmd 1 2 3\n", 1, "--command"},
+        {"ui dance\n", 1, "unknown ui step"},
+        {"ui click\n", 1, "wrong number"},
+        {"ui answer \"t\" maybe\n", 1, "yes, no or ok"},
+        {"ui sleep soon\n", 1, "number"},
+        {"frobnicate\n", 1, "unknown statement"},
+    };
+    for (const Bad& b : cases) {
+        SCOPED_TRACE(b.text);
+        try {
+            parseScript(b.text);
+            ADD_FAILURE() << "accepted";
+        } catch (const ScriptError& e) {
+            EXPECT_EQ(e.line, b.line);
+            EXPECT_NE(std::string(e.what()).find(b.says), std::string::npos) << e.what();
+        }
+    }
+}
+
+// ------------------------------------------------------------ answers
+
+TEST(Answerer, RulesInOrderThenTheLastRepeats) {
+    Answerer a(parseScript("on VokGetCSBHandle answer 10\non VokGetCSBHandle answer 11\non 1807 answer 99\n"));
+    const std::vector<std::string> names{"VokGetCSBHandle"};
+    EXPECT_EQ(a.reply(1807, 1, names).answer, 10u);
+    EXPECT_EQ(a.reply(1807, 1, names).answer, 11u);
+    EXPECT_EQ(a.reply(1807, 1, names).answer, 11u);
+    // A rule by code serves requests that no rule by name takes.
+    Answerer b(parseScript("on 1807 answer 99 write 0 u8 7\non * answer 5\n"));
+    const Reply r = b.reply(1807, 1, names);
+    EXPECT_EQ(r.answer, 99u);
+    ASSERT_EQ(r.writes.size(), 1u);
+    EXPECT_EQ(r.source, "script line 1");
+    EXPECT_EQ(b.reply(1600, 0, {"VokAssignMark"}).answer, 5u);
+}
+
+TEST(Answerer, DefaultsWithoutAScript) {
+    Answerer a;
+    const uint32_t p3 = a.reply(1807, 3, {"VokGetCSBHandle"}).answer;
+    const uint32_t p4 = a.reply(1807, 4, {"VokGetCSBHandle"}).answer;
+    EXPECT_NE(p3, 0u);
+    EXPECT_NE(p3, p4);
+    EXPECT_EQ(a.reply(1807, 3, {"VokGetCSBHandle"}).answer, p3) << "the same panel keeps its handle";
+    const uint32_t e1 = a.reply(1221, 0, {"VokCreateLine"}).answer;
+    const uint32_t e2 = a.reply(1231, 0, {"VokAppendLine"}).answer;
+    EXPECT_EQ(e2, e1 + 1) << "element indices count up";
+    EXPECT_EQ(a.reply(1502, 0, {"VokWarnBeep"}).answer, 1u);
+    // A rule with writes but no answer keeps the default answer.
+    Answerer b(parseScript("on VokCreateLine write 0 u8 1\n"));
+    EXPECT_EQ(b.reply(1221, 0, {"VokCreateLine"}).answer, 1u);
+}
+
+// ------------------------------------------------------------ decoder
+
+TEST(Decoder, TableHoldsEveryExportOnce) {
+    std::set<std::string> names;
+    size_t requests = 0;
+    for (const ExportLayout& e : exportLayouts()) {
+        EXPECT_TRUE(names.insert(e.name).second) << e.name;
+        if (e.code) ++requests;
+    }
+    EXPECT_EQ(names.size(), 400u);
+    EXPECT_EQ(requests, 395u);  // all but InitVBCmdLib, VokExitCommand, CopyStringToBStr and the date pair
+    // Only 1300 and 1529 are shared.
+    std::map<uint32_t, int> perCode;
+    for (const ExportLayout& e : exportLayouts())
+        if (e.code) ++perCode[e.code];
+    for (const auto& [code, n] : perCode)
+        if (code != 1300 && code != 1529) EXPECT_EQ(n, 1) << "code " << code;
+}
+
+TEST(Decoder, FixedRequestSizes) {
+    struct Size {
+        const char* name;
+        uint32_t bytes;
+    };
+    const Size sizes[] = {
+        {"VokCalIntOfBSplineBSplineIF", 8696}, {"VokCalTransBSplineIF", 7148}, {"VokCalTransString", 204},
+        {"VokRubberAngularDim", 38},           {"VokRubberOffsetDim", 26},     {"VokRubberArcLengDim", 66},
+        {"VokPositionPart", 34},               {"VokPositionSymbol", 40},      {"VokPositionSymbolEx", 44},
+        {"VokCalIntOfCircleElli", 128},        {"VokCalIntOfElliElli", 144},   {"VokGetTextBoxStatus", 278},
+        {"VokMarkElement", 10},                {"VokGetLineWidth", 14},        {"VokGetStringShape", 276},
+    };
+    std::vector<uint8_t> zero(kPayloadSize, 0x11);
+    for (const Size& s : sizes) {
+        const ExportLayout* e = findLayout(s.name);
+        ASSERT_NE(e, nullptr) << s.name;
+        const Decoded d = decode(e->code, 0, zero.data(), zero.size());
+        EXPECT_EQ(d.total, s.bytes) << s.name;
+        EXPECT_TRUE(d.problem.empty()) << s.name << ": " << d.problem;
+    }
+}
+
+TEST(Decoder, KnownRequestByteForByte) {
+    // VokGetRGBColor(table 7, key1 -1, key2 2, rgb, flag): 2 + 2 + 4 + 1 bytes.
+    const Bytes p = Bytes{}.u16(0xFFFF).u16(2).u32(0x00FF8040).u8(1);
+    const Decoded d = decode(1539, 7, p.b.data(), p.size());
+    ASSERT_TRUE(d.known);
+    EXPECT_EQ(d.names, std::vector<std::string>{"VokGetRGBColor"});
+    EXPECT_EQ(d.lParamText, "table = 7");
+    EXPECT_EQ(d.total, 9u);
+    ASSERT_EQ(d.segments.size(), 4u);
+    const std::pair<uint32_t, uint32_t> places[] = {{0, 2}, {2, 2}, {4, 4}, {8, 1}};
+    const char* values[] = {"-1", "2", "16744512 (0x00FF8040)", "1"};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(d.segments[i].offset, places[i].first);
+        EXPECT_EQ(d.segments[i].size, places[i].second);
+        EXPECT_EQ(d.segments[i].value, values[i]);
+    }
+    // Texts, doubles and points at unaligned offsets.
+    const Bytes q = Bytes{}.u16(3).str("ab").f64(0.5).f64(-1.25);
+    const Decoded t = decode(1803, 0x10001, q.b.data(), q.size());  // VokCreatePushButton: itemID, text
+    EXPECT_EQ(t.names, std::vector<std::string>{"VokCreatePushButton"});
+    ASSERT_EQ(t.segments.size(), 2u);
+    EXPECT_EQ(t.segments[1].value, "\"ab\"");
+    EXPECT_EQ(t.total, 5u);
+    const Bytes pts = Bytes{}.f64(1).f64(2).f64(3).f64(4).f64(5.5).f64(6);
+    const Decoded dim = decode(2100, 2, pts.b.data(), pts.size());  // two points and the position
+    ASSERT_EQ(dim.segments.size(), 2u);
+    EXPECT_EQ(dim.segments[0].value, "2 x [(1, 2), (3, 4)]");
+    EXPECT_EQ(dim.segments[1].offset, 32u);
+    EXPECT_EQ(dim.segments[1].value, "(5.5, 6)");
+    // The JSON line carries the same facts.
+    const std::string j = formatJson(d);
+    EXPECT_NE(j.find("\"exports\":[\"VokGetRGBColor\"]"), std::string::npos) << j;
+    EXPECT_NE(j.find("{\"name\":\"rgb\",\"offset\":4,\"size\":4,"), std::string::npos) << j;
+    EXPECT_NE(formatText(d).find("@4         4  rgb = 16744512"), std::string::npos) << formatText(d);
+}
+
+TEST(Decoder, SharedCodesAndSizesFromArguments) {
+    std::vector<uint8_t> buf(kPayloadSize, 0);
+    // 1300 with lParam 0 may be either export; with a database handle only the specific one.
+    EXPECT_EQ(decode(1300, 0, buf.data(), buf.size()).names.size(), 2u);
+    EXPECT_EQ(decode(1300, 5, buf.data(), buf.size()).names, std::vector<std::string>{"VokGetSpecificDBInfo"});
+    EXPECT_EQ(decode(1529, 5, buf.data(), buf.size()).nameText(), "VokGetPropertyOfAny | VokGetAnyPropertyOfString");
+    // Counts from lParam halves and from earlier segments.
+    EXPECT_EQ(decode(1904, 0x00030001, buf.data(), buf.size()).total, 6u);   // 3 subcodes in the high half
+    EXPECT_EQ(decode(1956, 0xFFFF0004, buf.data(), buf.size()).total, 8u);   // signed low half: 4
+    buf[0] = 2;  // VokSetOptionPropertiesEx count 2: 2 + 2x4 + 2x32
+    EXPECT_EQ(decode(1909, 0, buf.data(), buf.size()).total, 74u);
+    std::memcpy(buf.data() + 4, "ab\0", 3);  // VokAppendProperty: tag, name, size, size + 1 bytes
+    uint32_t size = 5;
+    std::memcpy(buf.data() + 7, &size, 4);
+    EXPECT_EQ(decode(1526, 0, buf.data(), buf.size()).total, 4u + 3 + 4 + 6);
+    EXPECT_EQ(decode(1450, 260, buf.data(), buf.size()).total, 260u);  // length lParam
+    // Bad data gives a problem, never a crash.
+    const Decoded neg = decode(2100, 0xFFFF, buf.data(), buf.size());
+    EXPECT_NE(neg.problem.find("negative"), std::string::npos);
+    std::vector<uint8_t> noZero(kPayloadSize, 'x');
+    EXPECT_NE(decode(1500, 0, noZero.data(), noZero.size()).problem.find("no terminator"), std::string::npos);
+    EXPECT_NE(decode(1450, 0xFFFFFFFF, buf.data(), buf.size()).problem.find("past the payload"), std::string::npos);
+    EXPECT_FALSE(decode(1303, 0, buf.data(), buf.size()).known);
+    EXPECT_EQ(decode(1303, 0, nullptr, 0).total, 0u);
+}
+
+TEST(Declarations, CommittedModuleMatchesTheTable) {
+    std::ifstream in(exeDir() + "kavlink.bas.expected", std::ios::binary);
+    ASSERT_TRUE(in) << "kavlink.bas.expected missing beside the test";
+    std::stringstream s;
+    s << in.rdbuf();
+    EXPECT_EQ(s.str(), declarationsModule()) << "host/kavlink.bas is stale: regenerate it with kavhost --declarations";
+}
+
+// ------------------------------------------------------------ the host in-process
+
+TEST(HostInProcess, AnswersScriptedValuesAndLogsTheRequest) {
+    Host host(parseScript("on VokAssignMark answer 0x4321\n"
+                          "on 1605 answer -1 write 18 text \"hello\" write 0 i16 9\n"),
+              HostOptions{});
+    lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
+    EXPECT_EQ(lib().call("VokAssignMark", {}).eax, 0x4321u);
+    EXPECT_EQ(lib().call("VokMarkElement", {0x4321, 77, 0x10002}).eax, 0xFFFFFFFFu);
+    // The scripted bytes are in the payload area when the send returns.
+    EXPECT_STREQ(reinterpret_cast<const char*>(host.payload()) + 18, "hello");
+    EXPECT_EQ(host.payload()[0], 9);
+    EXPECT_EQ(lib().call("VokFreeMark", {0x4321}).eax, 1u) << "default answer";
+    EXPECT_EQ(lib().call("VokExitCommand", {}).eax, 1u);
+    ASSERT_EQ(host.requests().size(), 4u);
+    EXPECT_EQ(host.requests()[0].decoded.names, std::vector<std::string>{"VokAssignMark"});
+    const Decoded& mark = host.requests()[1].decoded;
+    EXPECT_EQ(mark.names, std::vector<std::string>{"VokMarkElement"});
+    EXPECT_EQ(mark.total, 10u);
+    ASSERT_EQ(mark.segments.size(), 3u);
+    EXPECT_EQ(mark.segments[0].value, "17185");
+    EXPECT_EQ(mark.segments[1].value, "77");
+    EXPECT_EQ(mark.segments[2].value, "2") << "the high half of a 16-bit slot does not travel";
+    EXPECT_EQ(host.requests()[1].reply.writes.size(), 2u);
+    EXPECT_EQ(host.requests()[2].decoded.lParamText, "mark = 17185");
+    EXPECT_TRUE(host.exitSeen());
+    EXPECT_EQ(host.requests()[3].message, kExitCommandMessage);
+}
+
+TEST(HostInProcess, WritesBothLogs) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string textPath = std::string(dir) + "kavhost_text.log", jsonPath = std::string(dir) + "kavhost.jsonl";
+    {
+        FILE* text = std::fopen(textPath.c_str(), "wb");
+        FILE* json = std::fopen(jsonPath.c_str(), "wb");
+        ASSERT_TRUE(text && json);
+        {
+            Host host(Script{}, HostOptions{text, json});
+            lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
+            lib().call("VokCheckMarkElement", {5, 6});
+            lib().call("VokExitCommand", {});
+        }
+        std::fclose(text);
+        std::fclose(json);
+    }
+    std::ifstream t(textPath), j(jsonPath);
+    std::stringstream ts, js;
+    ts << t.rdbuf();
+    js << j.rdbuf();
+    EXPECT_NE(ts.str().find("#1 VokCheckMarkElement  code 1609  lParam 0x00000000  8 payload bytes\n"
+                            "    @0         4  mark = 5\n"
+                            "    @4         4  element = 6\n"
+                            "    -> answer 1  [default]"),
+              std::string::npos)
+        << ts.str();
+    EXPECT_NE(ts.str().find("#2 ExitCommandMessage"), std::string::npos);
+    std::string line1, line2;
+    std::getline(js, line1);
+    std::getline(js, line2);
+    EXPECT_EQ(line1.rfind("{\"code\":1609,\"lParam\":0,\"exports\":[\"VokCheckMarkElement\"]", 0), 0u) << line1;
+    EXPECT_NE(line1.find("\"seq\":1,\"message\":1534,\"answer\":1"), std::string::npos) << line1;
+    EXPECT_NE(line2.find("\"message\":1765"), std::string::npos) << line2;
+    DeleteFileA(textPath.c_str());
+    DeleteFileA(jsonPath.c_str());
+}
+
+// ------------------------------------------------------------ kavhost.exe
+
+struct ProcessRun {
+    DWORD exit = 0;
+    std::string out, err;
+};
+
+// Runs kavhost.exe with the arguments; standard output and error to files.
+ProcessRun runKavhost(const std::string& args) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string out = std::string(dir) + "kavhost_out.txt", err = std::string(dir) + "kavhost_err.txt";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE ho = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    HANDLE he = CreateFileA(err.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = ho;
+    si.hStdError = he;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = "\"" + exeDir() + "kavhost.exe\" " + args;
+    ProcessRun r;
+    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, 60000);
+        GetExitCodeProcess(pi.hProcess, &r.exit);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    } else {
+        r.exit = 0xDEAD;
+    }
+    CloseHandle(ho);
+    CloseHandle(he);
+    auto slurp = [](const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+TEST(KavhostExe, BadCommandLinesAndScriptsAreRefusedClearly) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string bad = std::string(dir) + "kavhost_bad.txt";
+    {
+        std::ofstream f(bad);
+        f << "on 1807 answer 1\nwrite 0 i16 99999\n";
+    }
+    struct Case {
+        std::string args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"", "give --command"},
+        {"--frob", "unknown option '--frob'"},
+        {"--script", "--script needs a file"},
+        {"--serve soon", "--serve needs milliseconds"},
+        {"--serve 10 --command x", "exclude each other"},
+        {"--script Z:\\no\\such\\file --serve 0", "cannot read the script"},
+        {"--script \"" + bad + "\" --serve 0", "line 2: 99999 does not fit i16"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const ProcessRun r = runKavhost(c.args);
+        EXPECT_EQ(r.exit, 2u);
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+    const ProcessRun unknown = runKavhost("--command No.SuchProgID");
+    EXPECT_EQ(unknown.exit, 1u);
+    EXPECT_NE(unknown.err.find("unknown ProgID No.SuchProgID"), std::string::npos) << unknown.err;
+    DeleteFileA(bad.c_str());
+}
+
+TEST(KavhostExe, DeclarationsAndHelp) {
+    const ProcessRun d = runKavhost("--declarations");
+    EXPECT_EQ(d.exit, 0u);
+    EXPECT_EQ(d.out, declarationsModule());
+    const ProcessRun h = runKavhost("--help");
+    EXPECT_EQ(h.exit, 0u);
+    EXPECT_NE(h.out.find("usage: kavhost"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// kavhost.exe running a command component to its exit message, headless:
+// a sandbox root folder with the component and kavlink.dll, sample files,
+// and a script that works the dialog as a user would.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string exeDir() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s = path;
+    return s.substr(0, s.find_last_of("\\/") + 1);
+}
+
+bool exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void touch(const std::string& p) { std::ofstream(p) << "sample\n"; }
+
+std::string slurp(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct ProcessRun {
+    DWORD exit = 0;
+    std::string out, err;
+};
+
+ProcessRun kavhost(const std::string& args, const std::string& dir) {
+    const std::string out = dir + "\\out.txt", err = dir + "\\err.txt";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE ho = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    HANDLE he = CreateFileA(err.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = ho;
+    si.hStdError = he;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = "\"" + exeDir() + "kavhost.exe\" " + args;
+    ProcessRun r;
+    r.exit = 0xDEAD;
+    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 0xDEAD);
+        GetExitCodeProcess(pi.hProcess, &r.exit);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(ho);
+    CloseHandle(he);
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+// A sandbox root: the component and kavlink.dll, sysinfo\CSB with sample
+// files (and a subfolder that must survive), sysdata with the open history.
+class Sandbox {
+public:
+    explicit Sandbox(const char* component) {
+        char tmp[MAX_PATH];
+        GetTempPathA(MAX_PATH, tmp);
+        root = std::string(tmp) + "kavhost_sandbox_" + component;
+        wipe(root);
+        CreateDirectoryA(root.c_str(), nullptr);
+        CreateDirectoryA((root + "\\sysinfo").c_str(), nullptr);
+        CreateDirectoryA((root + "\\sysinfo\\CSB").c_str(), nullptr);
+        CreateDirectoryA((root + "\\sysinfo\\CSB\\keep").c_str(), nullptr);
+        CreateDirectoryA((root + "\\sysdata").c_str(), nullptr);
+        for (const char* f : {"a.csb", "b.csb", "c.txt"}) touch(root + "\\sysinfo\\CSB\\" + f);
+        touch(root + "\\sysinfo\\CSB\\keep\\inner.csb");
+        touch(root + "\\sysdata\\FileOpenDlg.ini");
+        touch(root + "\\sysinfo\\BndAttrData.ini");
+        touch(root + "\\sysinfo\\DrwAttrData.ini");
+        touch(root + "\\sysinfo\\other.ini");
+        dll = root + "\\" + component + ".dll";
+        CopyFileA((exeDir() + component + ".dll").c_str(), dll.c_str(), FALSE);
+        CopyFileA((exeDir() + "kavlink.dll").c_str(), (root + "\\kavlink.dll").c_str(), FALSE);
+    }
+    ~Sandbox() { wipe(root); }
+
+    std::string script(const std::string& text) {
+        const std::string p = root + "\\script.txt";
+        std::ofstream(p, std::ios::binary) << text;
+        return p;
+    }
+
+    static void wipe(const std::string& dir) {
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::string n = fd.cFileName;
+            if (n == "." || n == "..") continue;
+            const std::string p = dir + "\\" + n;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) wipe(p);
+            else DeleteFileA(p.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+        RemoveDirectoryA(dir.c_str());
+    }
+
+    std::string root, dll;
+};
+
+bool componentBuilt(const char* name) { return exists(exeDir() + name + ".dll"); }
+
+TEST(RunCommand, CsbcleanDeletesTheHistoryFilesAndEnds) {
+    if (!componentBuilt("csbclean")) GTEST_SKIP() << "csbclean.dll is not built yet";
+    Sandbox box("csbclean");
+    const std::string script = box.script(
+        "ui wait \"コマンドサブボックス履歴の削除\"\n"
+        "ui click \"削除実行(&G)\"\n"
+        "ui answer \"注意\" yes\n"
+        "event VokProcButtonEvent 1 2 -1\n");
+    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\" --json \"" + box.root +
+                              "\\log.jsonl\"",
+                          box.root);
+    EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+    EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("nCode = 1"), std::string::npos) << r.out;
+    for (const char* f : {"a.csb", "b.csb", "c.txt"}) EXPECT_FALSE(exists(box.root + "\\sysinfo\\CSB\\" + f)) << f;
+    EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\keep\\inner.csb"));
+    EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB"));
+    EXPECT_NE(slurp(box.root + "\\log.jsonl").find("\"message\":1765"), std::string::npos);
+}
+
+TEST(RunCommand, HistcleanDeletesTheThreeFilesAndEnds) {
+    if (!componentBuilt("histclean")) GTEST_SKIP() << "histclean.dll is not built yet";
+    Sandbox box("histclean");
+    const std::string script = box.script(
+        "ui wait \"各種履歴･情報ファイル削除\"\n"
+        "ui click \"削除実行(&G)\"\n"
+        "ui answer \"注意\" yes\n"
+        "ui answer \"注意\" no\n"
+        "ui answer \"注意\" yes\n");
+    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
+    EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+    EXPECT_FALSE(exists(box.root + "\\sysdata\\FileOpenDlg.ini"));
+    EXPECT_TRUE(exists(box.root + "\\sysinfo\\BndAttrData.ini")) << "answered No";
+    EXPECT_FALSE(exists(box.root + "\\sysinfo\\DrwAttrData.ini"));
+    EXPECT_TRUE(exists(box.root + "\\sysinfo\\other.ini"));
+}
+
+TEST(RunCommand, CancelStillReportsTheEnd) {
+    if (!componentBuilt("csbclean")) GTEST_SKIP() << "csbclean.dll is not built yet";
+    Sandbox box("csbclean");
+    const std::string script = box.script("ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n");
+    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
+    EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+    EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\a.csb"));
+}
+
+TEST(RunCommand, AWindowThatNeverComesFailsWithoutHanging) {
+    if (!componentBuilt("csbclean")) GTEST_SKIP() << "csbclean.dll is not built yet";
+    Sandbox box("csbclean");
+    const std::string script = box.script("ui wait \"no such caption\" 1500\n");
+    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
+    EXPECT_EQ(r.exit, 1u) << r.out << r.err;
+    EXPECT_NE(r.out.find("ui: FAILED"), std::string::npos) << r.out;
+    EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\a.csb"));
+}
+
+TEST(RunCommand, ADllThatIsNoComponentIsReported) {
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    const ProcessRun r = kavhost("--command \"" + exeDir() + "kavlink.dll\"", tmp);
+    EXPECT_EQ(r.exit, 1u);
+    EXPECT_NE(r.err.find("type library"), std::string::npos) << r.err;
+}
+
+}  // namespace
