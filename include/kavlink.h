@@ -148,8 +148,9 @@ int32_t KAVAPI CopyStringToBStr(BSTR *stringVar, const char *text);
 /*
  * Typed properties of elements (by name).  The getters write their outputs
  * whatever the answer; when the host writes nothing they receive the
- * request's own bytes (VokGetPropertyOfString: the name).  Texts of at most
- * 255 characters come back.
+ * request's own bytes (VokGetPropertyOfString: the name).  A text comes back
+ * up to its first zero byte within 256 bytes, so store texts of at most 255
+ * characters.
  */
 int32_t KAVAPI VokAppendPropertyOfLong(int32_t element, const char *name, int32_t value);
 int32_t KAVAPI VokAppendPropertyOfDouble(int32_t element, const char *name, double value);
