@@ -127,12 +127,129 @@ int32_t KAVAPI VokExitCommand(void);
 int32_t KAVAPI CopyStringToBStr(BSTR *stringVar, const char *text);
 
 /* ------------------------------------------ system attributes and binders */
+int32_t KAVAPI VokGetSystemElementAttr(ElementAttr *attr);
+int32_t KAVAPI VokSetSystemElementAttr(const ElementAttr *attr);
+int32_t KAVAPI VokGetSystemStringAttr(StringAttr *stringAttr);
+int32_t KAVAPI VokSetSystemStringAttr(const StringAttr *stringAttr);
+int32_t KAVAPI VokGetSystemStringAttrEx(int16_t *exValue1, int16_t *exValue2);
+int32_t KAVAPI VokSetSystemStringAttrEx(int16_t exValue1, int16_t exValue2);
+int32_t KAVAPI VokCountStringStyle(void);
+int32_t KAVAPI VokGetStringStyle(int16_t style, StringStyle *styleRecord);
+int32_t KAVAPI VokGetCurrentBinder(void);
+int32_t KAVAPI VokGetNextBinder(int32_t binder);
+int32_t KAVAPI VokGetNextSheet(int32_t binder, int32_t *sheet);
+/* path and planName: buffers of 256 bytes, moved whole */
+int32_t KAVAPI VokGetBinderFilePath(int32_t binder, char *path);
+int32_t KAVAPI VokGetBinderPlanName(int32_t binder, char *planName);
+int32_t KAVAPI VokSaveBinder(int32_t binder, const char *path);
+int32_t KAVAPI VokDeleteBinder(int32_t binder);
 
 /* --------------------------------------------- drawing database and files */
+int16_t KAVAPI VokGetDBInfo(DBInfo *dbInfo);
+int16_t KAVAPI VokGetSpecificDBInfo(int32_t db, DBInfo *dbInfo);
+int16_t KAVAPI VokGetDBInfoEx(DBInfoEx *dbInfoEx);
+int32_t KAVAPI VokGetNumberElement(void);
+/* The tolerance and block scale getters give 0.0 when the host writes nothing. */
+double KAVAPI VokGetEpsLength(void);
+int32_t KAVAPI VokSetEpsLength(double epsLength);
+double KAVAPI VokGetEpsAngle(void);
+int16_t KAVAPI VokSetEpsAngle(double epsAngle);
+int16_t KAVAPI VokGetDispDigit(void);
+int32_t KAVAPI VokSetDispDigit(int16_t digits);
+/* layerMask: array variable whose data holds at least 128 bytes */
+int16_t KAVAPI VokGetDBDispLayerMask(SAFEARRAY **layerMask);
+int32_t KAVAPI VokSetDBDispLayerMask(SAFEARRAY **layerMask);
+int16_t KAVAPI VokGetDBEditLayerMask(SAFEARRAY **layerMask);
+int32_t KAVAPI VokSetDBEditLayerMask(SAFEARRAY **layerMask);
+int32_t KAVAPI VokGetInputLayer(void);
+int32_t KAVAPI VokChangeInputLayer(int16_t layer);
+double KAVAPI VokGetLayerBlockScale(int16_t layer);
+int32_t KAVAPI VokSetLayerBlockScale(int16_t layer, double scale);
+/* layerName: a buffer of 32 bytes, moved whole */
+int16_t KAVAPI VokGetLayerName(int16_t layer, char *layerName);
+int32_t KAVAPI VokSetLayerName(int16_t layer, const char *layerName);
+/* Fill origin and return its address (0 for a null origin). */
+PointShape *KAVAPI VokGetDBOrigin1(PointShape *origin);
+int32_t KAVAPI VokSetDBOrigin1(const PointShape *origin);
+PointShape *KAVAPI VokGetDBOrigin2(PointShape *origin);
+int32_t KAVAPI VokSetDBOrigin2(const PointShape *origin);
+int32_t KAVAPI VokSetDBInfo(const DBInfo *dbInfo);
+int32_t KAVAPI VokSetDBInfoEx(const DBInfoEx *dbInfoEx);
+int32_t KAVAPI VokOpenFile(const char *fileName, int16_t openMode);
+int32_t KAVAPI VokSaveFile(const char *fileName);
+int32_t KAVAPI VokLockCurrentDB(void);
+int32_t KAVAPI VokUnlockCurrentDB(void);
+int32_t KAVAPI VokCreateDB(const DBInfo *dbInfo);
+int32_t KAVAPI VokGetCurrentDBHandle(void);
+int32_t KAVAPI VokGetNextDBHandle(int32_t db);
+int32_t KAVAPI VokActivateDB(int32_t db);
+int32_t KAVAPI VokDeleteDB(int32_t db);
+/* blockName: a buffer of 32 bytes, moved whole */
+int32_t KAVAPI VokGetBlockName(int32_t selector, int16_t block, char *blockName);
+int32_t KAVAPI VokGetCharDispMode(void);
 
 /* ---------------------------------- feedback, host tables, date conversion */
+int32_t KAVAPI VokCommandGuide(const char *message);
+int32_t KAVAPI VokCommandMode(const char *message);
+int32_t KAVAPI VokWarnBeep(void);
+int32_t KAVAPI VokErrorBeep(void);
+int32_t KAVAPI VokWarnMessage(const char *message);
+int32_t KAVAPI VokErrorMessage(const char *message);
+int32_t KAVAPI VokConfirmYesNo(void);
+int32_t KAVAPI VokEraseAllDigmark(void);
+int32_t KAVAPI VokGetCommandID(void);
+int32_t KAVAPI VokCopyElement(const CopyParam *copyParam, const CopyOption *copyOption);
+int32_t KAVAPI VokCommitDBAccess(void);
+int32_t KAVAPI VokSelectCoordinates(int16_t coordinates);
+int32_t KAVAPI VokShowHelp(void);
+int32_t KAVAPI VokGetRGBColor(int32_t table, int16_t key1, int16_t key2, int32_t *rgb, uint8_t *flag);
+int32_t KAVAPI VokCountRGBColor(int32_t table, int16_t *count);
+/* pitches: array variable whose data holds at least 96 bytes */
+int32_t KAVAPI VokGetLineTypePitch(int32_t table, uint8_t lineType, uint8_t *flag, int16_t *pitchCount,
+                                   SAFEARRAY **pitches);
+/* lineTypeName: a buffer of 257 bytes, moved whole; 0 without a request when null */
+int32_t KAVAPI VokGetLineTypeName(int32_t table, uint8_t lineType, uint8_t *flag, char *lineTypeName);
+int32_t KAVAPI VokCountLineType(int32_t table, int16_t *count);
+int32_t KAVAPI VokGetLineWidth(int32_t table, uint8_t lineWidth, uint8_t *flag, double *width, int32_t *widthValue);
+int32_t KAVAPI VokCountLineWidth(int32_t table, int16_t *count);
+/* Seconds since 1970-01-01 UTC <-> OLE Automation date in local time;
+   0.0 and -1 for values outside the runtime's range. */
+double KAVAPI VokLongToDate(int64_t timeValue);
+int64_t KAVAPI VokDateToLong(double dateValue);
 
 /* ----------------------------------------- display and rubber-band drawing */
+int32_t KAVAPI VokDisplayPointShape(const PointShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokDisplayLineShape(const LineShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokDisplayCircleShape(const CircleShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokDisplayArcShape(const ArcShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokDisplayEllipseShape(const EllipseShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokDisplayStringShape(const StringShape *shape, const StringAttr *stringAttr);
+int32_t KAVAPI VokDisplayElement(int32_t element);
+int32_t KAVAPI VokDisplayMark(int32_t mark);
+int32_t KAVAPI VokClearElement(int32_t element);
+int32_t KAVAPI VokHilightElement(int32_t element, int16_t hilightMode);
+int32_t KAVAPI VokHilightMark(int32_t mark, int16_t hilightMode);
+int32_t KAVAPI VokDisplayEllArcShape(const EllArcShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokClearMark(int32_t mark);
+int32_t KAVAPI VokDisplayAll(void);
+int32_t KAVAPI VokDoubleHilightElement(int32_t element, int16_t hilightMode);
+int32_t KAVAPI VokDoubleHilightMark(int32_t mark, int16_t hilightMode);
+int32_t KAVAPI VokDisplayBSplineShapeIF(const BSplineHeader *header, const BSplineValues *values1,
+                                        const BSplinePoints *points, const BSplineValues *values2,
+                                        const ElementAttr *attr);
+int32_t KAVAPI VokDisplayZoomAll(void);
+int32_t KAVAPI VokStartRubber(void);
+int32_t KAVAPI VokEndRubber(void);
+int32_t KAVAPI VokDrawRubberLine(const LineShape *shape);
+int32_t KAVAPI VokDrawRubberLongLine(const LineShape *shape);
+int32_t KAVAPI VokDrawRubberCircle(const CircleShape *shape);
+int32_t KAVAPI VokDrawRubberArc(const ArcShape *shape);
+int32_t KAVAPI VokDrawRubberEllipse(const EllipseShape *shape);
+int32_t KAVAPI VokDrawRubberEllArc(const EllArcShape *shape);
+int32_t KAVAPI VokDrawRubberMarkElements(const CopyParam *copyParam);
+/* Sends nothing and returns 0 for a null text or one of 256 bytes or more. */
+int32_t KAVAPI VokDrawRubberString(const StringShape *shape, const StringAttr *stringAttr, const int16_t *exValue1,
+                                   const int16_t *exValue2);
 
 /* ------------------------------------------------------ geometry calculation */
 
