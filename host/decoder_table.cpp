@@ -144,7 +144,7 @@ static const ExportRow kRows[] = {
     {"VokDrawRubberEllipse(shape)", "ref:40", "i32", 1707, "", "shape:ellipse"},
     {"VokDrawRubberEllArc(shape)", "ref:60", "i32", 1708, "", "shape:ellarc"},
     {"VokDrawRubberMarkElements(copyParam)", "ref:76", "i32", 1709, "", "copyParam:raw76"},
-    {"VokDrawRubberString(shape, stringAttr, exValue1, exValue2)", "sshape ref:56 i16 i16", "i32", 1710, "", "stringAttr:sattr exValue1:i16 exValue2:i16 shape:spos text:text"},
+    {"VokDrawRubberString(shape, stringAttr, exValue1, exValue2)", "sshape ref:56 ref:2 ref:2", "i32", 1710, "", "stringAttr:sattr exValue1:i16 exValue2:i16 shape:spos text:text"},
 
     // ---- geometry calculation
     {"VokCalGetEpsLen()", "", "f64", 2000, "", "result:f64"},

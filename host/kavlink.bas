@@ -109,7 +109,7 @@ Public Declare Function VokDrawRubberArc Lib "kavlink.dll" (ByRef shape As Any) 
 Public Declare Function VokDrawRubberEllipse Lib "kavlink.dll" (ByRef shape As Any) As Long
 Public Declare Function VokDrawRubberEllArc Lib "kavlink.dll" (ByRef shape As Any) As Long
 Public Declare Function VokDrawRubberMarkElements Lib "kavlink.dll" (ByRef copyParam As Any) As Long
-Public Declare Function VokDrawRubberString Lib "kavlink.dll" (ByRef shape As Any, ByRef stringAttr As Any, ByVal exValue1 As Integer, ByVal exValue2 As Integer) As Long
+Public Declare Function VokDrawRubberString Lib "kavlink.dll" (ByRef shape As Any, ByRef stringAttr As Any, ByRef exValue1 As Integer, ByRef exValue2 As Integer) As Long
 Public Declare Function VokCalGetEpsLen Lib "kavlink.dll" () As Double
 Public Declare Function VokCalGetEpsAng Lib "kavlink.dll" () As Double
 Public Declare Function VokCalSetEpsLen Lib "kavlink.dll" (ByVal epsLen As Double) As Long
