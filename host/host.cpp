@@ -482,11 +482,11 @@ bool Host::runCommand(const RunOptions& o) {
             std::fprintf(stderr, "kavhost: %s\n", error.c_str());
             return false;
         }
-        IUnknown* probe = nullptr;
-        hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&probe));
-        if (probe) probe->Release();
-        if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_DLLNOTFOUND || hr == REGDB_E_READREGDB || FAILED(hr)) {
-            note("class " + guidText(clsid) + " is not usable yet (" + describeHresult(hr) + "); registering " + o.command);
+        // Registered from this very file, so that the class runs from here
+        // (and finds its folders beside it), even when another copy was
+        // registered before.
+        if (_stricmp(o.registerDll.c_str(), o.command.c_str()) != 0) {
+            note("registering " + o.command + " (class " + guidText(clsid) + ")");
             if (FAILED(registerServer(o.command, error))) {
                 note("FAILED: " + error);
                 std::fprintf(stderr, "kavhost: %s\n", error.c_str());

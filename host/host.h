@@ -52,7 +52,8 @@ public:
     bool uiFailed() const { return !uiError_.empty(); }
     const std::string& uiError() const { return uiError_; }
 
-    // Runs a component: registers it when asked or needed, creates it, calls
+    // Runs a component: registers it (a DLL given by path always, from that
+    // file; otherwise the DLL of --register), creates it, calls
     // VokProcStartCmd with this window, then the script's events.  Returns
     // true when everything succeeded and the command reported its end.
     struct RunOptions {

@@ -21,8 +21,8 @@ namespace {
 const char kUsage[] =
     "usage: kavhost [options]\n"
     "  --command <ProgID | {CLSID} | path\\to\\command.dll>\n"
-    "                     run this command component: create it (a DLL is registered\n"
-    "                     first when its class is not), call VokProcStartCmd with the\n"
+    "                     run this command component: create it (a DLL given by its\n"
+    "                     path is registered from there first), call VokProcStartCmd with the\n"
     "                     host window, then the script's events\n"
     "  --register <dll>   call DllRegisterServer of this DLL first\n"
     "  --cmdline <n>      the command-line number passed to VokProcStartCmd (0)\n"

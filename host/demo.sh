@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# ./kav demo [csbclean|histclean]: runs one command against kavhost in a
+# sandbox root folder, works its dialog as a user would, prints the decoded
+# request log and what was deleted, and saves screenshots into demo-out/.
+# ./kav has built dist/, started a display and the Wine server before this.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+DIST="$ROOT/dist"
+OUT="${KAV_DEMO_OUT:-$ROOT/demo-out}"
+cmd="${1:-csbclean}"
+
+say() { printf '%s\n' "$*"; }
+die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
+
+case "$cmd" in
+    csbclean)
+        caption="コマンドサブボックス履歴の削除"
+        answers=(yes) ;;
+    histclean)
+        caption="各種履歴･情報ファイル削除"
+        answers=(yes yes yes) ;;
+    *) die "usage: ./kav demo [csbclean|histclean]" ;;
+esac
+
+for f in kavhost.exe kavlink.dll "$cmd.dll"; do
+    [ -f "$DIST/$f" ] || die "$DIST/$f is missing: the $cmd component is not built yet"
+done
+command -v winepath >/dev/null || die "wine is not installed (run ./kav setup)"
+[ -n "${DISPLAY:-}" ] || die "no display (./kav demo starts one)"
+
+# ---------------------------------------------------------------- sandbox
+sandbox="$OUT/$cmd-root"
+rm -rf "$sandbox"
+mkdir -p "$sandbox/sysinfo/CSB/keep" "$sandbox/sysdata" "$OUT"
+for n in 1 2 3 4 5; do printf 'panel history %s\n' "$n" > "$sandbox/sysinfo/CSB/panel$n.csb"; done
+printf 'last input\n' > "$sandbox/sysinfo/CSB/lastinput.txt"
+printf 'kept: lies in a subfolder\n' > "$sandbox/sysinfo/CSB/keep/old.csb"
+printf '[History]\nFile1=C:\\drawings\\a.drw\n' > "$sandbox/sysdata/FileOpenDlg.ini"
+printf '[Binder]\nLast=1\n' > "$sandbox/sysinfo/BndAttrData.ini"
+printf '[Drawing]\nLast=1\n' > "$sandbox/sysinfo/DrwAttrData.ini"
+printf '[Other]\nKeep=1\n' > "$sandbox/sysinfo/other.ini"
+# The command finds its folders beside its own DLL.
+cp "$DIST/$cmd.dll" "$DIST/kavlink.dll" "$sandbox/"
+
+listing() { (cd "$sandbox" && find sysinfo sysdata -type f | LC_ALL=C sort); }
+before="$(listing)"
+
+win() { winepath -w "$1" 2>/dev/null; }
+shots="$OUT/.shots-$cmd"
+rm -rf "$shots"
+mkdir -p "$shots"
+
+# ---------------------------------------------------------------- script
+script="$OUT/$cmd-script.txt"
+{
+    printf '# Works the %s dialog as a user would.\n' "$cmd"
+    printf 'ui wait "%s" 60000\n' "$caption"
+    printf 'ui sleep 800\n'
+    printf 'ui signal "%s"\n' "$(win "$shots")\\dialog.req"
+    printf 'ui waitfile "%s" 60000\n' "$(win "$shots")\\dialog.done"
+    printf 'ui click "削除実行(&G)"\n'
+    first=1
+    for a in "${answers[@]}"; do
+        if [ "$first" = 1 ]; then
+            printf 'ui wait "注意" 20000\n'
+            printf 'ui sleep 500\n'
+            printf 'ui signal "%s"\n' "$(win "$shots")\\question.req"
+            printf 'ui waitfile "%s" 60000\n' "$(win "$shots")\\question.done"
+            first=0
+        fi
+        printf 'ui answer "注意" %s\n' "$a"
+    done
+} > "$script"
+
+# ---------------------------------------------------------------- run
+log="$OUT/$cmd-requests.log"
+json="$OUT/$cmd-requests.jsonl"
+say "== kavhost runs $cmd in $sandbox"
+wine "$DIST/kavhost.exe" --register "$(win "$sandbox/$cmd.dll")" --command "$cmd.MorvikVbCommand" \
+    --script "$(win "$script")" --log "$(win "$log")" --json "$(win "$json")" </dev/null &
+host_pid=$!
+
+shoot() {  # $1: name; the screen as the user sees it now
+    local png="$OUT/$cmd-$1.png"
+    if xwd -root -silent -display "$DISPLAY" | convert xwd:- "$png" 2>/dev/null; then
+        say "   screenshot: $png"
+    else
+        say "   (no screenshot: xwd/convert failed)"
+    fi
+}
+while kill -0 "$host_pid" 2>/dev/null; do
+    for s in dialog question; do
+        if [ -f "$shots/$s.req" ] && [ ! -f "$shots/$s.done" ]; then
+            shoot "$s"
+            : > "$shots/$s.done"
+        fi
+    done
+    sleep 0.2
+done
+rc=0
+wait "$host_pid" || rc=$?
+rm -rf "$shots"
+
+# ---------------------------------------------------------------- report
+say ""
+say "== decoded request log ($log)"
+[ -f "$log" ] && cat "$log"
+say ""
+say "== files deleted under $sandbox"
+after="$(listing)"
+deleted="$(comm -23 <(printf '%s\n' "$before") <(printf '%s\n' "$after"))"
+if [ -n "$deleted" ]; then printf '   %s\n' $deleted; else say "   (none)"; fi
+say "== files kept"
+printf '   %s\n' $after
+if [ -f "$sandbox/sysinfo/qxSystem.ini" ]; then
+    say "== settings written (sysinfo/qxSystem.ini)"
+    sed 's/^/   /' "$sandbox/sysinfo/qxSystem.ini" | iconv -f CP932 -t UTF-8 2>/dev/null || true
+fi
+say ""
+if [ "$rc" -eq 0 ]; then
+    say "demo: $cmd ran to its end under kavhost (exit status 0); JSON lines in $json"
+else
+    say "demo: kavhost reported a failure (exit status $rc)"
+fi
+exit "$rc"
