@@ -152,7 +152,8 @@ int32_t KAVAPI VokCalCompRad(double angle1, double angle2);
 int32_t KAVAPI VokCalInsideRad(double angle, double angle1, double angle2);
 int32_t KAVAPI VokCalInsideRect(PointShape *point, LineShape *rect);
 /* count is unsigned 16-bit; the first count points of the array travel and
- * come back.  More than 1022 points do not fit and are refused. */
+ * come back (the array must hold them: its bounds are not read).  More than
+ * 1022 points do not fit and are refused. */
 int32_t KAVAPI VokCalInsideConvex(PointShape *point, int16_t count, SAFEARRAY **pointArray);
 double KAVAPI VokCalRadToDeg(double angle);          /* 0.0 when untouched */
 double KAVAPI VokCalDegToRad(double degrees);        /* 0.0 when untouched */
@@ -229,7 +230,9 @@ int32_t KAVAPI VokCalIntOfElliElli(PointShape *centerA, double radiusA1, double 
  * count points of pointArray; a point list that does not fit the request is
  * refused.  outArray receives a fixed table whatever the number of results:
  * its data must hold 100 PointShapes (100 ArcShapes for
- * VokCalNumArcsOnBSplineIF). */
+ * VokCalNumArcsOnBSplineIF).  The library reads neither the bounds nor the
+ * element size of an array, so it cannot check that the caller's array is
+ * that large (or holds count points): that is the caller's to ensure. */
 int32_t KAVAPI VokCalFitBSplineCurveIF(SAFEARRAY **pointArray, int16_t count, int16_t option1, PointShape *vec1,
                                        int16_t option2, PointShape *vec2, BSplineHeader *header,
                                        BSplineValues *values1, BSplinePoints *points, BSplineValues *values2);
@@ -278,8 +281,9 @@ int32_t KAVAPI VokCalNumOfSegmentsOnBSplineIF(const BSplineHeader *header, const
 
 /* ---------------------------------------------------------------- dimensions */
 /* Point-list functions: count is a signed 16-bit number (the lParam is its
- * sign-extended value) naming count PointShapes from points; a negative count
- * or one whose points do not fit the request is refused.  The payload carries
+ * sign-extended value) naming count PointShapes from points (the caller's run
+ * must be that long); a negative count or one whose points do not fit the
+ * request is refused.  The payload carries
  * position before the values.  Dimension texts are sent up to their first zero
  * byte; a null text is refused. */
 int32_t KAVAPI VokRubberHorizontalDimIF(int16_t count, const PointShape *points, const PointShape *position);
