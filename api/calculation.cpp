@@ -25,11 +25,12 @@ double tolerance(uint32_t code, double preset) {
     return place;
 }
 
-// The angle functions whose result place carries no preset of the host's
-// contract get a defined one: 0.0.
+// The two angle functions have no preset of their own; their result place
+// starts at 0.0 so that a host that leaves it untouched gives a defined result.
 constexpr double kAngleUntouched = 0.0;
 
-// The one byte more than the counted text can hold keeps the copy terminated.
+// At most 256 bytes of a text are counted; the copy buffer holds them and the
+// terminator.
 constexpr uint32_t kCountedText = 256;
 constexpr uint32_t kCountBuffer = 260;
 

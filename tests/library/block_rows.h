@@ -286,11 +286,11 @@ inline bool sameBits(double a, double b) { return std::memcmp(&a, &b, 8) == 0; }
 inline void runRow(RecordingHost& host, const Row& row) {
     SCOPED_TRACE(row.name);
     Call call(row);
-    const ExportSpec* spec = findExport(row.name);
-    ASSERT_NE(spec, nullptr) << "not in an export table";
-    ASSERT_EQ(call.slots().v.size() * 4, spec->argBytes()) << "row and export table disagree on the arguments";
+    const ExportSpec* entry = findExport(row.name);
+    ASSERT_NE(entry, nullptr) << "not in an export table";
+    ASSERT_EQ(call.slots().v.size() * 4, entry->argBytes()) << "row and export table disagree on the arguments";
     const bool wantDouble = row.result == Res::Double;
-    ASSERT_EQ(spec->returnsDouble(), wantDouble);
+    ASSERT_EQ(entry->returnsDouble(), wantDouble);
 
     // 1. A host that writes a pattern over the whole request.
     host.clear();
