@@ -18,6 +18,30 @@
  */
     .text
 
+/* Pushes the saved registers and the registration record; `resume` is where
+ * execution goes on after a fault, with esp pointing at the record again. */
+.macro GUARD_ENTER resume
+    pushl %ebp
+    pushl %ebx
+    pushl %esi
+    pushl %edi
+    pushl $\resume
+    pushl $_kav_fault_handler
+    pushl %fs:0
+    movl %esp, %fs:0
+.endm
+
+/* Unlinks the record and restores the saved registers. */
+.macro GUARD_LEAVE
+    popl %fs:0
+    addl $8, %esp
+    popl %edi
+    popl %esi
+    popl %ebx
+    popl %ebp
+    ret
+.endm
+
     .def _kav_fault_handler; .scl 3; .type 32; .endef
 _kav_fault_handler:
     movl 4(%esp), %eax          /* EXCEPTION_RECORD* */
@@ -44,14 +68,7 @@ _kav_fault_handler:
     .globl _kav_guarded_copy
     .def _kav_guarded_copy; .scl 2; .type 32; .endef
 _kav_guarded_copy:
-    pushl %ebp
-    pushl %ebx
-    pushl %esi
-    pushl %edi
-    pushl $2f
-    pushl $_kav_fault_handler
-    pushl %fs:0
-    movl %esp, %fs:0
+    GUARD_ENTER 2f
     movl 32(%esp), %edi
     movl 36(%esp), %esi
     movl 40(%esp), %ecx
@@ -60,25 +77,12 @@ _kav_guarded_copy:
     movl $1, %eax
     jmp 3f
 2:  xorl %eax, %eax
-3:  popl %fs:0
-    addl $8, %esp
-    popl %edi
-    popl %esi
-    popl %ebx
-    popl %ebp
-    ret
+3:  GUARD_LEAVE
 
     .globl _kav_guarded_strnlen
     .def _kav_guarded_strnlen; .scl 2; .type 32; .endef
 _kav_guarded_strnlen:
-    pushl %ebp
-    pushl %ebx
-    pushl %esi
-    pushl %edi
-    pushl $2f
-    pushl $_kav_fault_handler
-    pushl %fs:0
-    movl %esp, %fs:0
+    GUARD_ENTER 2f
     movl 32(%esp), %edi
     movl 36(%esp), %ecx
     xorl %eax, %eax
@@ -95,10 +99,4 @@ _kav_guarded_strnlen:
 4:  movl 36(%esp), %eax         /* no zero within limit */
     jmp 3f
 2:  movl $0xFFFFFFFF, %eax
-3:  popl %fs:0
-    addl $8, %esp
-    popl %edi
-    popl %esi
-    popl %ebx
-    popl %ebp
-    ret
+3:  GUARD_LEAVE

@@ -148,32 +148,37 @@ inline uint32_t sendReadBack(uint32_t code, uint32_t lParam, Seg inOut) {
     return trySendReadBack(code, lParam, inOut, inOut).value_or(0);
 }
 
-template <class... S>
-std::optional<uint32_t> tryGather(uint32_t code, uint32_t lParam, S... segments) {
+namespace detail {
+// Checks the segments and hands them to one of the two gathering primitives.
+template <auto Primitive, class... S>
+std::optional<uint32_t> carry(uint32_t code, uint32_t lParam, S... segments) {
     if constexpr (sizeof...(S) == 0) {
-        return GatherRequest(code, lParam, 0, nullptr);
+        return Primitive(code, lParam, 0, nullptr);
     } else {
         const Seg segs[] = {segments...};
-        if (!detail::fits(segs)) return std::nullopt;
+        if (!fits(segs)) return std::nullopt;
         PayloadSegment list[sizeof...(S)];
-        detail::toList(segs, list);
-        return GatherRequest(code, lParam, sizeof...(S), list);
+        toList(segs, list);
+        return Primitive(code, lParam, sizeof...(S), list);
     }
+}
+}  // namespace detail
+
+// GatherRequest: the segments are copied in, back to back.
+template <class... S>
+std::optional<uint32_t> tryGather(uint32_t code, uint32_t lParam, S... segments) {
+    return detail::carry<&GatherRequest>(code, lParam, segments...);
 }
 template <class... S>
 uint32_t gather(uint32_t code, uint32_t lParam, S... segments) {
     return tryGather(code, lParam, segments...).value_or(0);
 }
 
+// GatherScatterRequest: every segment comes back from its place afterwards.
 template <class... S>
 std::optional<uint32_t> tryScatter(uint32_t code, uint32_t lParam, S... segments) {
-    const Seg segs[] = {segments...};
-    if (!detail::fits(segs)) return std::nullopt;
-    PayloadSegment list[sizeof...(S)];
-    detail::toList(segs, list);
-    return GatherScatterRequest(code, lParam, sizeof...(S), list);
+    return detail::carry<&GatherScatterRequest>(code, lParam, segments...);
 }
-// GatherScatterRequest: every segment comes back from its place afterwards.
 template <class... S>
 uint32_t scatter(uint32_t code, uint32_t lParam, S... segments) {
     return tryScatter(code, lParam, segments...).value_or(0);
