@@ -5,6 +5,7 @@
 #include "export_table.h"
 
 using namespace kavtest;
+using namespace kavtest::caller;
 
 static const ExportTable kCsbPanels{
     {"VokCreateCSB", "i16 text text i16"}, {"VokComposeCSB", "i32"}, {"VokDestroyCSB", "i32"},

@@ -8,6 +8,7 @@
 #include <cstring>
 
 using namespace kavtest;
+using namespace kavtest::caller;
 
 static const ExportTable kElementAccess{
     {"VokGetIndex", "i32 i32"}, {"VokGetElementType", "i32"}, {"VokGetElementLayer", "i32"},

@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
-namespace kavtest {
+// Own namespace: other row helpers of the test program declare names such
+// as Arg and txt in kavtest, and two inline definitions of one name would
+// silently replace each other at link time.
+namespace kavtest::caller {
 
 inline constexpr uint8_t kGuard = 0xEE;
 inline constexpr size_t kGuardSize = 8;
@@ -157,4 +160,4 @@ inline void runRecordRow(RecordingHost& host, const RecordRow& row) {
     memory.expectAfter(true, pattern);
 }
 
-}  // namespace kavtest
+}  // namespace kavtest::caller
