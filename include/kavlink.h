@@ -395,6 +395,78 @@ int32_t KAVAPI VokCalNumOfSegmentsOnBSplineIF(const BSplineHeader *header, const
                                               const BSplinePoints *points, const BSplineValues *values2);
 
 /* ------------------------------------------------------------ element access */
+int32_t KAVAPI VokGetIndex(int32_t handle, int32_t number);
+int32_t KAVAPI VokGetElementType(int32_t element);
+int32_t KAVAPI VokGetElementLayer(int32_t element);
+int32_t KAVAPI VokChangeElementLayer(int32_t element, int16_t layer);
+int32_t KAVAPI VokDeleteElement(int32_t element);
+int32_t KAVAPI VokGetPointShape(int32_t element, PointShape *shape);
+int32_t KAVAPI VokGetLineShape(int32_t element, LineShape *shape);
+int32_t KAVAPI VokGetCircleShape(int32_t element, CircleShape *shape);
+int32_t KAVAPI VokGetArcShape(int32_t element, ArcShape *shape);
+int32_t KAVAPI VokGetEllipseShape(int32_t element, EllipseShape *shape);
+int32_t KAVAPI VokGetEllArcShape(int32_t element, EllArcShape *shape);
+/* shape->text names a buffer of at least 256 bytes; all 256 are written. */
+int32_t KAVAPI VokGetStringShape(int32_t element, StringShape *shape);
+int32_t KAVAPI VokGetBSplineShapeIF(int32_t element, BSplineHeader *header, BSplineValues *values1,
+                                    BSplinePoints *points, BSplineValues *values2);
+int32_t KAVAPI VokCreatePoint(PointShape *shape);
+int32_t KAVAPI VokCreateLine(LineShape *shape);
+int32_t KAVAPI VokCreateLongLine(LineShape *shape);
+int32_t KAVAPI VokCreateCircle(CircleShape *shape);
+int32_t KAVAPI VokCreateArc(ArcShape *shape);
+int32_t KAVAPI VokCreateEllipse(EllipseShape *shape);
+int32_t KAVAPI VokCreateEllArc(EllArcShape *shape);
+/* The text functions refuse (0) a null text or one of 256 bytes or more. */
+int32_t KAVAPI VokCreateString(const StringShape *shape);
+int32_t KAVAPI VokCreateBSplineIF(const BSplineHeader *header, const BSplineValues *values1,
+                                  const BSplinePoints *points, const BSplineValues *values2);
+int32_t KAVAPI VokAppendPoint(const PointShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokAppendLine(const LineShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokAppendLongLine(const LineShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokAppendCircle(const CircleShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokAppendArc(const ArcShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokAppendEllipse(const EllipseShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokAppendEllArc(const EllArcShape *shape, const ElementAttr *attr);
+int32_t KAVAPI VokAppendString(const StringShape *shape, const StringAttr *stringAttr);
+int32_t KAVAPI VokAppendBSplineIF(const BSplineHeader *header, const BSplineValues *values1,
+                                  const BSplinePoints *points, const BSplineValues *values2,
+                                  const ElementAttr *attr);
+/* fontName: at most 31 bytes are used; a null name is refused (0). */
+int32_t KAVAPI VokAppendStringEx(const StringShape *shape, const StringAttr *stringAttr, int16_t exValue1,
+                                 int16_t exValue2, const char *fontName);
+int32_t KAVAPI VokChangePoint(int32_t element, const PointShape *shape);
+int32_t KAVAPI VokChangeLine(int32_t element, const LineShape *shape);
+int32_t KAVAPI VokChangeLongLine(int32_t element, const LineShape *shape);
+int32_t KAVAPI VokChangeCircle(int32_t element, const CircleShape *shape);
+int32_t KAVAPI VokChangeArc(int32_t element, const ArcShape *shape);
+int32_t KAVAPI VokChangeEllipse(int32_t element, const EllipseShape *shape);
+int32_t KAVAPI VokChangeEllArc(int32_t element, const EllArcShape *shape);
+int32_t KAVAPI VokChangeString(int32_t element, const StringShape *shape);
+int32_t KAVAPI VokChangeBSplineIF(int32_t element, BSplineHeader *header, BSplineValues *values1,
+                                  BSplinePoints *points, BSplineValues *values2);
+int32_t KAVAPI VokGetElementAttr(int32_t element, ElementAttr *attr);
+int32_t KAVAPI VokGetStringAttr(int32_t element, StringAttr *stringAttr);
+int32_t KAVAPI VokChangeElementAttr(int32_t element, const ElementAttr *attr);
+int32_t KAVAPI VokChangeStringAttr(int32_t element, const StringAttr *stringAttr);
+int32_t KAVAPI VokGetSubcode(int32_t element);
+int32_t KAVAPI VokChangeSubcode(int32_t element, int16_t subcode);
+int32_t KAVAPI VokGetStringAttrEx(int32_t element, int16_t *exValue1, int16_t *exValue2);
+int32_t KAVAPI VokChangeStringAttrEx(int32_t element, int16_t exValue1, int16_t exValue2);
+int32_t KAVAPI VokGetStringSBox(int32_t element, StringSBox *box);
+int32_t KAVAPI VokGetElementCmdID(int32_t element);
+int32_t KAVAPI VokChangeElementCmdID(int32_t element, int16_t cmdId);
+int32_t KAVAPI VokAppendPolylineInfo(int32_t element, const PolylineInfo *info);
+int32_t KAVAPI VokGetPolylineInfo(int32_t element, PolylineInfo *info);
+int32_t KAVAPI VokDeletePolylineInfo(int32_t element);
+int32_t KAVAPI VokAssignLink(void);
+int32_t KAVAPI VokFreeLink(int32_t link);
+int32_t KAVAPI VokLinkElement(int32_t link, int32_t element);
+int32_t KAVAPI VokSeekLinkedElement(int32_t link, int32_t element);
+/* A new string the caller frees; 32 bytes starting with a zero byte when the host fails. */
+BSTR KAVAPI VokGetStringFont(int32_t element);
+/* fontName: at most 31 bytes are used; a null name is refused (0). */
+int32_t KAVAPI VokChangeStringFont(int32_t element, const char *fontName);
 
 /* ---------------------------------------------------------------- dimensions */
 /* Point-list functions: count is a signed 16-bit number (the lParam is its
@@ -453,6 +525,32 @@ int32_t KAVAPI VokCreateSlantDimIF(int16_t count, const PointShape *points, cons
                                    const PointShape *position, const double *value2);
 
 /* ------------------------------------------------------------- CSB panels */
+int32_t KAVAPI VokCreateCSB(int16_t csbID, const char *text1, const char *text2, int16_t setting);
+int32_t KAVAPI VokComposeCSB(int32_t csbHandle);
+int32_t KAVAPI VokDestroyCSB(int32_t csbHandle);
+/* The panel's handle, 0 when there is no panel numbered csbID. */
+int32_t KAVAPI VokGetCSBHandle(int16_t csbID);
+int32_t KAVAPI VokCreatePushButton(int32_t csbHandle, int16_t itemID, const char *text);
+int32_t KAVAPI VokCreateCheckButton(int32_t csbHandle, int16_t itemID, const char *text);
+int32_t KAVAPI VokCreateRadioButton(int32_t csbHandle, int16_t itemID, const char *text);
+int32_t KAVAPI VokCreatePullBox(int32_t csbHandle, int16_t itemID, const char *text);
+int32_t KAVAPI VokCreateIntegerBox(int32_t csbHandle, int16_t itemID, int16_t setting, const char *text);
+int32_t KAVAPI VokCreateRealBox(int32_t csbHandle, int16_t itemID, int16_t setting1, int16_t setting2,
+                                const char *text);
+int32_t KAVAPI VokCreateTextBox(int32_t csbHandle, int16_t itemID, const char *text);
+int32_t KAVAPI VokGetButtonStatus(int32_t csbHandle, int16_t itemID, ButtonStatus *status);
+int32_t KAVAPI VokGetPullBoxStatus(int32_t csbHandle, int16_t itemID, int16_t *value);
+int32_t KAVAPI VokGetIntegerBoxStatus(int32_t csbHandle, int16_t itemID, BoxStatus *status);
+int32_t KAVAPI VokGetRealBoxStatus(int32_t csbHandle, int16_t itemID, BoxStatus *status);
+int32_t KAVAPI VokGetTextBoxStatus(int32_t csbHandle, int16_t itemID, BoxStatus *status);
+int32_t KAVAPI VokSetButtonStatus(int32_t csbHandle, int16_t itemID, const ButtonStatus *status);
+int32_t KAVAPI VokSetPullBoxStatus(int32_t csbHandle, int16_t itemID, int16_t value);
+int32_t KAVAPI VokSetIntegerBoxStatus(int32_t csbHandle, int16_t itemID, const BoxStatus *status);
+int32_t KAVAPI VokSetRealBoxStatus(int32_t csbHandle, int16_t itemID, const BoxStatus *status);
+int32_t KAVAPI VokSetTextBoxStatus(int32_t csbHandle, int16_t itemID, const BoxStatus *status);
+int32_t KAVAPI VokEnableCSBPart(int32_t csbHandle, int16_t itemID);
+int32_t KAVAPI VokDisableCSBPart(int32_t csbHandle, int16_t itemID);
+int32_t KAVAPI VokCSBSetFocus(int32_t csbHandle, int16_t itemID);
 
 /* -------------------------------------------------------- element properties */
 /*
