@@ -177,4 +177,74 @@ TEST(RunCommand, ADllThatIsNoComponentIsReported) {
     EXPECT_NE(r.err.find("type library"), std::string::npos) << r.err;
 }
 
+// ---- the tests' own probe component: the runner whatever commands exist
+
+std::string writeScript(const std::string& name, const std::string& text) {
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    const std::string p = std::string(tmp) + name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p;
+}
+
+std::string tempDir() {
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    std::string s = tmp;
+    if (!s.empty() && (s.back() == '\\' || s.back() == '/')) s.pop_back();
+    return s;
+}
+
+TEST(RunProbe, RegistersStartsAnswersTheQuestionAndCallsEvents) {
+    const std::string script = writeScript("kavhost_probe_ok.txt",
+                                           "on VokGetCSBHandle answer 0x2001\n"
+                                           "ui answer \"probe question\" yes\n"
+                                           "event VokProcButtonEvent 7 8 1\n");
+    const ProcessRun r = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 2"
+                                 " --script \"" + script + "\"",
+                                 tempDir());
+    EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+    EXPECT_NE(r.out.find("ui: message box \"probe question\": continue? -> yes"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("VokCommandGuide  code 1500"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("message = \"yes\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos);
+    EXPECT_NE(r.out.find("nCode = 1"), std::string::npos);
+    EXPECT_NE(r.out.find("VokGetCSBHandle  code 1807  lParam 0x00000007 (csbID = 7)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("-> answer 8193  [script line 1]"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("VokProcButtonEvent returned 0x00000000"), std::string::npos) << r.out;
+}
+
+TEST(RunProbe, AnsweringNoTakesTheOtherPath) {
+    const std::string script = writeScript("kavhost_probe_no.txt", "ui answer \"probe question\" no\n");
+    const ProcessRun r = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 2"
+                                 " --script \"" + script + "\"",
+                                 tempDir());
+    EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+    EXPECT_NE(r.out.find("message = \"no\""), std::string::npos) << r.out;
+}
+
+TEST(RunProbe, FailuresGiveTheHresultAndExitStatusOne) {
+    const std::string dll = "--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe";
+    // The start event fails before its exit message.
+    const ProcessRun start = kavhost(dll + " --cmdline 3", tempDir());
+    EXPECT_EQ(start.exit, 1u) << start.out;
+    EXPECT_NE(start.out.find("VokProcStartCmd returned 0x80004005"), std::string::npos) << start.out;
+    EXPECT_EQ(start.out.find("ExitCommandMessage"), std::string::npos);
+    // An event that fails.
+    const std::string script = writeScript("kavhost_probe_fail.txt", "event VokProcButtonEvent 1 2 99\n");
+    const ProcessRun event = kavhost(dll + " --script \"" + script + "\"", tempDir());
+    EXPECT_EQ(event.exit, 1u) << event.out;
+    EXPECT_NE(event.out.find("VokProcButtonEvent returned 0x80070057"), std::string::npos) << event.out;
+    // A method the component does not have.
+    const std::string unknown = writeScript("kavhost_probe_unknown.txt", "event VokProcSystemEvent 1\n");
+    const ProcessRun missing = kavhost(dll + " --script \"" + unknown + "\"", tempDir());
+    EXPECT_EQ(missing.exit, 1u) << missing.out;
+    EXPECT_NE(missing.out.find("does not know this method"), std::string::npos) << missing.out;
+    // A ui step whose window never comes fails the run.
+    const std::string wait = writeScript("kavhost_probe_wait.txt", "ui wait \"nothing\" 300\n");
+    const ProcessRun never = kavhost(dll + " --script \"" + wait + "\"", tempDir());
+    EXPECT_EQ(never.exit, 1u) << never.out;
+    EXPECT_NE(never.out.find("ended before the ui steps were done"), std::string::npos) << never.out;
+}
+
 }  // namespace
