@@ -6,7 +6,7 @@
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-DIST="$ROOT/dist"
+DIST="${KAV_DEMO_DIST:-$ROOT/dist}"
 OUT="${KAV_DEMO_OUT:-$ROOT/demo-out}"
 cmd="${1:-csbclean}"
 
@@ -16,10 +16,12 @@ die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
 case "$cmd" in
     csbclean)
         caption="コマンドサブボックス履歴の削除"
-        answers=(yes) ;;
+        answers=(yes)
+        expected="sysinfo/CSB/lastinput.txt sysinfo/CSB/panel1.csb sysinfo/CSB/panel2.csb sysinfo/CSB/panel3.csb sysinfo/CSB/panel4.csb sysinfo/CSB/panel5.csb" ;;
     histclean)
         caption="各種履歴･情報ファイル削除"
-        answers=(yes yes yes) ;;
+        answers=(yes yes yes)
+        expected="sysdata/FileOpenDlg.ini sysinfo/BndAttrData.ini sysinfo/DrwAttrData.ini" ;;
     *) die "usage: ./kav demo [csbclean|histclean]" ;;
 esac
 
@@ -118,6 +120,10 @@ if [ -f "$sandbox/sysinfo/qxSystem.ini" ]; then
     sed 's/^/   /' "$sandbox/sysinfo/qxSystem.ini" | iconv -f CP932 -t UTF-8 2>/dev/null || true
 fi
 say ""
+if [ "$rc" -eq 0 ] && [ "$(printf '%s\n' $deleted | LC_ALL=C sort | xargs)" != "$(printf '%s\n' $expected | LC_ALL=C sort | xargs)" ]; then
+    say "demo: FAILED: expected these files to be deleted: $expected"
+    rc=1
+fi
 if [ "$rc" -eq 0 ]; then
     say "demo: $cmd ran to its end under kavhost (exit status 0); JSON lines in $json"
 else
