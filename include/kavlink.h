@@ -143,6 +143,8 @@ int32_t KAVAPI CopyStringToBStr(BSTR *stringVar, const char *text);
 /* ---------------------------------------------------------------- dimensions */
 
 /* ------------------------------------------------------------- CSB panels */
+int32_t KAVAPI VokGetCSBHandle(int16_t csbID);
+int32_t KAVAPI VokGetTextBoxStatus(int32_t csbHandle, int16_t itemID, BoxStatus *status);
 
 /* -------------------------------------------------------- element properties */
 
