@@ -1,7 +1,8 @@
 #include "component_support.h"
 
+#include "channel/handles.h"
+
 #include <gtest/gtest.h>
-#include <cwctype>
 
 namespace kavtest {
 
@@ -72,13 +73,12 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() {
     WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((path_ + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    kav::UniqueFind find(::FindFirstFileW((path_ + L"\\*").c_str(), &data));
+    if (find) {
         do {
             const std::wstring name = data.cFileName;
             if (name != L"." && name != L"..") ::DeleteFileW(file(name).c_str());
-        } while (::FindNextFileW(find, &data));
-        ::FindClose(find);
+        } while (::FindNextFileW(find.get(), &data));
     }
     ::RemoveDirectoryW(path_.c_str());
 }
@@ -93,40 +93,45 @@ std::optional<std::wstring> classesText(const std::wstring& subkey, const wchar_
 
 bool classesKeyExists(const std::wstring& subkey) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(key);
-    return true;
+    const LSTATUS s = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, &key);
+    if (s == ERROR_SUCCESS) ::RegCloseKey(key);  // only existence is asked
+    return s == ERROR_SUCCESS;
 }
 
 ChildResult runChild(const std::wstring& commandLine, const std::wstring& folder, DWORD timeoutMs) {
     ChildResult result;
+    // The child writes into a temporary file that is deleted when closed.
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     wchar_t outName[MAX_PATH] = {}, base[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, base);
     ::GetTempFileNameW(base, L"kco", 0, outName);
-    HANDLE out = ::CreateFileW(outName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    kav::UniqueFileHandle out(::CreateFileW(outName, GENERIC_READ | GENERIC_WRITE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                            nullptr));
+    if (!out) {
+        ADD_FAILURE() << "cannot create the output file (" << ::GetLastError() << ")";
+        return result;
+    }
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = out;
-    si.hStdError = out;
-    si.hStdInput = nullptr;
+    si.hStdOutput = out.get();
+    si.hStdError = out.get();
     PROCESS_INFORMATION pi{};
     std::wstring line = commandLine;
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-        ::CloseHandle(out);
-        ::DeleteFileW(outName);
         ADD_FAILURE() << "cannot start the child process (" << ::GetLastError() << ")";
         return result;
     }
-    ::CloseHandle(pi.hThread);
+    kav::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+    HANDLE waitFor = process.get();
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     for (;;) {
         const ULONGLONG now = ::GetTickCount64();
         if (now >= deadline) break;
-        const DWORD w = ::MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, static_cast<DWORD>(deadline - now),
+        const DWORD w = ::MsgWaitForMultipleObjects(1, &waitFor, FALSE, static_cast<DWORD>(deadline - now),
                                                     QS_ALLINPUT);
         if (w == WAIT_OBJECT_0) {
             result.finished = true;
@@ -139,17 +144,14 @@ ChildResult runChild(const std::wstring& commandLine, const std::wstring& folder
         }
     }
     if (!result.finished) {
-        ::TerminateProcess(pi.hProcess, 99);
-        ::WaitForSingleObject(pi.hProcess, 10000);
+        ::TerminateProcess(process.get(), 99);  // our own child, hung
+        ::WaitForSingleObject(process.get(), 10000);
     }
-    ::GetExitCodeProcess(pi.hProcess, &result.exitCode);
-    ::CloseHandle(pi.hProcess);
-    ::SetFilePointer(out, 0, nullptr, FILE_BEGIN);
+    ::GetExitCodeProcess(process.get(), &result.exitCode);
+    ::SetFilePointer(out.get(), 0, nullptr, FILE_BEGIN);
     char buffer[4096];
     DWORD got = 0;
-    while (::ReadFile(out, buffer, sizeof buffer, &got, nullptr) && got > 0) result.output.append(buffer, got);
-    ::CloseHandle(out);
-    ::DeleteFileW(outName);
+    while (::ReadFile(out.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) result.output.append(buffer, got);
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <oaidl.h>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct ComponentInfo {
 };
 
 const std::vector<ComponentInfo>& components();
+inline void PrintTo(const ComponentInfo& c, std::ostream* os) { *os << c.label; }
 GUID guidOf(const wchar_t* text);
 
 struct ParamInfo {

@@ -2,6 +2,7 @@
 // ProgID and checks that it works without the library except for the events
 // that need it.  Arguments: ProgID, IID of _MorvikVbCommand, host window.
 // Exit code: the number of failed checks.
+#include "com_ref.h"
 #include "morvik_interface.h"
 
 #include <objbase.h>
@@ -26,9 +27,9 @@ int wmain(int argc, wchar_t** argv) {
         HRESULT hr = ::CLSIDFromProgID(argv[1], &clsid);
         check(hr == S_OK, "ProgID resolves", hr);
         check(::IIDFromString(argv[2], &iid) == S_OK, "IID text");
-        kavcmd::_MorvikVbCommand* command = nullptr;
-        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&command));
-        check(hr == S_OK && command != nullptr, "created by ProgID", hr);
+        kavcmd::ComRef<kavcmd::_MorvikVbCommand> command;
+        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, command.putVoid());
+        check(hr == S_OK && command, "created by ProgID", hr);
         if (command) {
             check(::GetModuleHandleA("kavlink.dll") == nullptr, "kavlink.dll not loaded");
             LONG code = 77;
@@ -51,7 +52,6 @@ int wmain(int argc, wchar_t** argv) {
                 hr = command->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
                                      nullptr);
             check(hr == S_OK, "IDispatch by name works", hr);
-            command->Release();
         }
     }
     ::CoUninitialize();
