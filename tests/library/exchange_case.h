@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace kavtest {
+namespace kavtest::exchange {
 
 inline constexpr uint8_t kGuard = 0xC3;
 inline constexpr size_t kGuardBytes = 8;
@@ -196,4 +196,4 @@ inline void runRefusalCase(RecordingHost& host, const RefusalCase& c) {
     mem.expectOutputs();
 }
 
-}  // namespace kavtest
+}  // namespace kavtest::exchange

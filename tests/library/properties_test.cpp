@@ -9,6 +9,7 @@
 #include <algorithm>
 
 using namespace kavtest;
+using namespace kavtest::exchange;
 
 static const ExportTable kProperties{
     {"VokAppendPropertyOfLong", "i32 text i32"},

@@ -225,6 +225,7 @@ TEST(Robustness, HostileCallsToEveryExport) {
             });
             else if (k == "sshape" || k == "sshape:256") pointerOr([&] {
                 uint8_t* rec = fz.buffer(20);
+                const size_t recordEntry = fz.touched_.size() - 1;
                 char* t;
                 if (k == "sshape:256") t = reinterpret_cast<char*>(fz.buffer(256));
                 else {
@@ -234,8 +235,7 @@ TEST(Robustness, HostileCallsToEveryExport) {
                 }
                 if (fz.chance(5)) { t = nullptr; fz.hostile_[kNull] = true; }
                 std::memcpy(rec + 16, &t, 4);
-                fz.touched_.back().before.assign(rec, rec + 20);  // keep the record's snapshot current
-                if (k == "sshape:256") fz.touched_[fz.touched_.size() - 2].before.assign(rec, rec + 20);
+                fz.touched_[recordEntry].before.assign(rec, rec + 20);  // the snapshot holds the text reference
                 return rec;
             });
             else if (k == "strvar" || k == "bstr") {

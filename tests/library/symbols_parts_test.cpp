@@ -6,6 +6,7 @@
 #include "export_table.h"
 
 using namespace kavtest;
+using namespace kavtest::exchange;
 
 static const ExportTable kSymbolsParts{
     {"VokCreatePart", "bstr"},
