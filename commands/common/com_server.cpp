@@ -9,6 +9,7 @@
 
 #include <olectl.h>
 #include <atomic>
+#include <cwchar>
 #include <string>
 
 namespace kavcmd {
@@ -114,14 +115,19 @@ HRESULT RegisterComponent() {
     return S_OK;
 }
 
+bool ClassesKeyExists(const std::wstring& subkey) {
+    UniqueKey key;
+    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
 HRESULT UnregisterComponent() {
     const ComponentIdentity& id = ThisComponent();
     HRESULT result = S_OK;
-    // Not registered is not an error: there is nothing to remove then.
-    const HRESULT typeLib = ::UnRegisterTypeLib(id.libid, id.libMajor, id.libMinor, LOCALE_NEUTRAL, SYS_WIN32);
-    if (FAILED(typeLib) && typeLib != TYPE_E_REGISTRYACCESS && typeLib != TYPE_E_CANTLOADLIBRARY &&
-        typeLib != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
-        result = typeLib;
+    // What is not registered needs no removal: unregistering twice succeeds.
+    wchar_t version[16] = {};
+    ::swprintf(version, 16, L"%x.%x", id.libMajor, id.libMinor);  // the registry writes versions in hex
+    if (ClassesKeyExists(L"TypeLib\\" + GuidText(id.libid) + L"\\" + version))
+        result = ::UnRegisterTypeLib(id.libid, id.libMajor, id.libMinor, LOCALE_NEUTRAL, SYS_WIN32);
     for (const std::wstring& key : {ClassKey(), std::wstring(id.progId)}) {
         const HRESULT hr = DeleteKeyTree(key);
         if (FAILED(hr) && SUCCEEDED(result)) result = hr;

@@ -61,6 +61,7 @@ TEST(Registration, Regsvr32RegistersAndUnregistersExactlyItsOwnEntries) {
     expectRegistered(second, builtPath(second));  // untouched by the other's removal
     EXPECT_EQ(regsvr32(builtPath(second), true, exeFolder()).exitCode, 0u);
     expectUnregistered(second);
+    EXPECT_EQ(regsvr32(builtPath(second), true, exeFolder()).exitCode, 0u) << "nothing left to remove is no error";
 }
 
 class WithoutKavlink : public ::testing::TestWithParam<ComponentInfo> {};
