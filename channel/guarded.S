@@ -71,8 +71,13 @@ _kav_guarded_copy:
     GUARD_ENTER 2f
     movl 32(%esp), %edi
     movl 36(%esp), %esi
-    movl 40(%esp), %ecx
+    movl 40(%esp), %edx
+    movl %edx, %ecx
+    shrl $2, %ecx               /* whole 4-byte words first, then the rest */
     cld
+    rep movsl
+    movl %edx, %ecx
+    andl $3, %ecx
     rep movsb
     movl $1, %eax
     jmp 3f
