@@ -113,8 +113,26 @@ public:
 
 bool componentBuilt(const char* name) { return exists(exeDir() + name + ".dll"); }
 
+#define NEEDS_DIALOG(cmd, built)                                                                  \
+    if (!componentBuilt(cmd)) GTEST_SKIP() << cmd ".dll is not built";                            \
+    if (!(built)) GTEST_SKIP() << cmd "'s dialog is not built yet (placeholder start steps)"
+
+TEST(RunCommand, ComponentsWithoutDialogRunToTheirExit) {
+    for (const auto& [cmd, dialog] : {std::pair<const char*, bool>{"csbclean", KAV_CSBCLEAN_DIALOG},
+                                      std::pair<const char*, bool>{"histclean", KAV_HISTCLEAN_DIALOG}}) {
+        if (!componentBuilt(cmd) || dialog) continue;
+        SCOPED_TRACE(cmd);
+        Sandbox box(cmd);
+        const ProcessRun r = kavhost("--command \"" + box.dll + "\"", box.root);
+        EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+        EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("VokProcStartCmd returned 0x00000000"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("nCode = 1"), std::string::npos) << r.out;
+    }
+}
+
 TEST(RunCommand, CsbcleanDeletesTheHistoryFilesAndEnds) {
-    if (!componentBuilt("csbclean")) GTEST_SKIP() << "csbclean.dll is not built yet";
+    NEEDS_DIALOG("csbclean", KAV_CSBCLEAN_DIALOG);
     Sandbox box("csbclean");
     const std::string script = box.script(
         "ui wait \"コマンドサブボックス履歴の削除\"\n"
@@ -134,7 +152,7 @@ TEST(RunCommand, CsbcleanDeletesTheHistoryFilesAndEnds) {
 }
 
 TEST(RunCommand, HistcleanDeletesTheThreeFilesAndEnds) {
-    if (!componentBuilt("histclean")) GTEST_SKIP() << "histclean.dll is not built yet";
+    NEEDS_DIALOG("histclean", KAV_HISTCLEAN_DIALOG);
     Sandbox box("histclean");
     const std::string script = box.script(
         "ui wait \"各種履歴･情報ファイル削除\"\n"
@@ -151,7 +169,7 @@ TEST(RunCommand, HistcleanDeletesTheThreeFilesAndEnds) {
 }
 
 TEST(RunCommand, CancelStillReportsTheEnd) {
-    if (!componentBuilt("csbclean")) GTEST_SKIP() << "csbclean.dll is not built yet";
+    NEEDS_DIALOG("csbclean", KAV_CSBCLEAN_DIALOG);
     Sandbox box("csbclean");
     const std::string script = box.script("ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n");
     const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
@@ -160,7 +178,7 @@ TEST(RunCommand, CancelStillReportsTheEnd) {
 }
 
 TEST(RunCommand, AWindowThatNeverComesFailsWithoutHanging) {
-    if (!componentBuilt("csbclean")) GTEST_SKIP() << "csbclean.dll is not built yet";
+    NEEDS_DIALOG("csbclean", KAV_CSBCLEAN_DIALOG);
     Sandbox box("csbclean");
     const std::string script = box.script("ui wait \"no such caption\" 1500\n");
     const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
