@@ -187,6 +187,29 @@ TEST(RunCommand, AWindowThatNeverComesFailsWithoutHanging) {
     EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\a.csb"));
 }
 
+TEST(RunCommand, StringBoxHookAsksForThePanelAndThenItsText) {
+    if (!componentBuilt("csbclean")) GTEST_SKIP() << "csbclean.dll is not built";
+    Sandbox box("csbclean");
+    std::string text = "on VokGetCSBHandle answer 0\non VokGetCSBHandle answer 0x3001\n"
+                       "on VokGetTextBoxStatus answer 1 write 18 text \"typed\"\n"
+                       "event VokProcStringBoxEventHook 5 6 0\n"
+                       "event VokProcStringBoxEventHook 5 6 0\n";
+    if (KAV_CSBCLEAN_DIALOG) text += "ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n";
+    const std::string script = box.script(text);
+    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
+    EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+    // First hook: no panel, one request.  Second: the panel, then its text box.
+    const size_t first = r.out.find("VokGetCSBHandle  code 1807  lParam 0x00000005 (csbID = 5)");
+    ASSERT_NE(first, std::string::npos) << r.out;
+    const size_t second = r.out.find("VokGetCSBHandle  code 1807", first + 1);
+    ASSERT_NE(second, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(first, second - first).find("code 1824"), std::string::npos) << "asked for a text box of no panel";
+    const size_t status = r.out.find("VokGetTextBoxStatus  code 1824  lParam 0x00003001 (csbHandle = 12289)  278 payload bytes");
+    EXPECT_NE(status, std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("@0         2  itemID = 6", status), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("@2       276  status = text \"\"", status), std::string::npos) << "sent zero-filled";
+}
+
 TEST(RunCommand, ADllThatIsNoComponentIsReported) {
     char tmp[MAX_PATH];
     GetTempPathA(MAX_PATH, tmp);
