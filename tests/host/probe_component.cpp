@@ -1,7 +1,8 @@
 // A small command component for kavhost's own tests: a creatable class whose
 // IDispatch knows the event methods by name.  VokProcStartCmd binds the host
 // like a command does, asks a question in a message box when nCmdLine is 2
-// (and tells the host the answer through VokCommandGuide), fails without the
+// (and tells the host the answer through VokCommandGuide), shows a small
+// dialog when it is 4, fails without the
 // exit message when nCmdLine is 3; VokProcButtonEvent asks the host for the
 // panel of its csbID and fails when State is 99.
 #include <windows.h>
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,6 +25,64 @@ enum : DISPID { kStart = 1, kButton = 2, kEnd = 3 };
 template <class Fn> Fn bind(const char* name) {
     HMODULE lib = LoadLibraryA("kavlink.dll");
     return lib ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
+}
+
+// A dialog from an in-memory template: caption "probe dialog", an edit box,
+// a check box "Confirm" and the buttons "OK(&O)" and "Cancel".  OK reports
+// the edit text and the check state through VokCommandGuide.
+struct DialogTemplate {
+    std::vector<WORD> words;
+    void align() { if (words.size() % 2) words.push_back(0); }
+    void text(const wchar_t* t) { for (; *t; ++t) words.push_back(*t); words.push_back(0); }
+    void item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls, const wchar_t* caption) {
+        align();
+        DLGITEMTEMPLATE it{WS_CHILD | WS_VISIBLE | style, 0, x, y, cx, cy, id};
+        const WORD* w = reinterpret_cast<const WORD*>(&it);
+        words.insert(words.end(), w, w + sizeof it / 2);
+        words.push_back(0xFFFF);
+        words.push_back(cls);
+        text(caption);
+        words.push_back(0);
+    }
+};
+
+INT_PTR CALLBACK probeDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
+    try {
+        if (msg == WM_INITDIALOG) return TRUE;
+        if (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
+            if (LOWORD(wp) == IDOK) {
+                char text[128] = {};
+                GetDlgItemTextA(dlg, 100, text, sizeof text - 8);
+                std::strcat(text, IsDlgButtonChecked(dlg, 101) == BST_CHECKED ? " checked" : " unchecked");
+                using Guide = int32_t(WINAPI*)(const char*);
+                if (auto guide = bind<Guide>("VokCommandGuide")) guide(text);
+            }
+            EndDialog(dlg, LOWORD(wp));
+            return TRUE;
+        }
+        if (msg == WM_CLOSE) {
+            EndDialog(dlg, IDCANCEL);
+            return TRUE;
+        }
+    } catch (...) {
+    }
+    return FALSE;
+}
+
+INT_PTR showProbeDialog(HWND owner) {
+    DialogTemplate t;
+    DLGTEMPLATE head{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | WS_VISIBLE, 0, 4, 0, 0, 200, 80};
+    const WORD* w = reinterpret_cast<const WORD*>(&head);
+    t.words.assign(w, w + sizeof head / 2);
+    t.words.push_back(0);  // no menu
+    t.words.push_back(0);  // standard class
+    t.text(L"probe dialog");
+    t.item(ES_AUTOHSCROLL | WS_BORDER, 10, 10, 180, 14, 100, 0x0081, L"");
+    t.item(BS_AUTOCHECKBOX, 10, 30, 100, 12, 101, 0x0080, L"Confirm");
+    t.item(BS_DEFPUSHBUTTON, 40, 55, 50, 14, IDOK, 0x0080, L"OK(&O)");
+    t.item(BS_PUSHBUTTON, 110, 55, 50, 14, IDCANCEL, 0x0080, L"Cancel");
+    t.align();
+    return DialogBoxIndirectW(g_module, reinterpret_cast<DLGTEMPLATE*>(t.words.data()), owner, probeDialogProc);
 }
 
 class Probe : public IDispatch {
@@ -91,6 +151,7 @@ public:
                                                    L"continue?", L"probe question", MB_YESNO);
                     guide(answer == IDYES ? "yes" : "no");
                 }
+                if (cmdLine == 4) showProbeDialog(reinterpret_cast<HWND>(static_cast<intptr_t>(hwnd)));
                 exitCommand();
                 return S_OK;
             }

@@ -288,4 +288,32 @@ TEST(RunProbe, FailuresGiveTheHresultAndExitStatusOne) {
     EXPECT_NE(never.out.find("ended before the ui steps were done"), std::string::npos) << never.out;
 }
 
+TEST(RunProbe, WorksADialogAsAUserWould) {
+    const std::string script = writeScript("kavhost_probe_dialog.txt",
+                                           "ui wait \"probe dialog\" 10000\n"
+                                           "ui settext 0 \"C:\\\\work\"\n"
+                                           "ui check \"Confirm\"\n"
+                                           "ui uncheck \"Confirm\"\n"
+                                           "ui check \"Confirm\"\n"
+                                           "ui click \"OK(&O)\"\n");
+    const ProcessRun r = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 4"
+                                 " --script \"" + script + "\"",
+                                 tempDir());
+    EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+    EXPECT_NE(r.out.find("message = \"C:\\\\work checked\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << r.out;
+    // The close box ends the dialog too; a button that is not there fails the run.
+    const std::string close = writeScript("kavhost_probe_close.txt", "ui wait \"probe dialog\"\nui close\n");
+    const ProcessRun closed = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe"
+                                      " --cmdline 4 --script \"" + close + "\"", tempDir());
+    EXPECT_EQ(closed.exit, 0u) << closed.out;
+    EXPECT_EQ(closed.out.find("VokCommandGuide"), std::string::npos) << closed.out;
+    const std::string missing = writeScript("kavhost_probe_nobutton.txt", "ui wait \"probe dialog\"\nui click \"Apply\"\n");
+    const ProcessRun nobutton = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe"
+                                        " --cmdline 4 --script \"" + missing + "\"", tempDir());
+    EXPECT_EQ(nobutton.exit, 1u) << nobutton.out;
+    EXPECT_NE(nobutton.out.find("no button \"Apply\""), std::string::npos) << nobutton.out;
+    EXPECT_NE(nobutton.out.find("ExitCommandMessage"), std::string::npos) << "the failed driver closes the dialog";
+}
+
 }  // namespace
