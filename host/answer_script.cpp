@@ -53,9 +53,8 @@ std::vector<std::string> splitWords(const std::string& line, int lineNo) {
             bool closed = false;
             while (i < line.size()) {
                 char d = line[i++];
-                if (d == '\\' && i < line.size()) {
-                    char e = line[i++];
-                    w += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+                if (d == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\')) {
+                    w += line[i++];  // \" and \\; other backslashes stay (Windows paths)
                 } else if (d == '"') {
                     closed = true;
                     break;

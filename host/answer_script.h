@@ -72,7 +72,8 @@ struct EventMethod {
 const std::vector<EventMethod>& eventMethods();
 const EventMethod* findEventMethod(const std::string& name);
 
-// Splits a line into words; "..." is one word (with \" and \\ escapes).
+// Splits a line into words; "..." is one word, in which \" stands for a quote
+// and \\ for a backslash; any other backslash is itself (C:\work\a.ini).
 // Throws ScriptError on an unterminated quote.
 std::vector<std::string> splitWords(const std::string& line, int lineNo);
 // Parses an integer the way scripts and command lines write it.

@@ -10,6 +10,10 @@ DIST="${KAV_DEMO_DIST:-$ROOT/dist}"
 OUT="${KAV_DEMO_OUT:-$ROOT/demo-out}"
 cmd="${1:-csbclean}"
 
+# The commands' texts are Japanese: Wine's ANSI code page must be 932 (./kav
+# sets this too; the Unix locale itself need not exist).
+{ export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null
+
 say() { printf '%s\n' "$*"; }
 die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
 
@@ -85,7 +89,8 @@ host_pid=$!
 
 shoot() {  # $1: name; the screen as the user sees it now
     local png="$OUT/$cmd-$1.png"
-    if xwd -root -silent -display "$DISPLAY" | convert xwd:- "$png" 2>/dev/null; then
+    # The whole screen, cut to what is drawn on it (the dialog and its boxes).
+    if xwd -root -silent -display "$DISPLAY" | convert xwd:- -trim +repage -bordercolor white -border 8 "$png" 2>/dev/null; then
         say "   screenshot: $png"
     else
         say "   (no screenshot: xwd/convert failed)"

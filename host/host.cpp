@@ -102,8 +102,17 @@ std::vector<HWND> children(HWND parent, const wchar_t* cls) {
     return c.out;
 }
 
+// Ends a window of the command the way a user who gives up would: the
+// Cancel, No or OK button of a box, otherwise the close box.
 BOOL CALLBACK closeOthersProc(HWND h, LPARAM self) {
-    if (h != reinterpret_cast<HWND>(self) && IsWindowVisible(h)) PostMessageW(h, WM_CLOSE, 0, 0);
+    if (h == reinterpret_cast<HWND>(self) || !IsWindowVisible(h)) return TRUE;
+    for (int id : {IDCANCEL, IDNO, IDOK}) {
+        if (HWND b = GetDlgItem(h, id)) {
+            PostMessageW(h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(b));
+            return TRUE;
+        }
+    }
+    PostMessageW(h, WM_CLOSE, 0, 0);
     return TRUE;
 }
 
@@ -260,6 +269,7 @@ LRESULT Host::onExit() {
 
 void Host::startUi() {
     uiIndex_ = 0;
+    uiTearDown_ = false;
     uiError_.clear();
     uiWindow_ = nullptr;
     uiStepStart_ = GetTickCount();
@@ -270,12 +280,12 @@ void Host::startUi() {
 
 void Host::failUi(const std::string& why) {
     uiError_ = why;
-    uiRunning_ = false;
-    KillTimer(window_, kUiTimer);
     note("ui: FAILED: " + why);
-    // Do not leave the command waiting for a user who is not there: close
-    // every window of this thread except the request window.
-    EnumThreadWindows(GetCurrentThreadId(), closeOthersProc, reinterpret_cast<LPARAM>(window_));
+    // Do not leave the command waiting for a user who is not there: from now
+    // on every tick ends the windows of this thread except the request window
+    // until the command returns.
+    uiRunning_ = true;
+    uiTearDown_ = true;
 }
 
 void Host::onTimer() {
@@ -284,6 +294,13 @@ void Host::onTimer() {
     if (busy) return;
     busy = true;
     struct Reset { bool& b; ~Reset() { b = false; } } reset{busy};
+    if (uiTearDown_) {
+        if (GetTickCount() - uiStepStart_ >= 400) {
+            uiStepStart_ = GetTickCount();
+            EnumThreadWindows(GetCurrentThreadId(), closeOthersProc, reinterpret_cast<LPARAM>(window_));
+        }
+        return;
+    }
     const std::vector<UiStep>& steps = answerer_.script().ui;
     if (uiIndex_ >= steps.size()) {
         uiRunning_ = false;
@@ -575,6 +592,7 @@ bool Host::runCommand(const RunOptions& o) {
     hr = invoke("VokProcStartCmd", {"I4", "I4", "I4&"}, {hwndText, std::to_string(o.cmdLine), ""}, &nCode);
     KillTimer(window_, kUiTimer);
     uiRunning_ = false;
+    uiTearDown_ = false;
     note("VokProcStartCmd returned " + describeHresult(hr) + ", nCode = " + std::to_string(nCode));
     if (FAILED(hr)) ok = false;
     if (SUCCEEDED(hr) && !exitSeen()) {

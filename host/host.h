@@ -90,6 +90,7 @@ private:
     HWND uiLastBox_ = nullptr;
     std::string uiError_;
     bool uiRunning_ = false;
+    bool uiTearDown_ = false;  // a step failed: ending the command's windows
 };
 
 // "0x80004005 (Unspecified error)"

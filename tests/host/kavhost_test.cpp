@@ -51,7 +51,8 @@ TEST(AnswerScript, ParsesRulesEventsAndUiSteps) {
         "ui wait \"caption\" 500\n"
         "ui click \"OK(&O)\"\n"
         "ui answer \"title\" no\n"
-        "ui settext 0 \"C:\\\\x\"\n");
+        "ui settext 0 \"C:\\\\x\"\n"
+        "ui settext 1 \"C:\\new\\tab\"\n");
     ASSERT_EQ(s.rules.size(), 3u);
     EXPECT_EQ(s.rules[0].key, "VokGetCSBHandle");
     EXPECT_TRUE(s.rules[0].hasAnswer);
@@ -72,7 +73,8 @@ TEST(AnswerScript, ParsesRulesEventsAndUiSteps) {
     EXPECT_TRUE(s.rules[2].any);
     ASSERT_EQ(s.events.size(), 4u);
     EXPECT_EQ(s.events[2].args[2], "text with spaces");
-    ASSERT_EQ(s.ui.size(), 4u);
+    ASSERT_EQ(s.ui.size(), 5u);
+    EXPECT_EQ(s.ui[4].args[1], "C:\\new\\tab") << "a backslash before other letters stays";
     EXPECT_EQ(s.ui[1].args[0], "OK(&O)");
     EXPECT_EQ(s.ui[3].args[1], "C:\\x");
 }

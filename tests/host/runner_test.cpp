@@ -286,6 +286,12 @@ TEST(RunProbe, FailuresGiveTheHresultAndExitStatusOne) {
     const ProcessRun never = kavhost(dll + " --script \"" + wait + "\"", tempDir());
     EXPECT_EQ(never.exit, 1u) << never.out;
     EXPECT_NE(never.out.find("ended before the ui steps were done"), std::string::npos) << never.out;
+    // A failed step while a Yes/No box is up (which ignores its close box)
+    // still ends the command: the box is answered No.
+    const ProcessRun boxed = kavhost(dll + " --cmdline 2 --script \"" + wait + "\"", tempDir());
+    EXPECT_EQ(boxed.exit, 1u) << boxed.out;
+    EXPECT_NE(boxed.out.find("message = \"no\""), std::string::npos) << boxed.out;
+    EXPECT_NE(boxed.out.find("ExitCommandMessage"), std::string::npos) << boxed.out;
 }
 
 TEST(RunProbe, WorksADialogAsAUserWould) {
