@@ -62,7 +62,7 @@ script="$OUT/$cmd-script.txt"
 {
     printf '# Works the %s dialog as a user would.\n' "$cmd"
     printf 'ui wait "%s" 60000\n' "$caption"
-    printf 'ui sleep 800\n'
+    printf 'ui sleep 1500\n'
     printf 'ui signal "%s"\n' "$(win "$shots")\\dialog.req"
     printf 'ui waitfile "%s" 60000\n' "$(win "$shots")\\dialog.done"
     printf 'ui click "削除実行(&G)"\n'
@@ -70,7 +70,7 @@ script="$OUT/$cmd-script.txt"
     for a in "${answers[@]}"; do
         if [ "$first" = 1 ]; then
             printf 'ui wait "注意" 20000\n'
-            printf 'ui sleep 500\n'
+            printf 'ui sleep 2000\n'
             printf 'ui signal "%s"\n' "$(win "$shots")\\question.req"
             printf 'ui waitfile "%s" 60000\n' "$(win "$shots")\\question.done"
             first=0
