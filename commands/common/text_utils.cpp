@@ -13,15 +13,16 @@ std::string ToAnsi(std::wstring_view text, bool* lossy) {
     if (lossy) *lossy = false;
     if (text.empty()) return {};
     const int n = static_cast<int>(text.size());
-    BOOL usedDefault = FALSE;
     const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) {
         if (lossy) *lossy = true;
         return {};
     }
     std::string out(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), n, out.data(), bytes, nullptr, lossy ? &usedDefault : nullptr);
-    if (lossy) *lossy = usedDefault != FALSE;
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), n, out.data(), bytes, nullptr, nullptr);
+    // A character without an exact equivalent comes out as '?' or as a
+    // look-alike: the way back then gives a different text.
+    if (lossy) *lossy = FromAnsi(out) != text;
     return out;
 }
 
