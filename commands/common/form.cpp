@@ -109,6 +109,9 @@ INT_PTR Form::Handle(UINT message, WPARAM wParam, LPARAM) {
     case WM_CLOSE:
         Close();
         return TRUE;
+    case WM_GETFONT:  // the dialog's own font is the one its controls use
+        ::SetWindowLongPtrW(window_, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(font_));
+        return TRUE;
     default:
         return FALSE;
     }
@@ -137,7 +140,6 @@ void Form::Build() {
     if (smallIcon_) ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
     ::SetWindowTextW(window_, def_.caption);
-    ::SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
     RECT outer{0, 0, TwipsToPixels(def_.clientWidth, dpiX_), TwipsToPixels(def_.clientHeight, dpiY_)};
     ::AdjustWindowRectEx(&outer, static_cast<DWORD>(::GetWindowLongW(window_, GWL_STYLE)), FALSE,

@@ -170,6 +170,19 @@ std::wstring UiDriver::AnswerBox(const std::wstring& title, int id, int timeoutM
     return text;
 }
 
+LRESULT UiDriver::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &result);
+    return static_cast<LRESULT>(result);
+}
+
+HWND UiDriver::Child(HWND parent, const wchar_t* className, const std::wstring& text) const {
+    for (HWND w : ChildrenOfClass(parent, className)) {
+        if (WindowText(w) == text) return w;
+    }
+    throw UiTimeout("a control is missing");
+}
+
 HWND UiDriver::Focus() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;

@@ -48,6 +48,11 @@ public:
     // Answers the message box with this title and returns its text.
     std::wstring AnswerBox(const std::wstring& title, int id, int timeoutMs = 15000) const;
 
+    // A message sent to a window of the dialog thread (with a time limit).
+    LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    // The child of `parent` with this class and text.
+    HWND Child(HWND parent, const wchar_t* className, const std::wstring& text) const;
+
     // The window of the dialog thread that has the keyboard focus.
     HWND Focus() const;
 
