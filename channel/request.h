@@ -7,6 +7,7 @@
 // sent, no output touched.  Nothing here allocates; the segment list lives on
 // the stack.
 #pragma once
+#include "guarded.h"
 #include "shared_block.h"
 #include "transport.h"
 
@@ -60,31 +61,41 @@ inline Seg bytes(const void* data, uint64_t size) {
 }
 
 // A text segment: the text up to its first zero byte plus the terminator.
-// A null text, or one with no terminator within the payload area, is refused.
+// A null or unreadable text, or one with no terminator within the payload
+// area, is refused.
 inline Seg text(const char* s) {
-    if (s == nullptr) return {nullptr, 0, false};
-    const size_t length = ::strnlen(s, kPayloadSize);
-    if (length >= kPayloadSize) return {nullptr, 0, false};
-    return {const_cast<char*>(s), static_cast<uint32_t>(length + 1), true};
+    const uint32_t length = guardedTextLength(s, kPayloadSize);
+    if (length >= kPayloadSize) return {nullptr, 0, false};  // kUnreadable included
+    return {const_cast<char*>(s), length + 1, true};
 }
 
-// Length of a zero-terminated text, or -1 for a null text; counts at most
-// `limit` bytes (so `limit` means "limit or longer").
-inline int64_t textLength(const char* s, size_t limit = kPayloadSize) {
-    return s == nullptr ? -1 : static_cast<int64_t>(::strnlen(s, limit));
+// Length of a zero-terminated text, counting at most `limit` bytes (so
+// `limit` means "limit or longer"); -1 for a null or unreadable text.
+inline int64_t textLength(const char* s, uint32_t limit = kPayloadSize) {
+    const uint32_t length = guardedTextLength(s, limit);
+    return length == kUnreadable ? -1 : static_cast<int64_t>(length);
 }
 
 // The element data of an OLE Automation array variable: the data address is
-// read from the descriptor; neither bounds nor element size are consulted.
-inline void* arrayDataAddress(SAFEARRAY* const* variable) {
-    static_assert(offsetof(SAFEARRAY, pvData) == 12, "element data address 12 bytes into the descriptor");
-    if (variable == nullptr || *variable == nullptr) return nullptr;
-    return (*variable)->pvData;
-}
+// read from the descriptor, 12 bytes in; neither bounds nor element size are
+// consulted.  A missing variable or descriptor is refused, and so is missing
+// data unless no bytes are wanted.
 inline Seg arrayData(SAFEARRAY* const* variable, uint64_t size) {
-    void* data = arrayDataAddress(variable);
-    if (size > kPayloadSize || (data == nullptr && (variable == nullptr || *variable == nullptr))) return {nullptr, 0, false};
-    return {data, static_cast<uint32_t>(size), data != nullptr || size == 0};
+    static_assert(offsetof(SAFEARRAY, pvData) == 12, "element data address 12 bytes into the descriptor");
+    SAFEARRAY* descriptor = nullptr;
+    void* data = nullptr;
+    if (size > kPayloadSize || !guardedLoad(variable, descriptor) || descriptor == nullptr ||
+        !guardedLoad(reinterpret_cast<const uint8_t*>(descriptor) + 12, data) || (data == nullptr && size != 0))
+        return {nullptr, 0, false};
+    return {data, static_cast<uint32_t>(size), true};
+}
+
+// The text reference held in a record field (the StringShape text pointer);
+// null when the record cannot be read.
+inline char* textReference(const void* record, size_t offset) {
+    char* text = nullptr;
+    if (!guardedLoad(static_cast<const uint8_t*>(record) + offset, text)) return nullptr;
+    return text;
 }
 
 // A segment that must not be carried (an export's own check failed).
@@ -137,32 +148,37 @@ inline uint32_t sendReadBack(uint32_t code, uint32_t lParam, Seg inOut) {
     return trySendReadBack(code, lParam, inOut, inOut).value_or(0);
 }
 
-template <class... S>
-std::optional<uint32_t> tryGather(uint32_t code, uint32_t lParam, S... segments) {
+namespace detail {
+// Checks the segments and hands them to one of the two gathering primitives.
+template <auto Primitive, class... S>
+std::optional<uint32_t> carry(uint32_t code, uint32_t lParam, S... segments) {
     if constexpr (sizeof...(S) == 0) {
-        return GatherRequest(code, lParam, 0, nullptr);
+        return Primitive(code, lParam, 0, nullptr);
     } else {
         const Seg segs[] = {segments...};
-        if (!detail::fits(segs)) return std::nullopt;
+        if (!fits(segs)) return std::nullopt;
         PayloadSegment list[sizeof...(S)];
-        detail::toList(segs, list);
-        return GatherRequest(code, lParam, sizeof...(S), list);
+        toList(segs, list);
+        return Primitive(code, lParam, sizeof...(S), list);
     }
+}
+}  // namespace detail
+
+// GatherRequest: the segments are copied in, back to back.
+template <class... S>
+std::optional<uint32_t> tryGather(uint32_t code, uint32_t lParam, S... segments) {
+    return detail::carry<&GatherRequest>(code, lParam, segments...);
 }
 template <class... S>
 uint32_t gather(uint32_t code, uint32_t lParam, S... segments) {
     return tryGather(code, lParam, segments...).value_or(0);
 }
 
+// GatherScatterRequest: every segment comes back from its place afterwards.
 template <class... S>
 std::optional<uint32_t> tryScatter(uint32_t code, uint32_t lParam, S... segments) {
-    const Seg segs[] = {segments...};
-    if (!detail::fits(segs)) return std::nullopt;
-    PayloadSegment list[sizeof...(S)];
-    detail::toList(segs, list);
-    return GatherScatterRequest(code, lParam, sizeof...(S), list);
+    return detail::carry<&GatherScatterRequest>(code, lParam, segments...);
 }
-// GatherScatterRequest: every segment comes back from its place afterwards.
 template <class... S>
 uint32_t scatter(uint32_t code, uint32_t lParam, S... segments) {
     return tryScatter(code, lParam, segments...).value_or(0);

@@ -1,16 +1,21 @@
 #include "strings.h"
 
-#include <cstring>
+#include "guarded.h"
 
 namespace kav {
 
 bool putText(BSTR* variable, const char* text, size_t maxLength) {
-    if (variable == nullptr || text == nullptr) return false;
-    const size_t length = ::strnlen(text, maxLength);
-    BSTR fresh = newByteString(text, static_cast<uint32_t>(length));
+    BSTR old = nullptr;
+    if (!guardedLoad(variable, old)) return false;
+    const uint32_t length = guardedTextLength(text, static_cast<uint32_t>(maxLength));
+    if (length == kUnreadable) return false;
+    BSTR fresh = newByteString(text, length);
     if (fresh == nullptr) return false;
-    ::SysFreeString(*variable);  // after the copy: the text may live inside it
-    *variable = fresh;
+    if (!guardedStore(variable, fresh)) {
+        ::SysFreeString(fresh);
+        return false;
+    }
+    ::SysFreeString(old);  // after the copy: the text may live inside it
     return true;
 }
 

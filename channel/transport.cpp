@@ -1,8 +1,8 @@
 #include "transport.h"
+#include "guarded.h"
 #include "shared_block.h"
 
 #include <windows.h>
-#include <cstring>
 
 namespace kav {
 namespace {
@@ -31,16 +31,20 @@ uint32_t measure(uint32_t count, const PayloadSegment* segments) {
     return static_cast<uint32_t>(total);
 }
 
-void gather(uint8_t* payload, uint32_t count, const PayloadSegment* segments) {
+// Copy-in; false when a segment cannot be read (the request is then refused).
+bool gather(uint8_t* payload, uint32_t count, const PayloadSegment* segments) {
     for (uint32_t i = 0; i < count; ++i) {
-        if (segments[i].size) std::memcpy(payload, segments[i].data, segments[i].size);
+        if (!guardedCopy(payload, segments[i].data, segments[i].size)) return false;
         payload += segments[i].size;
     }
+    return true;
 }
 
+// Copy-out; a segment that cannot be written is skipped, the others still
+// receive their bytes.
 void scatter(const uint8_t* payload, uint32_t count, const PayloadSegment* segments) {
     for (uint32_t i = 0; i < count; ++i) {
-        if (segments[i].size) std::memcpy(segments[i].data, payload, segments[i].size);
+        guardedCopy(segments[i].data, payload, segments[i].size);
         payload += segments[i].size;
     }
 }
@@ -50,36 +54,30 @@ void scatter(const uint8_t* payload, uint32_t count, const PayloadSegment* segme
 uint32_t SendRequest(uint32_t code, uint32_t lParam, const void* buffer, uint32_t size) {
     uint8_t* payload = block::payload();
     if (payload == nullptr) return 0;
-    if (buffer != nullptr) {
-        if (size > kPayloadSize) return 0;
-        std::memcpy(payload, buffer, size);
-    }
+    if (buffer != nullptr && (size > kPayloadSize || !guardedCopy(payload, buffer, size))) return 0;
     return postRequest(code, lParam);
 }
 
 uint32_t ExchangeRequest(uint32_t code, uint32_t lParam, void* buffer, uint32_t size) {
     uint8_t* payload = block::payload();
     if (payload == nullptr) return 0;
-    if (buffer != nullptr) {
-        if (size > kPayloadSize) return 0;
-        std::memcpy(payload, buffer, size);
-    }
+    if (buffer != nullptr && (size > kPayloadSize || !guardedCopy(payload, buffer, size))) return 0;
     const uint32_t answer = postRequest(code, lParam);
-    if (buffer != nullptr) std::memcpy(buffer, payload, size);
+    if (buffer != nullptr) guardedCopy(buffer, payload, size);
     return answer;
 }
 
 uint32_t GatherRequest(uint32_t code, uint32_t lParam, uint32_t count, const PayloadSegment* segments) {
     uint8_t* payload = block::payload();
     if (payload == nullptr || measure(count, segments) == UINT32_MAX) return 0;
-    gather(payload, count, segments);
+    if (!gather(payload, count, segments)) return 0;
     return postRequest(code, lParam);
 }
 
 uint32_t GatherScatterRequest(uint32_t code, uint32_t lParam, uint32_t count, const PayloadSegment* segments) {
     uint8_t* payload = block::payload();
     if (payload == nullptr || measure(count, segments) == UINT32_MAX) return 0;
-    gather(payload, count, segments);
+    if (!gather(payload, count, segments)) return 0;
     const uint32_t answer = postRequest(code, lParam);
     scatter(payload, count, segments);
     return answer;
@@ -88,8 +86,7 @@ uint32_t GatherScatterRequest(uint32_t code, uint32_t lParam, uint32_t count, co
 uint32_t ReadAnswer(void* destination, uint32_t size) {
     const uint8_t* payload = block::payload();
     if (payload == nullptr || size > kPayloadSize || (destination == nullptr && size != 0)) return 0;
-    if (size) std::memcpy(destination, payload, size);
-    return 1;
+    return guardedCopy(destination, payload, size) ? 1 : 0;
 }
 
 uint32_t SendExitCommand() {

@@ -248,3 +248,73 @@ TEST(ChannelExports, CopyStringToBStr) {
     EXPECT_EQ(lib().call("CopyStringToBStr", Slots{}.ptr(nullptr).ptr("x")).i32(), 0);
     ::SysFreeString(s);
 }
+
+// ---- bad addresses ------------------------------------------------------------
+
+namespace {
+// Two pages: the first readable and writable, the second no access.
+struct GuardedPage {
+    GuardedPage() {
+        base = static_cast<uint8_t*>(::VirtualAlloc(nullptr, 2 * 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        DWORD old;
+        ::VirtualProtect(base + 4096, 4096, PAGE_NOACCESS, &old);
+    }
+    ~GuardedPage() { ::VirtualFree(base, 0, MEM_RELEASE); }
+    uint8_t* end() const { return base + 4096; }  // first byte of the guard page
+    uint8_t* base;
+};
+}  // namespace
+
+TEST_F(Channel, SegmentsRunningIntoUnmappedMemoryAreRefused) {
+    GuardedPage page;
+    uint32_t head = 1;
+    kav::PayloadSegment pastTheEnd[] = {{&head, 4}, {page.end() - 8, 16}};
+    EXPECT_EQ(kav::GatherRequest(1400, 0, 2, pastTheEnd), 0u);
+    EXPECT_EQ(kav::GatherScatterRequest(1400, 0, 2, pastTheEnd), 0u);
+    EXPECT_EQ(kav::SendRequest(1101, 0, page.end() - 4, 8), 0u);
+    EXPECT_EQ(kav::ExchangeRequest(1100, 0, page.end(), 8), 0u);
+    EXPECT_TRUE(host.requests().empty());
+}
+
+TEST_F(Channel, TextsWithoutTerminatorBeforeUnmappedMemoryAreRefused) {
+    using namespace kav::wire;
+    GuardedPage page;
+    std::memset(page.base, 'x', 4096);
+    EXPECT_FALSE(text(reinterpret_cast<char*>(page.end() - 10)).ok);
+    EXPECT_FALSE(text(reinterpret_cast<char*>(page.end())).ok);
+    page.end()[-1] = 0;
+    const Seg last = text(reinterpret_cast<char*>(page.end() - 10));
+    EXPECT_TRUE(last.ok);
+    EXPECT_EQ(last.size, 10u);
+    EXPECT_EQ(textLength(reinterpret_cast<char*>(page.end())), -1);
+}
+
+TEST_F(Channel, CopyBackIntoReadOnlyMemoryDoesNotCrash) {
+    const DWORD pageSize = 4096;
+    auto* ro = static_cast<uint8_t*>(::VirtualAlloc(nullptr, pageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ro[0] = 7;
+    DWORD old;
+    ::VirtualProtect(ro, pageSize, PAGE_READONLY, &old);
+    uint32_t other = 5;
+    kav::PayloadSegment segs[] = {{ro, 4}, {&other, 4}};
+    host.reply(Reply{9}.write(0, Bytes{}.u32(1).u32(2)));
+    EXPECT_EQ(kav::GatherScatterRequest(1960, 0, 2, segs), 9u);
+    EXPECT_EQ(ro[0], 7);
+    EXPECT_EQ(other, 2u);  // the writable segment still gets its bytes
+    ::VirtualFree(ro, 0, MEM_RELEASE);
+}
+
+TEST(TypedLayerArrays, ArrayDataComesFromTheDescriptor) {
+    using namespace kav::wire;
+    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, 128);
+    ASSERT_NE(array, nullptr);
+    const Seg s = arrayData(&array, 128);
+    EXPECT_TRUE(s.ok);
+    EXPECT_EQ(s.data, array->pvData);
+    ::SafeArrayDestroy(array);
+
+    SAFEARRAY noData{};  // a descriptor whose data address is null
+    SAFEARRAY* empty = &noData;
+    EXPECT_TRUE(arrayData(&empty, 0).ok);
+    EXPECT_FALSE(arrayData(&empty, 2).ok);
+}

@@ -1,0 +1,35 @@
+// An owning reference to a COM interface: Release exactly once.
+#pragma once
+#include <unknwn.h>
+#include <utility>
+
+namespace kavcmd {
+
+template <class T>
+class ComRef {
+public:
+    ComRef() = default;
+    ComRef(ComRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComRef& operator=(ComRef&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.p_, nullptr));
+        return *this;
+    }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() { reset(); }
+
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    T** put() { reset(); return &p_; }
+    void** putVoid() { return reinterpret_cast<void**>(put()); }
+    T* detach() { return std::exchange(p_, nullptr); }
+    void reset(T* p = nullptr) {
+        if (T* old = std::exchange(p_, p)) old->Release();
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+}  // namespace kavcmd

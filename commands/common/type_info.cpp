@@ -1,0 +1,41 @@
+#include "type_info.h"
+
+#include "component_identity.h"
+#include "module.h"
+
+namespace kavcmd {
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);  // truncated: try a larger buffer
+    }
+}
+
+HRESULT LoadOwnTypeLibrary(ComRef<ITypeLib>& library) {
+    const std::wstring path = ModulePath();
+    if (path.empty()) return HRESULT_FROM_WIN32(::GetLastError());
+    return ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
+}
+
+HRESULT InterfaceTypeInfo(ComRef<ITypeInfo>& dispatchSide, ComRef<ITypeInfo>* tableSide) {
+    ComRef<ITypeLib> library;
+    HRESULT hr = LoadOwnTypeLibrary(library);
+    if (FAILED(hr)) return hr;
+    hr = library->GetTypeInfoOfGuid(ThisComponent().iid, dispatchSide.put());
+    if (FAILED(hr) || tableSide == nullptr) return hr;
+    // A dual interface's dispatch side refers to its function-table side as
+    // implemented type -1.
+    HREFTYPE ref = 0;
+    hr = dispatchSide->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
+    if (FAILED(hr)) return hr;
+    return dispatchSide->GetRefTypeInfo(ref, tableSide->put());
+}
+
+}  // namespace kavcmd

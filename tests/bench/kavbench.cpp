@@ -1,0 +1,140 @@
+// Prints, for one run on one machine, the cost of kavlink requests as ratios
+// against the bare SendMessageA that any request needs anyway:
+//   name: ratio R goal G
+// Each figure times its two loops in alternating rounds and takes each loop's
+// fastest round, so that a busy moment of the machine hits both alike.
+#include "import_patch.h"
+#include "kavlink.h"
+#include "kavlink_loader.h"
+
+#include <windows.h>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace kavtest;
+
+namespace {
+
+bool g_smoke = false;
+
+LRESULT CALLBACK hostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == 1534) return 1;  // answer without touching the payload, like the baseline
+    return ::DefWindowProcW(w, m, wp, lp);
+}
+
+double seconds(const std::function<void()>& body, int iterations) {
+    LARGE_INTEGER f, a, b;
+    ::QueryPerformanceFrequency(&f);
+    ::QueryPerformanceCounter(&a);
+    for (int i = 0; i < iterations; ++i) body();
+    ::QueryPerformanceCounter(&b);
+    return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+// Fastest of several alternating rounds of each loop; returns library/baseline.
+double ratio(const std::function<void()>& library, const std::function<void()>& baseline) {
+    const int iterations = g_smoke ? 200 : 20000;
+    const int rounds = g_smoke ? 2 : 9;
+    double bestLib = 1e30, bestBase = 1e30;
+    for (int r = 0; r < rounds; ++r) {
+        bestBase = std::min(bestBase, seconds(baseline, iterations));
+        bestLib = std::min(bestLib, seconds(library, iterations));
+    }
+    return bestLib / bestBase;
+}
+
+int g_missing = 0;
+void report(const char* name, double value, double goal) {
+    std::printf("%s: ratio %.2f goal %.2f\n", name, value, goal);
+}
+
+template <class Fn>
+Fn* bind(const char* name) {
+    auto* f = reinterpret_cast<Fn*>(lib().proc(name));
+    if (!f) {
+        std::printf("%s: not exported\n", name);
+        ++g_missing;
+    }
+    return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) g_smoke |= std::string(argv[i]) == "--smoke";
+
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = hostProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KavBenchHost";
+    ::RegisterClassW(&wc);
+    HWND host = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    auto init = bind<void __stdcall(HWND, int32_t)>("InitVBCmdLib");
+    if (!host || !init) return 2;
+    init(host, 0);
+
+    HANDLE mapping = ::OpenFileMappingW(FILE_MAP_WRITE, FALSE, L"vbcmd_memfilemap");
+    auto* block = static_cast<uint8_t*>(::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0x4000));
+    static uint8_t scratch[8696];
+
+    volatile uint32_t sink = 0;
+    auto bare = [&] { sink += static_cast<uint32_t>(::SendMessageA(host, 1534, 1600, 0)); };
+
+    if (auto f = bind<int32_t __stdcall()>("VokAssignMark"))
+        report("no payload (VokAssignMark)", ratio([&] { sink += f(); }, bare), 1.10);
+
+    if (auto f = bind<int32_t __stdcall(int32_t, PointShape*)>("VokGetPointShape")) {
+        PointShape p{1, 2};
+        report("16-byte record in-out (VokGetPointShape)", ratio([&] { sink += f(5, &p); }, bare), 1.10);
+    }
+
+    if (auto f = bind<int32_t __stdcall(const char*)>("VokCommandGuide")) {
+        const char* text = "Pick the first point of the line";
+        report("text (VokCommandGuide)", ratio([&] { sink += f(text); }, bare), 1.10);
+    }
+
+    using BigFn = int32_t __stdcall(BSplineHeader*, BSplineValues*, BSplinePoints*, BSplineValues*, BSplineHeader*,
+                                    BSplineValues*, BSplinePoints*, BSplineValues*, SAFEARRAY**);
+    if (auto f = bind<BigFn>("VokCalIntOfBSplineBSplineIF")) {
+        static BSplineHeader ha, hb;
+        static BSplineValues va1, va2, vb1, vb2;
+        static BSplinePoints pa, pb;
+        SAFEARRAY* out = ::SafeArrayCreateVector(VT_R8, 0, 200);
+        auto baseline = [&] {
+            std::memcpy(block + 4, scratch, sizeof scratch);
+            sink += static_cast<uint32_t>(::SendMessageA(host, 1534, 2075, 0));
+            std::memcpy(scratch, block + 4, sizeof scratch);
+        };
+        report("largest request, 8,696 bytes each way (VokCalIntOfBSplineBSplineIF)",
+               ratio([&] { sink += f(&ha, &va1, &pa, &va2, &hb, &vb1, &pb, &vb2, &out); }, baseline), 1.10);
+        ::SafeArrayDestroy(out);
+    }
+
+    {
+        // Heap allocations per call over a mix of request shapes.
+        AllocationCounter counter(lib().module());
+        AllocationCounter::reset();
+        int calls = 0;
+        PointShape p{};
+        auto mark = bind<int32_t __stdcall()>("VokAssignMark");
+        auto shape = reinterpret_cast<int32_t(__stdcall*)(int32_t, PointShape*)>(lib().proc("VokGetPointShape"));
+        auto guide = reinterpret_cast<int32_t(__stdcall*)(const char*)>(lib().proc("VokCommandGuide"));
+        for (int i = 0; i < 1000; ++i) {
+            if (mark) { mark(); ++calls; }
+            if (shape) { shape(1, &p); ++calls; }
+            if (guide) { guide("x"); ++calls; }
+        }
+        std::printf("request path heap allocations per call: allocations %u goal 0\n",
+                    calls ? AllocationCounter::heap() / static_cast<unsigned>(calls) : 0u);
+        if (AllocationCounter::heap() != 0) std::printf("  (%u allocations in %d calls)\n", AllocationCounter::heap(), calls);
+    }
+
+    ::UnmapViewOfFile(block);
+    ::CloseHandle(mapping);
+    ::DestroyWindow(host);
+    std::fflush(stdout);
+    return g_missing == 0 ? 0 : 1;
+}

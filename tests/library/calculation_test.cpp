@@ -1,0 +1,283 @@
+// Geometry calculation: block placement and copy-back of every export, double
+// results through the result place with their presets, element indices in the
+// payload or as lParam, the unsigned point count of the convex test and the
+// counted text copy.
+#include "block_rows.h"
+#include "kavlink.h"
+
+#include <ole2.h>
+#include <string>
+
+using namespace kavtest;
+using namespace kavtest::rows;
+
+static const ExportTable kCalculation{
+    {"VokCalGetEpsLen", "", "f64"},
+    {"VokCalGetEpsAng", "", "f64"},
+    {"VokCalSetEpsLen", "f64"},
+    {"VokCalSetEpsAng", "f64"},
+    {"VokCalResetEps", ""},
+    {"VokCalEquP", "ref:16 ref:16"},
+    {"VokCalEquLen", "f64 f64"},
+    {"VokCalCompRad", "f64 f64"},
+    {"VokCalInsideRad", "f64 f64 f64"},
+    {"VokCalInsideRect", "ref:16 ref:32"},
+    {"VokCalInsideConvex", "ref:16 i16 arr:16*@1"},
+    {"VokCalRadToDeg", "f64", "f64"},
+    {"VokCalDegToRad", "f64", "f64"},
+    {"VokCalNormRad", "f64", "f64"},
+    {"VokCalAngle3P", "ref:16 ref:16 ref:16", "f64"},
+    {"VokCalIntersection", "i32 i32 ref:18 ref:18 ref:18 ref:18"},
+    {"VokCalPerpend", "ref:16 i32 ref:18"},
+    {"VokCalTangent", "ref:16 i32 ref:18 ref:18"},
+    {"VokCalCenter3P", "ref:16 ref:16 ref:16 ref:16"},
+    {"VokCalMidP", "ref:16 ref:16 ref:16"},
+    {"VokCalAngularPointOnCircle", "ref:24 f64 ref:16"},
+    {"VokCalAngularPointOnEllipse", "ref:40 f64 ref:16"},
+    {"VokCalDist2P", "ref:16 ref:16", "f64"},
+    {"VokCalDistToLine", "ref:16 ref:16 ref:16", "f64"},
+    {"VokCalVecOf2P", "ref:16 ref:16 ref:16"},
+    {"VokCalAddVecToPoint", "ref:16 ref:16 ref:16"},
+    {"VokCalAddVec", "ref:16 ref:16 ref:16"},
+    {"VokCalSubVec", "ref:16 ref:16 ref:16"},
+    {"VokCalMultiVec", "ref:16 f64 ref:16"},
+    {"VokCalUnifyVec", "ref:16 ref:16"},
+    {"VokCalVecLen", "ref:16", "f64"},
+    {"VokCalVecAng", "ref:16", "f64"},
+    {"VokCalPerpVec", "ref:16 ref:16"},
+    {"VokCalInProduct", "ref:16 ref:16", "f64"},
+    {"VokCalOutProduct", "ref:16 ref:16", "f64"},
+    {"VokCalMatrixDeterminant", "ref:52", "f64"},
+    {"VokCalMatrixMove", "ref:16 ref:52"},
+    {"VokCalMatrixRotate", "f64 ref:52"},
+    {"VokCalMatrixScale", "f64 ref:52"},
+    {"VokCalMatrixMirror", "f64 ref:52"},
+    {"VokCalMultiMatrix", "ref:52 ref:52 ref:52"},
+    {"VokCalInvMatrix", "ref:52 ref:52"},
+    {"VokCalTransCoord", "ref:16 ref:52 ref:16"},
+    {"VokCalTransAngle", "f64 ref:52", "f64"},
+    {"VokCalTransPoint", "ref:16 ref:52 ref:16"},
+    {"VokCalTransLine", "ref:32 ref:52 ref:32"},
+    {"VokCalTransCircle", "ref:24 ref:52 ref:24"},
+    {"VokCalTransArc", "ref:44 ref:52 ref:44"},
+    {"VokCalTransEllipse", "ref:40 ref:52 ref:40"},
+    {"VokCalTransEllArc", "ref:60 ref:52 ref:60"},
+    {"VokCalTransString", "sshape ref:56 ref:52 sshape ref:56"},
+    {"VokCalNumOfChar", "strvar"},
+    {"VokCalAngle2P", "ref:16 ref:16", "f64"},
+    {"VokCalInsideLine", "ref:32 ref:16"},
+    {"VokCalInsideArc", "ref:44 ref:16"},
+    {"VokCalInsideEllArc", "ref:60 ref:16"},
+    {"VokCalIntOfALineALine", "ref:16 f64 ref:16 f64 ref:16"},
+    {"VokCalIntOfLineLine", "ref:16 ref:16 ref:16 ref:16 ref:16"},
+    {"VokCalIntOfLineCircle", "ref:16 ref:16 ref:16 f64 ref:16 ref:16"},
+    {"VokCalIntOfCircleCircle", "ref:16 f64 ref:16 f64 ref:16 ref:16"},
+    {"VokCalIntOfLineElli", "ref:16 ref:16 ref:16 f64 f64 f64 ref:16 ref:16"},
+    {"VokCalIntOfCircleElli", "ref:16 f64 ref:16 f64 f64 f64 ref:16 ref:16 ref:16 ref:16"},
+    {"VokCalIntOfElliElli", "ref:16 f64 f64 f64 ref:16 f64 f64 f64 ref:16 ref:16 ref:16 ref:16"},
+};
+
+namespace {
+
+constexpr Back All = Back::All;
+constexpr Res Host = Res::Host;
+constexpr Res Dbl = Res::Double;
+
+// Every export but the counted text, in code order.  Payload order is
+// argument order here; element indices go as lParam (L) or as 4-byte blocks.
+const Row kRows[] = {
+    {"VokCalGetEpsLen", 2000, "R", All, Dbl, 1e-10},
+    {"VokCalGetEpsAng", 2001, "R", All, Dbl, 1e-05},
+    {"VokCalSetEpsLen", 2002, "d@0"},
+    {"VokCalSetEpsAng", 2003, "d@0"},
+    {"VokCalResetEps", 2004, ""},
+    {"VokCalEquP", 2005, "r16@0 r16@1"},
+    {"VokCalEquLen", 2006, "d@0 d@1"},
+    {"VokCalCompRad", 2007, "d@0 d@1"},
+    {"VokCalInsideRad", 2008, "d@0 d@1 d@2"},
+    {"VokCalInsideRect", 2009, "r16@0 r32@1"},
+    {"VokCalInsideConvex", 2010, "r16@0 Z@1 P@2", All, Host, 0.0, -1, 3},
+    {"VokCalRadToDeg", 2011, "d@0 R", All, Dbl, 0.0},
+    {"VokCalDegToRad", 2012, "d@0 R", All, Dbl, 0.0},
+    {"VokCalNormRad", 2013, "d@0 R", All, Dbl, 0.0, 0},
+    {"VokCalAngle3P", 2014, "r16@0 r16@1 r16@2 R", All, Dbl, 0.0},
+    {"VokCalIntersection", 2015, "i@0 i@1 r18@2 r18@3 r18@4 r18@5"},
+    {"VokCalPerpend", 2016, "r16@0 L@1 r18@2"},
+    {"VokCalTangent", 2017, "r16@0 L@1 r18@2 r18@3"},
+    {"VokCalCenter3P", 2018, "r16@0 r16@1 r16@2 r16@3"},
+    {"VokCalMidP", 2019, "r16@0 r16@1 r16@2"},
+    {"VokCalAngularPointOnCircle", 2020, "r24@0 d@1 r16@2"},
+    {"VokCalAngularPointOnEllipse", 2021, "r40@0 d@1 r16@2"},
+    {"VokCalDist2P", 2022, "r16@0 r16@1 R", All, Dbl, 0.0},
+    {"VokCalDistToLine", 2023, "r16@0 r16@1 r16@2 R", All, Dbl, 0.0},
+    {"VokCalVecOf2P", 2024, "r16@0 r16@1 r16@2"},
+    {"VokCalAddVecToPoint", 2025, "r16@0 r16@1 r16@2"},
+    {"VokCalAddVec", 2026, "r16@0 r16@1 r16@2"},
+    {"VokCalSubVec", 2027, "r16@0 r16@1 r16@2"},
+    {"VokCalMultiVec", 2028, "r16@0 d@1 r16@2"},
+    {"VokCalUnifyVec", 2029, "r16@0 r16@1"},
+    {"VokCalVecLen", 2030, "r16@0 R", All, Dbl, 0.0},
+    {"VokCalVecAng", 2031, "r16@0 R", All, Dbl, 0.0},
+    {"VokCalPerpVec", 2032, "r16@0 r16@1"},
+    {"VokCalInProduct", 2033, "r16@0 r16@1 R", All, Dbl, 0.0},
+    {"VokCalOutProduct", 2034, "r16@0 r16@1 R", All, Dbl, 0.0},
+    {"VokCalMatrixDeterminant", 2035, "r52@0 R", All, Dbl, 0.0},
+    {"VokCalMatrixMove", 2036, "r16@0 r52@1"},
+    {"VokCalMatrixRotate", 2037, "d@0 r52@1"},
+    {"VokCalMatrixScale", 2038, "d@0 r52@1"},
+    {"VokCalMatrixMirror", 2039, "d@0 r52@1"},
+    {"VokCalMultiMatrix", 2040, "r52@0 r52@1 r52@2"},
+    {"VokCalInvMatrix", 2041, "r52@0 r52@1"},
+    {"VokCalTransCoord", 2042, "r16@0 r52@1 r16@2"},
+    {"VokCalTransAngle", 2043, "d@0 r52@1 R", All, Dbl, 0.0, 0},
+    {"VokCalTransPoint", 2044, "r16@0 r52@1 r16@2"},
+    {"VokCalTransLine", 2045, "r32@0 r52@1 r32@2"},
+    {"VokCalTransCircle", 2046, "r24@0 r52@1 r24@2"},
+    {"VokCalTransArc", 2047, "r44@0 r52@1 r44@2"},
+    {"VokCalTransEllipse", 2048, "r40@0 r52@1 r40@2"},
+    {"VokCalTransEllArc", 2049, "r60@0 r52@1 r60@2"},
+    {"VokCalTransString", 2050, "r20@0 r56@1 r52@2 r20@3 r56@4"},
+    {"VokCalAngle2P", 2052, "r16@0 r16@1 R", All, Dbl, 0.0},
+    {"VokCalInsideLine", 2053, "r32@0 r16@1"},
+    {"VokCalInsideArc", 2054, "r44@0 r16@1"},
+    {"VokCalInsideEllArc", 2055, "r60@0 r16@1"},
+    {"VokCalIntOfALineALine", 2056, "r16@0 d@1 r16@2 d@3 r16@4"},
+    {"VokCalIntOfLineLine", 2057, "r16@0 r16@1 r16@2 r16@3 r16@4"},
+    {"VokCalIntOfLineCircle", 2058, "r16@0 r16@1 r16@2 d@3 r16@4 r16@5"},
+    {"VokCalIntOfCircleCircle", 2059, "r16@0 d@1 r16@2 d@3 r16@4 r16@5"},
+    {"VokCalIntOfLineElli", 2060, "r16@0 r16@1 r16@2 d@3 d@4 d@5 r16@6 r16@7"},
+    {"VokCalIntOfCircleElli", 2061, "r16@0 d@1 r16@2 d@3 d@4 d@5 r16@6 r16@7 r16@8 r16@9"},
+    {"VokCalIntOfElliElli", 2062, "r16@0 d@1 d@2 d@3 r16@4 d@5 d@6 d@7 r16@8 r16@9 r16@10 r16@11"},
+};
+
+Slots ptrs(std::initializer_list<const void*> ps) {
+    Slots s;
+    for (const void* p : ps) s.ptr(p);
+    return s;
+}
+
+}  // namespace
+
+using Calculation = FamilyTest;
+
+TEST_F(Calculation, EveryExportPlacesAndReturnsItsBlocks) {
+    for (const Row& row : kRows) runRow(host, row);
+}
+
+TEST_F(Calculation, NullAddressesAreRefusedBeforeSending) {
+    for (const Row& row : kRows) runNullRefusals(host, row);
+}
+
+TEST_F(Calculation, ConvexCountIsUnsignedAndMustFit) {
+    const Row& convex = kRows[10];
+    ASSERT_STREQ(convex.name, "VokCalInsideConvex");
+    Row r = convex;
+    for (int32_t count : {0, 1, 1022}) {
+        r.count = count;
+        Call call(r);
+        EXPECT_EQ(call.total(), 16u + 16u * count);
+        runRow(host, r);
+    }
+    // 1023 points overflow the payload area; -1 is 65535 points.
+    for (int32_t count : {1023, -1, 0x8000}) {
+        r.count = count;
+        expectCountRefused(host, r);
+    }
+}
+
+TEST_F(Calculation, CircleEllipseIntersectionOffsets) {
+    PointShape centerA{1, 2}, centerB{3, 4}, out[4]{};
+    host.clear();
+    Reply reply{2};
+    for (int i = 0; i < 4; ++i) reply.write(64 + 16 * i, Bytes{}.f64(10.0 + i).f64(20.0 + i));
+    host.reply(reply);
+    const CallResult r = host.call("VokCalIntOfCircleElli", Slots{}
+                                                               .ptr(&centerA)
+                                                               .f64(5.0)
+                                                               .ptr(&centerB)
+                                                               .f64(6.0)
+                                                               .f64(7.0)
+                                                               .f64(0.5)
+                                                               .ptr(&out[0])
+                                                               .ptr(&out[1])
+                                                               .ptr(&out[2])
+                                                               .ptr(&out[3]));
+    EXPECT_EQ(r.eax, 2u);
+    const Recorded& q = host.only();
+    EXPECT_EQ(q.length(), 128u);
+    const uint8_t* p = q.payload.data();
+    EXPECT_EQ(asDouble(p + 16), 5.0);
+    EXPECT_EQ(asDouble(p + 24), 3.0);
+    EXPECT_EQ(asDouble(p + 40), 6.0);
+    EXPECT_EQ(asDouble(p + 48), 7.0);
+    EXPECT_EQ(asDouble(p + 56), 0.5);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(out[i].x, 10.0 + i);
+        EXPECT_EQ(out[i].y, 20.0 + i);
+    }
+}
+
+TEST_F(Calculation, IntersectionCarriesElementsInPayload) {
+    ResultPoint results[4]{};
+    host.clear();
+    host.reply(Reply{1}.write(26, Bytes{}.fill(0x42, 18)));
+    host.call("VokCalIntersection", Slots{7, 9}.ptr(&results[0]).ptr(&results[1]).ptr(&results[2]).ptr(&results[3]));
+    const Recorded& q = host.only();
+    EXPECT_EQ(q.lParam, 0u);
+    EXPECT_TRUE(q.startsWith(Bytes{}.u32(7).u32(9)));
+    EXPECT_EQ(q.length(), 80u);
+    for (uint8_t b : results[1].bytes) EXPECT_EQ(b, 0x42);
+    for (uint8_t b : results[0].bytes) EXPECT_EQ(b, 0);
+}
+
+TEST(CalculationUnbound, PresetsWithoutAHost) {
+    RecordingHost host;
+    host.unbind();
+    PointShape a{1, 1}, b{4, 5};
+    EXPECT_EQ(host.call("VokCalGetEpsLen", {}, true).st0, 1e-10);
+    EXPECT_EQ(host.call("VokCalGetEpsAng", {}, true).st0, 1e-05);
+    EXPECT_EQ(host.call("VokCalNormRad", Slots{}.f64(7.0), true).st0, 7.0);
+    EXPECT_EQ(host.call("VokCalDist2P", ptrs({&a, &b}), true).st0, 0.0);
+    EXPECT_EQ(host.call("VokCalAngle2P", ptrs({&a, &b}), true).st0, 0.0);
+    EXPECT_TRUE(host.requests().empty());
+}
+
+// The counted text: the string's bytes up to the first zero, at most 256 of
+// them, sent from a copy with a terminator.
+TEST_F(Calculation, NumOfCharSendsAtMost256BytesAndATerminator) {
+    struct Case {
+        std::string text;
+        std::string sent;
+    };
+    const std::string longText = std::string(100, 'x') + std::string(200, 'y');
+    const Case cases[] = {
+        {"0123456789", "0123456789"},
+        {"", ""},
+        {std::string("abc\0def", 7), "abc"},
+        {std::string(255, 'q'), std::string(255, 'q')},
+        {std::string(256, 'r'), std::string(256, 'r')},
+        {longText, longText.substr(0, 256)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.size());
+        BSTR s = ::SysAllocStringByteLen(c.text.data(), static_cast<UINT>(c.text.size()));
+        BSTR before = s;
+        host.clear();
+        host.reply(Reply{static_cast<uint32_t>(c.sent.size())}.write(0, Bytes{}.fill(0x33, 300)));
+        const CallResult r = host.call("VokCalNumOfChar", Slots{}.ptr(&s));
+        EXPECT_EQ(r.eax, c.sent.size());
+        const Recorded& q = host.only();
+        EXPECT_EQ(q.code, 2051u);
+        EXPECT_EQ(q.lParam, 0u);
+        EXPECT_TRUE(q.equals(Bytes{}.str(c.sent))) << "sent " << q.length() << " bytes";
+        EXPECT_EQ(s, before);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(s), c.text.size()), c.text);
+        ::SysFreeString(s);
+    }
+}
+
+TEST_F(Calculation, NumOfCharRefusesAMissingString) {
+    BSTR none = nullptr;
+    expectRefused(host, "VokCalNumOfChar", Slots{0});
+    expectRefused(host, "VokCalNumOfChar", Slots{}.ptr(&none));
+}

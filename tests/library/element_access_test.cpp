@@ -1,0 +1,263 @@
+// Element access: where the element index travels, exact record sizes in
+// both directions, position form against whole form of a StringShape, the
+// text checks, the 32-byte font name field and the string it comes back as.
+#include "caller_rows.h"
+#include "export_table.h"
+#include "kavlink.h"
+
+#include <cstring>
+
+using namespace kavtest;
+using namespace kavtest::caller;
+
+static const ExportTable kElementAccess{
+    {"VokGetIndex", "i32 i32"}, {"VokGetElementType", "i32"}, {"VokGetElementLayer", "i32"},
+    {"VokChangeElementLayer", "i32 i16"}, {"VokDeleteElement", "i32"},
+    {"VokGetPointShape", "i32 ref:16"}, {"VokGetLineShape", "i32 ref:32"}, {"VokGetCircleShape", "i32 ref:24"},
+    {"VokGetArcShape", "i32 ref:44"}, {"VokGetEllipseShape", "i32 ref:40"}, {"VokGetEllArcShape", "i32 ref:60"},
+    {"VokGetStringShape", "i32 sshape:256"}, {"VokGetBSplineShapeIF", "i32 ref:28 ref:880 ref:1760 ref:880"},
+    {"VokCreatePoint", "ref:16"}, {"VokCreateLine", "ref:32"}, {"VokCreateLongLine", "ref:32"},
+    {"VokCreateCircle", "ref:24"}, {"VokCreateArc", "ref:44"}, {"VokCreateEllipse", "ref:40"},
+    {"VokCreateEllArc", "ref:60"}, {"VokCreateString", "sshape"}, {"VokCreateBSplineIF", "ref:28 ref:880 ref:1760 ref:880"},
+    {"VokAppendPoint", "ref:16 ref:8"}, {"VokAppendLine", "ref:32 ref:8"}, {"VokAppendLongLine", "ref:32 ref:8"},
+    {"VokAppendCircle", "ref:24 ref:8"}, {"VokAppendArc", "ref:44 ref:8"}, {"VokAppendEllipse", "ref:40 ref:8"},
+    {"VokAppendEllArc", "ref:60 ref:8"}, {"VokAppendString", "sshape ref:56"},
+    {"VokAppendBSplineIF", "ref:28 ref:880 ref:1760 ref:880 ref:8"}, {"VokAppendStringEx", "sshape ref:56 i16 i16 text"},
+    {"VokChangePoint", "i32 ref:16"}, {"VokChangeLine", "i32 ref:32"}, {"VokChangeLongLine", "i32 ref:32"},
+    {"VokChangeCircle", "i32 ref:24"}, {"VokChangeArc", "i32 ref:44"}, {"VokChangeEllipse", "i32 ref:40"},
+    {"VokChangeEllArc", "i32 ref:60"}, {"VokChangeString", "i32 sshape"},
+    {"VokChangeBSplineIF", "i32 ref:28 ref:880 ref:1760 ref:880"},
+    {"VokGetElementAttr", "i32 ref:8"}, {"VokGetStringAttr", "i32 ref:56"}, {"VokChangeElementAttr", "i32 ref:8"},
+    {"VokChangeStringAttr", "i32 ref:56"}, {"VokGetSubcode", "i32"}, {"VokChangeSubcode", "i32 i16"},
+    {"VokGetStringAttrEx", "i32 ref:2 ref:2"}, {"VokChangeStringAttrEx", "i32 i16 i16"},
+    {"VokGetStringSBox", "i32 ref:40"}, {"VokGetElementCmdID", "i32"}, {"VokChangeElementCmdID", "i32 i16"},
+    {"VokAppendPolylineInfo", "i32 ref:6"}, {"VokGetPolylineInfo", "i32 ref:6"}, {"VokDeletePolylineInfo", "i32"},
+    {"VokAssignLink", ""}, {"VokFreeLink", "i32"}, {"VokLinkElement", "i32 i32"}, {"VokSeekLinkedElement", "i32 i32"},
+    {"VokGetStringFont", "i32", "bstr"}, {"VokChangeStringFont", "i32 text"},
+};
+
+namespace {
+
+constexpr uint32_t kElem = 0x80000011;  // negative: travels unchanged
+constexpr uint32_t kLink = 9;
+
+const Bytes kPoint = seq(0x10, 16), kLine = seq(0x20, 32), kCircle = seq(0x30, 24), kArc = seq(0x40, 44);
+const Bytes kEllipse = seq(0x50, 40), kEllArc = seq(0x60, 60);
+const Bytes kAttr = seq(0xB0, 8), kStrAttr = seq(0xC0, 56), kSBox = seq(0xD0, 40), kInfo = seq(0xE0, 6);
+const Bytes kPos = seq(0x01, 16);
+const Bytes kHeader = seq(0x11, 28), kValues1 = seq(0x22, 880), kPoints = seq(0x33, 1760), kValues2 = seq(0x44, 880);
+const Bytes kSpline = cat({kHeader, kValues1, kPoints, kValues2});  // 3548 bytes
+const std::string kText255(255, 't'), kText256(256, 't');
+
+// The font name field as it must travel: the name, its zero, zeros behind.
+Bytes font(const std::string& name) { return Bytes{}.str(name).fill(0, 31 - name.size()); }
+Bytes str(const std::string& s) { return Bytes{}.str(s); }
+
+}  // namespace
+
+using ElementAccess = FamilyTest;
+
+TEST_F(ElementAccess, IndexTypeLayerSubcodeLinks) {
+    const RecordRow rows[] = {
+        {"VokGetIndex", {v(7), v(0x12345678)}, 1200, 7, Bytes{}.u32(0x12345678)},
+        {"VokGetElementType", {v(kElem)}, 1201, kElem, {}},
+        {"VokGetElementLayer", {v(kElem)}, 1202, kElem, {}},
+        {"VokChangeElementLayer", {v(kElem), v(0x12345)}, 1203, kElem, Bytes{0x45, 0x23}},
+        {"VokDeleteElement", {v(kElem)}, 1204, kElem, {}},
+        {"VokGetSubcode", {v(kElem)}, 1254, kElem, {}},
+        {"VokChangeSubcode", {v(kElem), v(0xABCD8001)}, 1255, kElem, Bytes{0x01, 0x80}},
+        {"VokChangeStringAttrEx", {v(kElem), v(0x10005), v(0xFFFF)}, 1257, kElem, Bytes{5, 0, 0xFF, 0xFF}},
+        {"VokGetElementCmdID", {v(kElem)}, 1259, kElem, {}},
+        {"VokChangeElementCmdID", {v(kElem), v(0x70042)}, 1260, kElem, Bytes{0x42, 0}},
+        {"VokDeletePolylineInfo", {v(kElem)}, 1263, kElem, {}},
+        {"VokAssignLink", {}, 1264, 0, {}},
+        {"VokFreeLink", {v(kLink)}, 1265, kLink, {}},
+        {"VokLinkElement", {v(kLink), v(kElem)}, 1266, kLink, Bytes{}.u32(kElem)},
+        {"VokSeekLinkedElement", {v(kLink), v(kElem)}, 1267, kLink, Bytes{}.u32(kElem)},
+    };
+    for (const RecordRow& row : rows) runRecordRow(host, row);
+}
+
+TEST_F(ElementAccess, ShapesAndAttributesMoveExactlyTheirRecordSize) {
+    const RecordRow rows[] = {
+        // read: the record goes in and comes back from offset 0
+        {"VokGetPointShape", {v(kElem), out(kPoint, 0)}, 1210, kElem, kPoint},
+        {"VokGetLineShape", {v(kElem), out(kLine, 0)}, 1211, kElem, kLine},
+        {"VokGetCircleShape", {v(kElem), out(kCircle, 0)}, 1212, kElem, kCircle},
+        {"VokGetArcShape", {v(kElem), out(kArc, 0)}, 1213, kElem, kArc},
+        {"VokGetEllipseShape", {v(kElem), out(kEllipse, 0)}, 1214, kElem, kEllipse},
+        {"VokGetEllArcShape", {v(kElem), out(kEllArc, 0)}, 1215, kElem, kEllArc},
+        // create: the shape also comes back
+        {"VokCreatePoint", {out(kPoint, 0)}, 1220, 0, kPoint},
+        {"VokCreateLine", {out(kLine, 0)}, 1221, 0, kLine},
+        {"VokCreateLongLine", {out(kLine, 0)}, 1222, 0, kLine},
+        {"VokCreateCircle", {out(kCircle, 0)}, 1223, 0, kCircle},
+        {"VokCreateArc", {out(kArc, 0)}, 1224, 0, kArc},
+        {"VokCreateEllipse", {out(kEllipse, 0)}, 1225, 0, kEllipse},
+        {"VokCreateEllArc", {out(kEllArc, 0)}, 1226, 0, kEllArc},
+        // append: shape then attribute, nothing comes back
+        {"VokAppendPoint", {in(kPoint), in(kAttr)}, 1230, 0, cat({kPoint, kAttr})},
+        {"VokAppendLine", {in(kLine), in(kAttr)}, 1231, 0, cat({kLine, kAttr})},
+        {"VokAppendLongLine", {in(kLine), in(kAttr)}, 1232, 0, cat({kLine, kAttr})},
+        {"VokAppendCircle", {in(kCircle), in(kAttr)}, 1233, 0, cat({kCircle, kAttr})},
+        {"VokAppendArc", {in(kArc), in(kAttr)}, 1234, 0, cat({kArc, kAttr})},
+        {"VokAppendEllipse", {in(kEllipse), in(kAttr)}, 1235, 0, cat({kEllipse, kAttr})},
+        {"VokAppendEllArc", {in(kEllArc), in(kAttr)}, 1236, 0, cat({kEllArc, kAttr})},
+        // change: element as lParam, nothing comes back
+        {"VokChangePoint", {v(kElem), in(kPoint)}, 1240, kElem, kPoint},
+        {"VokChangeLine", {v(kElem), in(kLine)}, 1241, kElem, kLine},
+        {"VokChangeLongLine", {v(kElem), in(kLine)}, 1242, kElem, kLine},
+        {"VokChangeCircle", {v(kElem), in(kCircle)}, 1243, kElem, kCircle},
+        {"VokChangeArc", {v(kElem), in(kArc)}, 1244, kElem, kArc},
+        {"VokChangeEllipse", {v(kElem), in(kEllipse)}, 1245, kElem, kEllipse},
+        {"VokChangeEllArc", {v(kElem), in(kEllArc)}, 1246, kElem, kEllArc},
+        // attributes, text box, polyline information
+        {"VokGetElementAttr", {v(kElem), out(kAttr, 0)}, 1250, kElem, kAttr},
+        {"VokGetStringAttr", {v(kElem), out(kStrAttr, 0)}, 1251, kElem, kStrAttr},
+        {"VokChangeElementAttr", {v(kElem), in(kAttr)}, 1252, kElem, kAttr},
+        {"VokChangeStringAttr", {v(kElem), in(kStrAttr)}, 1253, kElem, kStrAttr},
+        {"VokGetStringAttrEx", {v(kElem), out(Bytes{1, 2}, 0), out(Bytes{3, 4}, 2)}, 1256, kElem, Bytes{1, 2, 3, 4}},
+        {"VokGetStringSBox", {v(kElem), out(kSBox, 0)}, 1258, kElem, kSBox},
+        {"VokAppendPolylineInfo", {v(kElem), in(kInfo)}, 1261, kElem, kInfo},
+        {"VokGetPolylineInfo", {v(kElem), out(kInfo, 0)}, 1262, kElem, kInfo},
+        // a record the export would have to read or fill is missing
+        refusal("VokGetArcShape", {v(kElem), null()}),
+        refusal("VokCreateEllArc", {null()}),
+        refusal("VokAppendArc", {in(kArc), null()}),
+        refusal("VokChangeCircle", {v(kElem), null()}),
+        refusal("VokGetStringAttrEx", {v(kElem), out(Bytes{1, 2}, 0), null()}),
+        refusal("VokAppendPolylineInfo", {v(kElem), null()}),
+    };
+    for (const RecordRow& row : rows) runRecordRow(host, row);
+}
+
+TEST_F(ElementAccess, BSplinesMoveAllFourBlocks) {
+    const RecordRow rows[] = {
+        {"VokGetBSplineShapeIF",
+         {v(kElem), out(kHeader, 4), out(kValues1, 32), out(kPoints, 912), out(kValues2, 2672)},
+         1217, 0, cat({Bytes{}.u32(kElem), kSpline})},
+        {"VokChangeBSplineIF",
+         {v(kElem), out(kHeader, 4), out(kValues1, 32), out(kPoints, 912), out(kValues2, 2672)},
+         1248, 0, cat({Bytes{}.u32(kElem), kSpline})},
+        {"VokCreateBSplineIF", {in(kHeader), in(kValues1), in(kPoints), in(kValues2)}, 1228, 0, kSpline},
+        {"VokAppendBSplineIF", {in(kHeader), in(kValues1), in(kPoints), in(kValues2), in(kAttr)}, 1238, 0,
+         cat({kSpline, kAttr})},
+        refusal("VokGetBSplineShapeIF", {v(kElem), out(kHeader, 4), out(kValues1, 32), null(), out(kValues2, 2672)}),
+        refusal("VokAppendBSplineIF", {in(kHeader), in(kValues1), in(kPoints), in(kValues2), null()}),
+    };
+    for (const RecordRow& row : rows) runRecordRow(host, row);
+}
+
+TEST_F(ElementAccess, TextElementsTravelInPositionFormWithCheckedText) {
+    const RecordRow rows[] = {
+        {"VokCreateString", {shape(kPos, "abc")}, 1227, 0, cat({kPos, str("abc")})},
+        {"VokCreateString", {shape(kPos, "")}, 1227, 0, cat({kPos, Bytes{0}})},
+        {"VokCreateString", {shape(kPos, kText255)}, 1227, 0, cat({kPos, str(kText255)})},
+        refusal("VokCreateString", {shape(kPos, kText256)}),
+        refusal("VokCreateString", {shape(kPos, std::nullopt)}),
+        refusal("VokCreateString", {null()}),
+        {"VokAppendString", {shape(kPos, "abc"), in(kStrAttr)}, 1237, 0, cat({kPos, kStrAttr, str("abc")})},
+        refusal("VokAppendString", {shape(kPos, kText256), in(kStrAttr)}),
+        refusal("VokAppendString", {shape(kPos, "abc"), null()}),
+        {"VokChangeString", {v(kElem), shape(kPos, kText255)}, 1247, kElem, cat({kPos, str(kText255)})},
+        refusal("VokChangeString", {v(kElem), shape(kPos, kText256)}),
+        refusal("VokChangeString", {v(kElem), shape(kPos, std::nullopt)}),
+        // lParam 1; both extended values cut to 16 bits; the 32-byte font field before the text
+        {"VokAppendStringEx", {shape(kPos, "abc"), in(kStrAttr), v(0x10007), v(0xFFFE), txt("MSG")}, 1239, 1,
+         cat({kPos, kStrAttr, Bytes{7, 0, 0xFE, 0xFF}, font("MSG"), str("abc")})},
+        {"VokAppendStringEx", {shape(kPos, ""), in(kStrAttr), v(1), v(2), txt(std::string(40, 'F'))}, 1239, 1,
+         cat({kPos, kStrAttr, Bytes{1, 0, 2, 0}, font(std::string(31, 'F')), Bytes{0}})},
+        {"VokAppendStringEx", {shape(kPos, "abc"), in(kStrAttr), v(1), v(2), txt("")}, 1239, 1,
+         cat({kPos, kStrAttr, Bytes{1, 0, 2, 0}, font(""), str("abc")})},
+        refusal("VokAppendStringEx", {shape(kPos, "abc"), in(kStrAttr), v(1), v(2), null()}),
+        refusal("VokAppendStringEx", {shape(kPos, kText256), in(kStrAttr), v(1), v(2), txt("MSG")}),
+        refusal("VokAppendStringEx", {shape(kPos, std::nullopt), in(kStrAttr), v(1), v(2), txt("MSG")}),
+        // reading needs a text buffer
+        refusal("VokGetStringShape", {v(kElem), shape(kPos, std::nullopt)}),
+        refusal("VokGetStringShape", {v(kElem), null()}),
+    };
+    for (const RecordRow& row : rows) runRecordRow(host, row);
+}
+
+TEST_F(ElementAccess, FontNameFieldIsAlways32BytesEndingInZero) {
+    const RecordRow rows[] = {
+        {"VokChangeStringFont", {v(kElem), txt("Mincho")}, 1269, kElem, font("Mincho")},
+        {"VokChangeStringFont", {v(kElem), txt(std::string(31, 'G'))}, 1269, kElem, font(std::string(31, 'G'))},
+        {"VokChangeStringFont", {v(kElem), txt(std::string(32, 'G'))}, 1269, kElem, font(std::string(31, 'G'))},
+        refusal("VokChangeStringFont", {v(kElem), null()}),
+    };
+    for (const RecordRow& row : rows) runRecordRow(host, row);
+}
+
+// Whole form: 20 bytes with the text reference, then all 256 bytes of the
+// caller's buffer (not just the text); both come back from their places.
+TEST_F(ElementAccess, StringShapeIsReadInWholeFormWithA256ByteBuffer) {
+    std::vector<uint8_t> buffer(256 + kGuardSize, kGuard);
+    std::memcpy(buffer.data(), "abc", 4);
+    std::fill(buffer.begin() + 4, buffer.begin() + 256, 0x5A);
+    const std::vector<uint8_t> sentBuffer(buffer.begin(), buffer.begin() + 256);
+    struct {
+        StringShape shape;
+        uint8_t guard[kGuardSize];
+    } caller;
+    std::memcpy(&caller.shape.position, kPos.b.data(), 16);
+    caller.shape.text = reinterpret_cast<char*>(buffer.data());
+    std::memset(caller.guard, kGuard, kGuardSize);
+
+    const Bytes pattern = hostPattern(400);
+    // The host fills position and text and leaves the reference bytes 16-19 alone.
+    host.reply(Reply{kAnswer}.write(0, Bytes{}.raw(pattern.b.data(), 16)).write(20, Bytes{}.raw(&pattern.b[20], 300)));
+    const CallResult r = host.call("VokGetStringShape", Slots{}.u32(kElem).ptr(&caller.shape));
+
+    const uint32_t reference = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer.data()));
+    expectRequest(host.only(), 1216, kElem, cat({kPos, Bytes{}.u32(reference), Bytes{}.raw(sentBuffer.data(), 256)}));
+    EXPECT_EQ(r.eax, kAnswer);
+    EXPECT_EQ(std::memcmp(&caller.shape.position, pattern.b.data(), 16), 0);
+    EXPECT_EQ(caller.shape.text, reinterpret_cast<char*>(buffer.data()));
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 256, pattern.b.begin() + 20));
+    EXPECT_TRUE(std::all_of(buffer.begin() + 256, buffer.end(), [](uint8_t b) { return b == kGuard; }));
+    EXPECT_TRUE(std::all_of(std::begin(caller.guard), std::end(caller.guard), [](uint8_t b) { return b == kGuard; }));
+}
+
+namespace {
+struct OwnedBstr {
+    explicit OwnedBstr(uint32_t raw) : s(reinterpret_cast<BSTR>(static_cast<uintptr_t>(raw))) {}
+    ~OwnedBstr() { ::SysFreeString(s); }
+    OwnedBstr(const OwnedBstr&) = delete;
+    OwnedBstr& operator=(const OwnedBstr&) = delete;
+    std::string bytes() const { return std::string(reinterpret_cast<const char*>(s), ::SysStringByteLen(s)); }
+    BSTR s;
+};
+}  // namespace
+
+TEST_F(ElementAccess, StringFontComesBackAsANewByteString) {
+    struct Row {
+        const char* what;
+        uint32_t answer;
+        Bytes written;  // what the host leaves in the font field
+        std::string expected;
+    } rows[] = {
+        {"name", 1, str("Gothic").fill('z', 10), "Gothic"},
+        {"31-byte name", 1, str(std::string(31, 'F')), std::string(31, 'F')},
+        {"field without zero", 0xFFFFFFFF, Bytes{}.fill('G', 32).fill('H', 8), std::string(32, 'G')},
+        {"host failed", 0, str("Gothic"), std::string(32, '\0')},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        host.clear();
+        host.reply(Reply{row.answer}.write(0, row.written));
+        const OwnedBstr result(host.call("VokGetStringFont", {kElem}).eax);
+        expectRequest(host.only(), 1268, kElem, Bytes{}.fill(0, 32));
+        ASSERT_NE(result.s, nullptr);
+        EXPECT_EQ(result.bytes(), row.expected);
+    }
+}
+
+TEST(ElementAccessUnbound, FailedFontQueryStillGivesA32ByteString) {
+    RecordingHost host;
+    host.unbind();
+    const OwnedBstr result(host.call("VokGetStringFont", {kElem}).eax);
+    EXPECT_TRUE(host.requests().empty());
+    ASSERT_NE(result.s, nullptr);
+    EXPECT_EQ(result.bytes(), std::string(32, '\0'));
+}
