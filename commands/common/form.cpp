@@ -46,7 +46,14 @@ HRESULT Form::ShowModal(HWND owner) {
     EmptyTemplate tmpl{};
     tmpl.header.style = kDialogStyle;
     tmpl.header.dwExtendedStyle = kDialogExStyle;
-    if (owner && !::IsWindow(owner)) owner = nullptr;
+    // The owner is the host window's top-level window, if it has one on the
+    // desktop (a message-only window cannot own a dialog).
+    if (owner && ::IsWindow(owner)) {
+        owner = ::GetAncestor(owner, GA_ROOT);
+        if (owner && ::GetAncestor(owner, GA_PARENT) != ::GetDesktopWindow()) owner = nullptr;
+    } else {
+        owner = nullptr;
+    }
 
     failure_ = S_OK;
     const INT_PTR result = ::DialogBoxIndirectParamW(ThisModule(), &tmpl.header, owner, DialogProc,
