@@ -93,6 +93,7 @@ TEST_F(EndToEnd, CsbcleanEmptiesTheHistoryFolder) {
     const DialogRun run = RunDialog([&] { return command->VokProcStartCmd(hostWindow(), 4, &code); },
                                     [&](UiDriver& ui) {
                                         HWND dialog = ui.WaitForWindow(L"コマンドサブボックス履歴の削除");
+                                        EXPECT_NE(ui.Send(dialog, WM_GETICON, ICON_BIG), 0) << "icon resource";
                                         ui.Click(ui.Child(dialog, L"Button", L"削除実行(&G)"));
                                         question = ui.AnswerBox(L"注意", IDYES);
                                         ui.WaitGone(dialog);
@@ -120,6 +121,7 @@ TEST_F(EndToEnd, HistcleanDeletesTheCheckedRows) {
     const DialogRun run = RunDialog([&] { return command->VokProcStartCmd(hostWindow(), 0, &code); },
                                     [&](UiDriver& ui) {
                                         HWND dialog = ui.WaitForWindow(L"各種履歴･情報ファイル削除");
+                                        EXPECT_NE(ui.Send(dialog, WM_GETICON, ICON_BIG), 0) << "icon resource";
                                         ui.Click(ui.Child(dialog, L"Button", L"削除実行(&G)"));
                                         ui.WaitGone(dialog);
                                     });
