@@ -4,8 +4,10 @@
 #include "registered_fixture.h"
 
 #include "channel/handles.h"
+#include "ui_driver.h"
 
 #include <cstring>
+#include <functional>
 
 using namespace kavtest;
 
@@ -101,6 +103,19 @@ public:
 private:
     void** slot_;
 };
+
+// The start event shows the command's real dialog; the user cancels it.
+HRESULT startAndCancel(const ComponentInfo& c, const std::function<HRESULT()>& start) {
+    const std::wstring caption =
+        std::wstring(c.name) == L"csbclean" ? L"コマンドサブボックス履歴の削除" : L"各種履歴･情報ファイル削除";
+    const DialogRun run = RunDialog(start, [&](UiDriver& ui) {
+        HWND dialog = ui.WaitForWindow(caption);
+        ui.Click(ui.Child(dialog, L"Button", L"中止(&C)"));
+        ui.WaitGone(dialog);
+    });
+    EXPECT_FALSE(run.forced);
+    return run.hr;
+}
 
 }  // namespace
 
@@ -330,7 +345,10 @@ TEST_P(EventInterface, StartRunsTheSkeletonThroughTheFunctionTable) {
     host.unbind();
     fresh();
     LONG code = 0;
-    EXPECT_EQ(c->VokProcStartCmd(static_cast<LONG>(reinterpret_cast<LONG_PTR>(host.window())), 12, &code), S_OK);
+    EXPECT_EQ(startAndCancel(component(), [&] {
+                  return c->VokProcStartCmd(static_cast<LONG>(reinterpret_cast<LONG_PTR>(host.window())), 12, &code);
+              }),
+              S_OK);
     EXPECT_EQ(code, 1);
     EXPECT_EQ(host.storedHandle(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(host.window())))
         << "InitVBCmdLib stores the window received";
@@ -355,7 +373,7 @@ TEST_P(EventInterface, StartThroughIDispatchByNameSetsTheByReferenceCode) {
     V_VT(&ref) = VT_I4 | VT_BYREF;
     V_I4REF(&ref) = &code;
     std::vector<VARIANT> args{ref, i4(3), i4(static_cast<LONG>(reinterpret_cast<LONG_PTR>(host.window())))};
-    EXPECT_EQ(invoke(c.get(), id, args), S_OK);
+    EXPECT_EQ(startAndCancel(component(), [&] { return invoke(c.get(), id, args); }), S_OK);
     EXPECT_EQ(code, 1);
     ASSERT_EQ(host.requests().size(), 1u);
     EXPECT_EQ(host.requests()[0].message, 1765u);
