@@ -56,35 +56,35 @@ SegmentLayout parseSegment(const std::string& token, const std::vector<SegmentLa
     if (colon == std::string::npos || colon == 0) throw std::runtime_error(where + ": segment without kind: " + token);
     SegmentLayout s;
     s.name = token.substr(0, colon);
-    std::string spec = token.substr(colon + 1);
+    std::string kindText = token.substr(colon + 1);
     std::string extra;
-    if (const size_t plus = spec.find('+'); plus != std::string::npos) {
-        extra = spec.substr(plus + 1);
-        spec.resize(plus);
+    if (const size_t plus = kindText.find('+'); plus != std::string::npos) {
+        extra = kindText.substr(plus + 1);
+        kindText.resize(plus);
         s.extra = toNumber(extra, where);
     }
     std::string count;
-    if (const size_t star = spec.find('*'); star != std::string::npos) {
-        count = spec.substr(star + 1);
-        spec.resize(star);
+    if (const size_t star = kindText.find('*'); star != std::string::npos) {
+        count = kindText.substr(star + 1);
+        kindText.resize(star);
     }
     bool found = false;
     for (const FixedKind& k : kFixedKinds) {
-        if (spec == k.token) {
+        if (kindText == k.token) {
             s.kind = k.kind;
             s.unit = k.size;
             found = true;
         }
     }
-    if (!found && spec.size() > 3 && (spec.rfind("raw", 0) == 0 || spec.rfind("str", 0) == 0)) {
-        s.kind = spec[0] == 'r' ? Kind::Raw : Kind::TextBuf;
-        s.unit = toNumber(spec.substr(3), where);
+    if (!found && kindText.size() > 3 && (kindText.rfind("raw", 0) == 0 || kindText.rfind("str", 0) == 0)) {
+        s.kind = kindText[0] == 'r' ? Kind::Raw : Kind::TextBuf;
+        s.unit = toNumber(kindText.substr(3), where);
         found = true;
     }
-    if (!found) throw std::runtime_error(where + ": unknown segment kind: " + spec);
+    if (!found) throw std::runtime_error(where + ": unknown segment kind: " + kindText);
     if (s.kind == Kind::Text && !count.empty()) throw std::runtime_error(where + ": a text takes no count");
     if (count.empty()) {
-        if (spec == "raw" || spec == "chars") throw std::runtime_error(where + ": '" + spec + "' needs a count");
+        if (kindText == "raw" || kindText == "chars") throw std::runtime_error(where + ": '" + kindText + "' needs a count");
         return s;
     }
     if (count == "lp") s.countFrom = CountFrom::LpLow;

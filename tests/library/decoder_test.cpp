@@ -74,10 +74,10 @@ public:
     }
 
 private:
-    static uint32_t size(const std::string& spec) {  // "N", "N*@K", "+1@K"
-        if (spec.rfind("+1@", 0) == 0) return kCount + 1;
-        const uint32_t n = static_cast<uint32_t>(std::strtoul(spec.c_str(), nullptr, 10));
-        return spec.find('*') != std::string::npos ? n * kCount : n;
+    static uint32_t size(const std::string& kindText) {  // "N", "N*@K", "+1@K"
+        if (kindText.rfind("+1@", 0) == 0) return kCount + 1;
+        const uint32_t n = static_cast<uint32_t>(std::strtoul(kindText.c_str(), nullptr, 10));
+        return kindText.find('*') != std::string::npos ? n * kCount : n;
     }
     // Caller memory filled with 0x11, never the recording host's sentinel.
     uint8_t* bytes(size_t n) {
