@@ -9,12 +9,17 @@
 
 namespace kavcmd {
 
+// A failure that ends an event method with its own HRESULT.
+struct HresultFailure : std::exception {
+    explicit HresultFailure(HRESULT code) : hr(code) {}
+    HRESULT hr;
+};
+
 // Thrown when a library or entry point cannot be bound; the COM method
 // barrier turns it into the failure HRESULT `hr`.
-struct BindingFailure : std::exception {
-    explicit BindingFailure(HRESULT code) : hr(code) {}
+struct BindingFailure : HresultFailure {
+    using HresultFailure::HresultFailure;
     const char* what() const noexcept override { return "late binding failed"; }
-    HRESULT hr;
 };
 
 template <class Fn>

@@ -12,7 +12,7 @@ template <class F>
 HRESULT ComBarrier(F&& body) noexcept {
     try {
         return body();
-    } catch (const BindingFailure& failure) {
+    } catch (const HresultFailure& failure) {  // a binding or a step of the command
         return FAILED(failure.hr) ? failure.hr : E_FAIL;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

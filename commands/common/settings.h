@@ -2,6 +2,8 @@
 // one setting is read and written.  The folders are module state of the
 // calling thread, recomputed by every start.
 #pragma once
+#include "binding.h"
+
 #include <windows.h>
 #include <cstdint>
 #include <exception>
@@ -11,10 +13,9 @@ namespace kavcmd {
 
 // A step of the start event that fails for a reason of its own (not a
 // binding): the start ends with `hr`.
-struct StepFailure : std::exception {
-    explicit StepFailure(HRESULT code) : hr(code) {}
+struct StepFailure : HresultFailure {
+    using HresultFailure::HresultFailure;
     const char* what() const noexcept override { return "command step failed"; }
-    HRESULT hr;
 };
 
 struct CommonFolders {

@@ -1,14 +1,14 @@
 // The start steps of histclean: the command state, then the dialog.
 #include "command_steps.h"
 
-#include "binding.h"
+#include "com_barrier.h"
 #include "histclean_form.h"
 #include "settings.h"
 
 namespace kavcmd {
 
 HRESULT PrepareCommandState() {
-    try {
+    return ComBarrier([] {
         ComputeCommonFolders();
         HistcleanState state;
         state.paths[0] = Folders().rootFolder + L"\\sysdata\\FileOpenDlg.ini";
@@ -18,22 +18,14 @@ HRESULT PrepareCommandState() {
         for (int i = 0; i < kRows; ++i) state.rowFlags[i] = ReadFlag(kHistcleanSection, kRowKeys[i]);
         Histclean() = std::move(state);
         return S_OK;
-    } catch (const BindingFailure& f) {
-        return f.hr;
-    } catch (const StepFailure& f) {
-        return f.hr;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT RunCommandDialog(HWND hostWindow) {
-    try {
+    return ComBarrier([&] {
         HistcleanForm form;
         return form.ShowModal(hostWindow);
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 }  // namespace kavcmd

@@ -1,22 +1,4 @@
 // The component identity as the frame sees it (values in identity.h).
 #include "identity.h"
 
-#include "component_identity.h"
-
-namespace kavcmd {
-
-const ComponentIdentity& ThisComponent() {
-    static constexpr ComponentIdentity identity{
-        L"" KAVCMD_NAME,
-        L"" KAVCMD_NAME ".dll",
-        L"" KAVCMD_NAME ".MorvikVbCommand",
-        ParseGuid(KAVCMD_LIBID),
-        KAVCMD_LIB_MAJOR,
-        KAVCMD_LIB_MINOR,
-        ParseGuid(KAVCMD_CLSID),
-        ParseGuid(KAVCMD_IID),
-    };
-    return identity;
-}
-
-}  // namespace kavcmd
+#include "component_identity_definition.h"
