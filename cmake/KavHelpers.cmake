@@ -12,6 +12,7 @@ function(kav_import_library target def_file)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def_file})
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_DLLTOOL} -k -d ${import_def} -D $<TARGET_FILE_NAME:${target}> -l ${out}
+    BYPRODUCTS ${out}
     COMMENT "import library for ${target}"
     VERBATIM)
   set_property(TARGET ${target} PROPERTY KAV_IMPORT_LIB ${out})
