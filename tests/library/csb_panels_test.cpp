@@ -1,11 +1,10 @@
 // CSB panels: csbID zero-extended into lParam, the panel handle unchanged,
 // itemID as the first 2 payload bytes, texts back to back with their
 // terminators, status records copied back from offset 2 whatever the answer.
-#include "caller_rows.h"
+#include "io_case.h"
 #include "export_table.h"
 
 using namespace kavtest;
-using namespace kavtest::caller;
 
 static const ExportTable kCsbPanels{
     {"VokCreateCSB", "i16 text text i16"}, {"VokComposeCSB", "i32"}, {"VokDestroyCSB", "i32"},
@@ -31,62 +30,62 @@ Bytes str(const std::string& s) { return Bytes{}.str(s); }
 using CsbPanels = FamilyTest;
 
 TEST_F(CsbPanels, PanelsAndControls) {
-    const RecordRow rows[] = {
-        {"VokCreateCSB", {v(7), txt("Title"), txt("Sub"), v(3)}, 1800, 7, cat({str("Title"), str("Sub"), Bytes{3, 0}})},
-        {"VokCreateCSB", {v(0xFFFFFFFF), txt(""), txt(""), v(0x10002)}, 1800, 65535, Bytes{0, 0, 2, 0}},
-        {"VokComposeCSB", {v(kPanel)}, 1801, kPanel, {}},
-        {"VokDestroyCSB", {v(kPanel)}, 1802, kPanel, {}},
-        {"VokGetCSBHandle", {v(7)}, 1807, 7, {}},
-        {"VokGetCSBHandle", {v(0xFFFFFFFF)}, 1807, 65535, {}},
-        {"VokGetCSBHandle", {v(0x30007)}, 1807, 7, {}},
-        {"VokCreatePushButton", {v(kPanel), v(3), txt("")}, 1803, kPanel, Bytes{3, 0, 0}},
-        {"VokCreateCheckButton", {v(kPanel), v(0x10004), txt("On")}, 1804, kPanel, Bytes{4, 0, 'O', 'n', 0}},
-        {"VokCreateRadioButton", {v(kPanel), v(0xFFFF), txt("A")}, 1805, kPanel, Bytes{0xFF, 0xFF, 'A', 0}},
-        {"VokCreatePullBox", {v(kPanel), v(8), txt("List")}, 1806, kPanel, cat({Bytes{8, 0}, str("List")})},
-        {"VokCreateIntegerBox", {v(kPanel), v(4), v(0x2FFFF), txt("N")}, 1810, kPanel, Bytes{4, 0, 0xFF, 0xFF, 'N', 0}},
-        {"VokCreateRealBox", {v(kPanel), v(5), v(10), v(3), txt("X")}, 1811, kPanel, Bytes{5, 0, 10, 0, 3, 0, 0x58, 0}},
-        {"VokCreateTextBox", {v(kPanel), v(6), txt("Name")}, 1812, kPanel, cat({Bytes{6, 0}, str("Name")})},
-        {"VokEnableCSBPart", {v(kPanel), v(0x10009)}, 1840, kPanel, Bytes{9, 0}},
-        {"VokDisableCSBPart", {v(kPanel), v(9)}, 1841, kPanel, Bytes{9, 0}},
-        {"VokCSBSetFocus", {v(kPanel), v(0x8001)}, 1842, kPanel, Bytes{1, 0x80}},
-        refusal("VokCreateCSB", {v(7), txt("Title"), null(), v(3)}),
-        refusal("VokCreatePushButton", {v(kPanel), v(3), null()}),
-        refusal("VokCreateRealBox", {v(kPanel), v(5), v(10), v(3), null()}),
+    const IoCase rows[] = {
+        {"VokCreateCSB", {slot(7), txt("Title"), txt("Sub"), slot(3)}, {}, 1800, 7, cat({str("Title"), str("Sub"), Bytes{3, 0}}), patterned()},
+        {"VokCreateCSB", {slot(0xFFFFFFFF), txt(""), txt(""), slot(0x10002)}, {}, 1800, 65535, Bytes{0, 0, 2, 0}, patterned()},
+        {"VokComposeCSB", {slot(kPanel)}, {}, 1801, kPanel, {}, patterned()},
+        {"VokDestroyCSB", {slot(kPanel)}, {}, 1802, kPanel, {}, patterned()},
+        {"VokGetCSBHandle", {slot(7)}, {}, 1807, 7, {}, patterned()},
+        {"VokGetCSBHandle", {slot(0xFFFFFFFF)}, {}, 1807, 65535, {}, patterned()},
+        {"VokGetCSBHandle", {slot(0x30007)}, {}, 1807, 7, {}, patterned()},
+        {"VokCreatePushButton", {slot(kPanel), slot(3), txt("")}, {}, 1803, kPanel, Bytes{3, 0, 0}, patterned()},
+        {"VokCreateCheckButton", {slot(kPanel), slot(0x10004), txt("On")}, {}, 1804, kPanel, Bytes{4, 0, 'O', 'n', 0}, patterned()},
+        {"VokCreateRadioButton", {slot(kPanel), slot(0xFFFF), txt("A")}, {}, 1805, kPanel, Bytes{0xFF, 0xFF, 'A', 0}, patterned()},
+        {"VokCreatePullBox", {slot(kPanel), slot(8), txt("List")}, {}, 1806, kPanel, cat({Bytes{8, 0}, str("List")}), patterned()},
+        {"VokCreateIntegerBox", {slot(kPanel), slot(4), slot(0x2FFFF), txt("N")}, {}, 1810, kPanel, Bytes{4, 0, 0xFF, 0xFF, 'N', 0}, patterned()},
+        {"VokCreateRealBox", {slot(kPanel), slot(5), slot(10), slot(3), txt("X")}, {}, 1811, kPanel, Bytes{5, 0, 10, 0, 3, 0, 0x58, 0}, patterned()},
+        {"VokCreateTextBox", {slot(kPanel), slot(6), txt("Name")}, {}, 1812, kPanel, cat({Bytes{6, 0}, str("Name")}), patterned()},
+        {"VokEnableCSBPart", {slot(kPanel), slot(0x10009)}, {}, 1840, kPanel, Bytes{9, 0}, patterned()},
+        {"VokDisableCSBPart", {slot(kPanel), slot(9)}, {}, 1841, kPanel, Bytes{9, 0}, patterned()},
+        {"VokCSBSetFocus", {slot(kPanel), slot(0x8001)}, {}, 1842, kPanel, Bytes{1, 0x80}, patterned()},
+        refusal("VokCreateCSB", {slot(7), txt("Title"), nul(), slot(3)}),
+        refusal("VokCreatePushButton", {slot(kPanel), slot(3), nul()}),
+        refusal("VokCreateRealBox", {slot(kPanel), slot(5), slot(10), slot(3), nul()}),
     };
-    for (const RecordRow& row : rows) runRecordRow(host, row);
+    for (const IoCase& row : rows) runIoCase(host, row);
 }
 
 TEST_F(CsbPanels, StatusRecordsFollowTheItemID) {
-    const RecordRow rows[] = {
-        {"VokGetButtonStatus", {v(kPanel), v(2), out(kButton, 2)}, 1820, kPanel, cat({Bytes{2, 0}, kButton})},
-        {"VokGetPullBoxStatus", {v(kPanel), v(2), out(Bytes{0x34, 0x12}, 2)}, 1821, kPanel, Bytes{2, 0, 0x34, 0x12}},
-        {"VokGetIntegerBoxStatus", {v(kPanel), v(2), out(kBox, 2)}, 1822, kPanel, cat({Bytes{2, 0}, kBox})},
-        {"VokGetRealBoxStatus", {v(kPanel), v(2), out(kBox, 2)}, 1823, kPanel, cat({Bytes{2, 0}, kBox})},
-        {"VokGetTextBoxStatus", {v(kPanel), v(0x10002), out(kBox, 2)}, 1824, kPanel, cat({Bytes{2, 0}, kBox})},
+    const IoCase rows[] = {
+        {"VokGetButtonStatus", {slot(kPanel), slot(2), out(kButton, 2)}, {}, 1820, kPanel, cat({Bytes{2, 0}, kButton}), patterned()},
+        {"VokGetPullBoxStatus", {slot(kPanel), slot(2), out(Bytes{0x34, 0x12}, 2)}, {}, 1821, kPanel, Bytes{2, 0, 0x34, 0x12}, patterned()},
+        {"VokGetIntegerBoxStatus", {slot(kPanel), slot(2), out(kBox, 2)}, {}, 1822, kPanel, cat({Bytes{2, 0}, kBox}), patterned()},
+        {"VokGetRealBoxStatus", {slot(kPanel), slot(2), out(kBox, 2)}, {}, 1823, kPanel, cat({Bytes{2, 0}, kBox}), patterned()},
+        {"VokGetTextBoxStatus", {slot(kPanel), slot(0x10002), out(kBox, 2)}, {}, 1824, kPanel, cat({Bytes{2, 0}, kBox}), patterned()},
         // copied back whatever the answer
-        {"VokGetTextBoxStatus", {v(kPanel), v(2), out(kBox, 2)}, 1824, kPanel, cat({Bytes{2, 0}, kBox}), 0},
-        {"VokGetButtonStatus", {v(kPanel), v(2), out(kButton, 2)}, 1820, kPanel, cat({Bytes{2, 0}, kButton}), 0},
-        {"VokSetButtonStatus", {v(kPanel), v(2), in(kButton)}, 1830, kPanel, cat({Bytes{2, 0}, kButton})},
-        {"VokSetPullBoxStatus", {v(kPanel), v(2), v(0x1FFFE)}, 1831, kPanel, Bytes{2, 0, 0xFE, 0xFF}},
-        {"VokSetIntegerBoxStatus", {v(kPanel), v(2), in(kBox)}, 1832, kPanel, cat({Bytes{2, 0}, kBox})},
-        {"VokSetRealBoxStatus", {v(kPanel), v(2), in(kBox)}, 1833, kPanel, cat({Bytes{2, 0}, kBox})},
-        {"VokSetTextBoxStatus", {v(kPanel), v(2), in(kBox)}, 1834, kPanel, cat({Bytes{2, 0}, kBox})},
-        refusal("VokGetButtonStatus", {v(kPanel), v(2), null()}),
-        refusal("VokGetPullBoxStatus", {v(kPanel), v(2), null()}),
-        refusal("VokGetTextBoxStatus", {v(kPanel), v(2), null()}),
-        refusal("VokSetIntegerBoxStatus", {v(kPanel), v(2), null()}),
+        {"VokGetTextBoxStatus", {slot(kPanel), slot(2), out(kBox, 2)}, {}, 1824, kPanel, cat({Bytes{2, 0}, kBox}), patterned(0)},
+        {"VokGetButtonStatus", {slot(kPanel), slot(2), out(kButton, 2)}, {}, 1820, kPanel, cat({Bytes{2, 0}, kButton}), patterned(0)},
+        {"VokSetButtonStatus", {slot(kPanel), slot(2), buf(kButton)}, {}, 1830, kPanel, cat({Bytes{2, 0}, kButton}), patterned()},
+        {"VokSetPullBoxStatus", {slot(kPanel), slot(2), slot(0x1FFFE)}, {}, 1831, kPanel, Bytes{2, 0, 0xFE, 0xFF}, patterned()},
+        {"VokSetIntegerBoxStatus", {slot(kPanel), slot(2), buf(kBox)}, {}, 1832, kPanel, cat({Bytes{2, 0}, kBox}), patterned()},
+        {"VokSetRealBoxStatus", {slot(kPanel), slot(2), buf(kBox)}, {}, 1833, kPanel, cat({Bytes{2, 0}, kBox}), patterned()},
+        {"VokSetTextBoxStatus", {slot(kPanel), slot(2), buf(kBox)}, {}, 1834, kPanel, cat({Bytes{2, 0}, kBox}), patterned()},
+        refusal("VokGetButtonStatus", {slot(kPanel), slot(2), nul()}),
+        refusal("VokGetPullBoxStatus", {slot(kPanel), slot(2), nul()}),
+        refusal("VokGetTextBoxStatus", {slot(kPanel), slot(2), nul()}),
+        refusal("VokSetIntegerBoxStatus", {slot(kPanel), slot(2), nul()}),
     };
-    for (const RecordRow& row : rows) runRecordRow(host, row);
+    for (const IoCase& row : rows) runIoCase(host, row);
 }
 
 // Two texts, their terminators and the setting must fit the 16380-byte payload area.
 TEST_F(CsbPanels, TextsThatWouldOverflowThePayloadAreaAreRefused) {
     const std::string fits(16376, 'w');  // 16377 + 1 + 2 = 16380
     const std::string over(16377, 'w');  // one byte too many
-    const RecordRow rows[] = {
-        {"VokCreateCSB", {v(1), txt(fits), txt(""), v(3)}, 1800, 1, cat({str(fits), Bytes{0, 3, 0}})},
-        refusal("VokCreateCSB", {v(1), txt(over), txt(""), v(3)}),
-        refusal("VokCreateRealBox", {v(kPanel), v(5), v(10), v(3), txt(std::string(16374, 'w'))}),
+    const IoCase rows[] = {
+        {"VokCreateCSB", {slot(1), txt(fits), txt(""), slot(3)}, {}, 1800, 1, cat({str(fits), Bytes{0, 3, 0}}), patterned()},
+        refusal("VokCreateCSB", {slot(1), txt(over), txt(""), slot(3)}),
+        refusal("VokCreateRealBox", {slot(kPanel), slot(5), slot(10), slot(3), txt(std::string(16374, 'w'))}),
     };
-    for (const RecordRow& row : rows) runRecordRow(host, row);
+    for (const IoCase& row : rows) runIoCase(host, row);
 }

@@ -2,11 +2,10 @@
 // packed and sign-extended lParams, subcode lists, the layer mask from array
 // data, read-backs that happen whatever the answer, and the properties
 // filter's table of 32-byte name fields.
-#include "exchange_case.h"
+#include "io_case.h"
 #include "export_table.h"
 
 using namespace kavtest;
-using namespace kavtest::exchange;
 
 static const ExportTable kSelection{
     {"VokGetEventMask", ""},
@@ -54,12 +53,6 @@ Bytes subcodes(std::initializer_list<uint16_t> values) {
     return b;
 }
 
-Bytes pattern(size_t n, uint8_t first) {
-    Bytes b;
-    for (size_t i = 0; i < n; ++i) b.u8(static_cast<uint8_t>(first + i));
-    return b;
-}
-
 Bytes point(double x, double y) { return Bytes{}.f64(x).f64(y); }
 
 }  // namespace
@@ -69,99 +62,99 @@ using Selection = FamilyTest;
 TEST_F(Selection, OptionRequests) {
     const Reply a{kAnswer};
     const Expect r = answer(kAnswer);
-    const ExchangeCase cases[] = {
-        {"VokGetEventMask", {}, 1900, 0, {}, a, r},
-        {"VokSetEventMask", {slot(0x80000001)}, 1901, 0x80000001, {}, a, r},
-        {"VokSetOptionDetectablePosition", {slot(3)}, 1902, 3, {}, a, r},
-        {"VokSetOptionElementType", {slot(2), slot(0x01020304)}, 1903, 2, Bytes{4, 3, 2, 1}, a, r},
-        {"VokSetOptionColor", {slot(2), slot(7)}, 1905, 2, Bytes{}.u32(7), a, r},
-        {"VokSetOptionLinestyle", {slot(2), slot(8)}, 1906, 2, Bytes{}.u32(8), a, r},
-        {"VokSetOptionLinewidth", {slot(0xFFFFFFFF), slot(9)}, 1907, 0xFFFFFFFF, Bytes{}.u32(9), a, r},
-        {"VokSetOptionTermtype", {slot(1), slot(2), slot(3)}, 1908, 1, Bytes{}.u32(2).u32(3), a, r},
-        {"VokSetOptionGroupDetection", {slot(2), slot(10)}, 1911, 2, Bytes{}.u32(10), a, r},
-        {"VokSetOptionDimGroupDetection", {slot(2), slot(11)}, 1912, 2, Bytes{}.u32(11), a, r},
-        {"VokSetOptionPartDetection", {slot(2), slot(12)}, 1913, 2, Bytes{}.u32(12), a, r},
-        {"VokSetOptionRestrictiveElements", {slot(2), slot(13)}, 1914, 2, Bytes{}.u32(13), a, r},
-        {"VokSetOptionSelectiveOperation", {slot(15)}, 1915, 15, {}, a, r},
-        {"VokSetOptionBoxingMode", {slot(16)}, 1916, 16, {}, a, r},
-        {"VokSetOptionOperation", {slot(17)}, 1917, 17, {}, a, r},
-        {"VokSetOptionSystemInfo", {slot(18)}, 1918, 18, {}, a, r},
-        {"VokSetOptionDetectableLayerScale", {slot(19)}, 1919, 19, {}, a, r},
-        {"VokSetOptionCheckButton", {slot(20)}, 1920, 20, {}, a, r},
-        {"VokSetOptionPreparedLayer", {slot(2), slot(0x10002)}, 1921, 2, Bytes{2, 0}, a, r},
-        {"VokSetSelectElementType", {slot(51)}, 1951, 51, {}, a, r},
-        {"VokSetSelectColor", {slot(52)}, 1952, 52, {}, a, r},
-        {"VokSetSelectLineStyle", {slot(53)}, 1953, 53, {}, a, r},
-        {"VokSetSelectLineWidth", {slot(54)}, 1954, 54, {}, a, r},
-        {"VokSetSelectGroupDetection", {slot(57)}, 1957, 57, {}, a, r},
-        {"VokSetSelectDimGroupDetection", {slot(58)}, 1958, 58, {}, a, r},
-        {"VokSetSelectPartDetection", {slot(59)}, 1959, 59, {}, a, r},
-        {"VokSearchElements", {}, 1981, 0, {}, a, r},
+    const IoCase cases[] = {
+        {"VokGetEventMask", {}, {}, 1900, 0, {}, a, r},
+        {"VokSetEventMask", {slot(0x80000001)}, {}, 1901, 0x80000001, {}, a, r},
+        {"VokSetOptionDetectablePosition", {slot(3)}, {}, 1902, 3, {}, a, r},
+        {"VokSetOptionElementType", {slot(2), slot(0x01020304)}, {}, 1903, 2, Bytes{4, 3, 2, 1}, a, r},
+        {"VokSetOptionColor", {slot(2), slot(7)}, {}, 1905, 2, Bytes{}.u32(7), a, r},
+        {"VokSetOptionLinestyle", {slot(2), slot(8)}, {}, 1906, 2, Bytes{}.u32(8), a, r},
+        {"VokSetOptionLinewidth", {slot(0xFFFFFFFF), slot(9)}, {}, 1907, 0xFFFFFFFF, Bytes{}.u32(9), a, r},
+        {"VokSetOptionTermtype", {slot(1), slot(2), slot(3)}, {}, 1908, 1, Bytes{}.u32(2).u32(3), a, r},
+        {"VokSetOptionGroupDetection", {slot(2), slot(10)}, {}, 1911, 2, Bytes{}.u32(10), a, r},
+        {"VokSetOptionDimGroupDetection", {slot(2), slot(11)}, {}, 1912, 2, Bytes{}.u32(11), a, r},
+        {"VokSetOptionPartDetection", {slot(2), slot(12)}, {}, 1913, 2, Bytes{}.u32(12), a, r},
+        {"VokSetOptionRestrictiveElements", {slot(2), slot(13)}, {}, 1914, 2, Bytes{}.u32(13), a, r},
+        {"VokSetOptionSelectiveOperation", {slot(15)}, {}, 1915, 15, {}, a, r},
+        {"VokSetOptionBoxingMode", {slot(16)}, {}, 1916, 16, {}, a, r},
+        {"VokSetOptionOperation", {slot(17)}, {}, 1917, 17, {}, a, r},
+        {"VokSetOptionSystemInfo", {slot(18)}, {}, 1918, 18, {}, a, r},
+        {"VokSetOptionDetectableLayerScale", {slot(19)}, {}, 1919, 19, {}, a, r},
+        {"VokSetOptionCheckButton", {slot(20)}, {}, 1920, 20, {}, a, r},
+        {"VokSetOptionPreparedLayer", {slot(2), slot(0x10002)}, {}, 1921, 2, Bytes{2, 0}, a, r},
+        {"VokSetSelectElementType", {slot(51)}, {}, 1951, 51, {}, a, r},
+        {"VokSetSelectColor", {slot(52)}, {}, 1952, 52, {}, a, r},
+        {"VokSetSelectLineStyle", {slot(53)}, {}, 1953, 53, {}, a, r},
+        {"VokSetSelectLineWidth", {slot(54)}, {}, 1954, 54, {}, a, r},
+        {"VokSetSelectGroupDetection", {slot(57)}, {}, 1957, 57, {}, a, r},
+        {"VokSetSelectDimGroupDetection", {slot(58)}, {}, 1958, 58, {}, a, r},
+        {"VokSetSelectPartDetection", {slot(59)}, {}, 1959, 59, {}, a, r},
+        {"VokSearchElements", {}, {}, 1981, 0, {}, a, r},
 
         // packed lParams: both halves zero-extended from 16 bits
-        {"VokSetSelectTermType", {slot(2), slot(5)}, 1955, 0x50002, {}, a, r},
-        {"VokSetSelectTermType", {slot(0xFFFFFFFF), slot(0)}, 1955, 0xFFFF, {}, a, r},
-        {"VokSetSelectTermType", {slot(0x10001), slot(0xFFFF0002)}, 1955, 0x20001, {}, a, r},
-        {"VokSetOptionSubcodeEx", {slot(1), slot(3), buf(subcodes({10, 11, 12, 13}))}, 1904, 0x30001,
+        {"VokSetSelectTermType", {slot(2), slot(5)}, {}, 1955, 0x50002, {}, a, r},
+        {"VokSetSelectTermType", {slot(0xFFFFFFFF), slot(0)}, {}, 1955, 0xFFFF, {}, a, r},
+        {"VokSetSelectTermType", {slot(0x10001), slot(0xFFFF0002)}, {}, 1955, 0x20001, {}, a, r},
+        {"VokSetOptionSubcodeEx", {slot(1), slot(3), buf(subcodes({10, 11, 12, 13}))}, {}, 1904, 0x30001,
          subcodes({10, 11, 12}), a, r},
-        {"VokSetOptionSubcodeEx", {slot(0xFFFF0001), slot(0x10002), buf(subcodes({10, 11, 12}))}, 1904, 0x20001,
+        {"VokSetOptionSubcodeEx", {slot(0xFFFF0001), slot(0x10002), buf(subcodes({10, 11, 12}))}, {}, 1904, 0x20001,
          subcodes({10, 11}), a, r},
-        {"VokSetOptionSubcodeEx", {slot(0xFFFFFFFF), slot(0), slot(0)}, 1904, 0xFFFF, {}, a, r},
+        {"VokSetOptionSubcodeEx", {slot(0xFFFFFFFF), slot(0), slot(0)}, {}, 1904, 0xFFFF, {}, a, r},
         // the largest list that fits the payload area
-        {"VokSetOptionSubcodeEx", {slot(1), slot(8190), buf(Bytes{}.fill(0x21, 16380))}, 1904, 0x1FFE0001,
+        {"VokSetOptionSubcodeEx", {slot(1), slot(8190), buf(Bytes{}.fill(0x21, 16380))}, {}, 1904, 0x1FFE0001,
          Bytes{}.fill(0x21, 16380), a, r},
 
         // array data: the first count x 2 bytes; count sign-extended
-        {"VokSetSelectSubcode", {slot(3), array(subcodes({1, 2, 3, 4}))}, 1956, 3, subcodes({1, 2, 3}), a, r},
-        {"VokSetSelectSubcode", {slot(0x10002), array(subcodes({1, 2, 3}))}, 1956, 2, subcodes({1, 2}), a, r},
-        {"VokSetSelectSubcode", {slot(0), array(subcodes({1}))}, 1956, 0, {}, a, r},
+        {"VokSetSelectSubcode", {slot(3), array(subcodes({1, 2, 3, 4}))}, {}, 1956, 3, subcodes({1, 2, 3}), a, r},
+        {"VokSetSelectSubcode", {slot(0x10002), array(subcodes({1, 2, 3}))}, {}, 1956, 2, subcodes({1, 2}), a, r},
+        {"VokSetSelectSubcode", {slot(0), array(subcodes({1}))}, {}, 1956, 0, {}, a, r},
         // the layer mask: 128 bytes of the array's data, whatever its size
-        {"VokSetOptionDetectableLayer", {slot(4), array(pattern(160, 0x10))}, 1910, 4, pattern(128, 0x10), a, r},
+        {"VokSetOptionDetectableLayer", {slot(4), array(pattern(160, 0x10))}, {}, 1910, 4, pattern(128, 0x10), a, r},
     };
-    for (const ExchangeCase& c : cases) runExchangeCase(host, c);
+    for (const IoCase& c : cases) runIoCase(host, c);
 }
 
 TEST_F(Selection, ReadBacks) {
     const Bytes rec32a = pattern(32, 0x40), rec32b = pattern(32, 0x80);
-    const ExchangeCase cases[] = {
+    const IoCase cases[] = {
         // 4 bytes back whatever the answer; 16 bits returned
-        {"VokSelectCSB", {buf(Bytes{}.u32(7), Bytes{}.u32(0x55))}, 1950, 0, Bytes{}.u32(7),
+        {"VokSelectCSB", {buf(Bytes{}.u32(7), Bytes{}.u32(0x55))}, {}, 1950, 0, Bytes{}.u32(7),
          Reply{0x10002}.write(0, Bytes{}.u32(0x55)), low16(2)},
-        {"VokSelectCSB", {buf(Bytes{}.u32(7))}, 1950, 0, Bytes{}.u32(7), Reply{0xFFFFFFFF}, low16(-1)},
-        {"VokSelectCSB", {buf(Bytes{}.u32(7), Bytes{}.u32(0x66))}, 1950, 0, Bytes{}.u32(7),
+        {"VokSelectCSB", {buf(Bytes{}.u32(7))}, {}, 1950, 0, Bytes{}.u32(7), Reply{0xFFFFFFFF}, low16(-1)},
+        {"VokSelectCSB", {buf(Bytes{}.u32(7), Bytes{}.u32(0x66))}, {}, 1950, 0, Bytes{}.u32(7),
          Reply{0}.write(0, Bytes{}.u32(0x66)), low16(0)},
 
         {"VokSelectCSBBySegregateMark",
-         {buf(Bytes{}.u32(1), Bytes{}.u32(11)), buf(Bytes{}.u32(2), Bytes{}.u32(12)), buf(rec32a, rec32b)},
+         {buf(Bytes{}.u32(1), Bytes{}.u32(11)), buf(Bytes{}.u32(2), Bytes{}.u32(12)), buf(rec32a, rec32b)}, {},
          1960, 0, Bytes{}.u32(1).u32(2).raw(rec32a.b.data(), 32),
          Reply{0}.write(0, Bytes{}.u32(11).u32(12)).write(8, rec32b), answer(0)},
         {"VokDetectElementsByRect",
          {buf(point(1, 2), point(3, 4)), buf(point(5, 6), point(7, 8)), buf(Bytes{}.u32(1), Bytes{}.u32(9)),
-          buf(Bytes{}.u32(2), Bytes{}.u32(10))},
+          buf(Bytes{}.u32(2), Bytes{}.u32(10))}, {},
          1980, 0, point(1, 2).raw(point(5, 6).b.data(), 16).u32(1).u32(2),
          Reply{kAnswer}.write(0, point(3, 4)).write(16, point(7, 8)).write(32, Bytes{}.u32(9).u32(10)), answer(kAnswer)},
         // a host that writes nothing hands back the bytes that went out
         {"VokDetectElementsByRect",
-         {buf(point(1, 2)), buf(point(5, 6)), buf(Bytes{}.u32(1)), buf(Bytes{}.u32(2))},
+         {buf(point(1, 2)), buf(point(5, 6)), buf(Bytes{}.u32(1)), buf(Bytes{}.u32(2))}, {},
          1980, 0, point(1, 2).raw(point(5, 6).b.data(), 16).u32(1).u32(2), Reply{1}, answer(1)},
     };
-    for (const ExchangeCase& c : cases) runExchangeCase(host, c);
+    for (const IoCase& c : cases) runIoCase(host, c);
 }
 
 TEST_F(Selection, Refusals) {
-    const RefusalCase cases[] = {
-        {"VokSetOptionSubcodeEx", {slot(1), slot(0xFFFF), buf(subcodes({1, 2}))}},
-        {"VokSetOptionSubcodeEx", {slot(1), slot(8191), buf(Bytes{}.fill(0x21, 16382))}},
-        {"VokSetOptionSubcodeEx", {slot(1), slot(2), slot(0)}},
-        {"VokSetSelectSubcode", {slot(0xFFFF), array(subcodes({1, 2}))}},
-        {"VokSetSelectSubcode", {slot(8191), array(Bytes{}.fill(0x21, 16382))}},
-        {"VokSetSelectSubcode", {slot(1), slot(0)}},
-        {"VokSetOptionDetectableLayer", {slot(4), slot(0)}},
-        {"VokSelectCSB", {slot(0)}},
-        {"VokSelectCSBBySegregateMark", {buf(Bytes{}.u32(1)), buf(Bytes{}.u32(2)), slot(0)}},
-        {"VokDetectElementsByRect", {buf(point(1, 2)), slot(0), buf(Bytes{}.u32(1)), buf(Bytes{}.u32(2))}},
+    const IoCase cases[] = {
+        refusal("VokSetOptionSubcodeEx", {slot(1), slot(0xFFFF), buf(subcodes({1, 2}))}, {}, low16()),
+        refusal("VokSetOptionSubcodeEx", {slot(1), slot(8191), buf(Bytes{}.fill(0x21, 16382))}, {}, low16()),
+        refusal("VokSetOptionSubcodeEx", {slot(1), slot(2), slot(0)}, {}, low16()),
+        refusal("VokSetSelectSubcode", {slot(0xFFFF), array(subcodes({1, 2}))}, {}, low16()),
+        refusal("VokSetSelectSubcode", {slot(8191), array(Bytes{}.fill(0x21, 16382))}, {}, low16()),
+        refusal("VokSetSelectSubcode", {slot(1), slot(0)}, {}, low16()),
+        refusal("VokSetOptionDetectableLayer", {slot(4), slot(0)}, {}, low16()),
+        refusal("VokSelectCSB", {slot(0)}, {}, low16()),
+        refusal("VokSelectCSBBySegregateMark", {buf(Bytes{}.u32(1)), buf(Bytes{}.u32(2)), slot(0)}, {}, low16()),
+        refusal("VokDetectElementsByRect", {buf(point(1, 2)), slot(0), buf(Bytes{}.u32(1)), buf(Bytes{}.u32(2))}, {}, low16()),
     };
-    for (const RefusalCase& c : cases) runRefusalCase(host, c);
+    for (const IoCase& c : cases) runIoCase(host, c);
 }
 
 // ---- the properties filter ---------------------------------------------------
