@@ -27,6 +27,9 @@ struct FindHandle {
     }
 };
 
+// Paths of up to 259 characters, the same on every platform.
+constexpr size_t kPathLimit = MAX_PATH;
+
 constexpr DWORD kSkippedAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // Deletes the files of `folder` (with its trailing separator, or empty for
@@ -34,6 +37,7 @@ constexpr DWORD kSkippedAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_H
 // names match `accept` (null: every file).
 void DeleteFound(const std::wstring& folder, const std::wstring& pattern, const std::wstring* accept) {
     const std::wstring query = folder + pattern;
+    if (query.size() >= kPathLimit) return;
     WIN32_FIND_DATAW found{};
     FindHandle search;
     search.h = findFirstFile(query.c_str(), &found);
@@ -43,7 +47,9 @@ void DeleteFound(const std::wstring& folder, const std::wstring& pattern, const 
         const std::wstring name = CutAtNul(std::wstring_view(found.cFileName, MAX_PATH));
         if (name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) continue;
         if (accept && !NameMatches(name, *accept)) continue;
-        deleteFile((folder + name).c_str());  // a failure leaves the file; the others go on
+        const std::wstring file = folder + name;
+        if (file.size() >= kPathLimit) continue;
+        deleteFile(file.c_str());  // a failure leaves the file; the others go on
     } while (findNextFile(search.h, &found));
 }
 

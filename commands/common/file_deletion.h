@@ -6,8 +6,10 @@
 // are never deleted and a name the platform matched only through its short
 // (8.3) alias is left alone.  Hidden and system files are left alone, as the
 // classic deletion by pattern does.  Errors are not reported: a file that
-// cannot be deleted stays and the rest go on.  A path longer than the
-// platform accepts finds nothing and so deletes nothing.
+// cannot be deleted stays and the rest go on.  Paths are taken up to the
+// classic limit of 259 characters: a folder or pattern text that long or
+// longer finds nothing, and a file whose full path would reach 260
+// characters is left alone, whatever the platform would accept.
 #pragma once
 #include <string>
 #include <string_view>
