@@ -1,12 +1,11 @@
 // B-spline calculation: the four curve blocks always whole, the unsigned
 // point count as its own 2-byte block in front of the points, output tables
 // moved whole through the array's data, and the size limits of the requests.
-#include "block_rows.h"
+#include "rows.h"
 
 #include <stdexcept>
 
 using namespace kavtest;
-using namespace kavtest::rows;
 
 #define KAV_CURVE "ref:28 ref:880 ref:1760 ref:880"
 
@@ -15,29 +14,29 @@ namespace {
 constexpr Back All = Back::All;
 constexpr Res Host = Res::Host;
 
-const Row kRows[] = {
-    {"VokCalFitBSplineCurveIF", 2063, "n@1 P@0 h@2 r16@3 h@4 r16@5 B@6", All, Host, 0, -1, 3},
-    {"VokCalFitBSplineCurveClosedIF", 2064, "n@1 P@0 B@2", All, Host, 0, -1, 3},
-    {"VokCalFitBSplineCurve2IF", 2065, "h@0 n@2 P@1 B@3", All, Host, 0, -1, 3},
-    {"VokCalFitBSplineCurveClosed2IF", 2066, "h@0 n@2 P@1 B@3", All, Host, 0, -1, 3},
-    {"VokCalSmoothBSplineCurveIF", 2067, "h@0 h@1 n@3 P@2 B@4", All, Host, 0, -1, 3},
-    {"VokCalSmoothBSplineCurveClosedIF", 2068, "h@0 h@1 n@3 P@2 B@4", All, Host, 0, -1, 3},
-    {"VokCalTransBSplineIF", 2069, "B@0 r52@4 B@5"},
-    {"VokCalIntOfLineBSplineIF", 2070, "r32@0 B@1 a1600@5"},
-    {"VokCalIntOfCircleBSplineIF", 2071, "r24@0 B@1 a1600@5"},
-    {"VokCalIntOfArcBSplineIF", 2072, "r44@0 B@1 a1600@5"},
-    {"VokCalIntOfElliBSplineIF", 2073, "r40@0 B@1 a1600@5"},
-    {"VokCalIntOfEllArcBSplineIF", 2074, "r60@0 B@1 a1600@5"},
-    {"VokCalIntOfBSplineBSplineIF", 2075, "B@0 B@4 a1600@8"},
-    {"VokCalPerpToBSplineIF", 2076, "r16@0 B@1 a1600@5"},
-    {"VokCalClosestOnBSplineIF", 2077, "r16@0 B@1 r16@5"},
-    {"VokCalNumPntsOnBSplineIF", 2078, "B@0 h@4 a1600@5"},
-    {"VokCalNumArcsOnBSplineIF", 2079, "B@0 h@4 a4400@5"},
-    {"VokCalNumOfSegmentsOnBSplineIF", 2080, "B@0", Back::None},
+const Blocks kRows[] = {
+    Blocks{"VokCalFitBSplineCurveIF", 2063, "n@1 P@0 h@2 r16@3 h@4 r16@5 B@6", All, Host, 0, -1, 3},
+    Blocks{"VokCalFitBSplineCurveClosedIF", 2064, "n@1 P@0 B@2", All, Host, 0, -1, 3},
+    Blocks{"VokCalFitBSplineCurve2IF", 2065, "h@0 n@2 P@1 B@3", All, Host, 0, -1, 3},
+    Blocks{"VokCalFitBSplineCurveClosed2IF", 2066, "h@0 n@2 P@1 B@3", All, Host, 0, -1, 3},
+    Blocks{"VokCalSmoothBSplineCurveIF", 2067, "h@0 h@1 n@3 P@2 B@4", All, Host, 0, -1, 3},
+    Blocks{"VokCalSmoothBSplineCurveClosedIF", 2068, "h@0 h@1 n@3 P@2 B@4", All, Host, 0, -1, 3},
+    Blocks{"VokCalTransBSplineIF", 2069, "B@0 r52@4 B@5"},
+    Blocks{"VokCalIntOfLineBSplineIF", 2070, "r32@0 B@1 a1600@5"},
+    Blocks{"VokCalIntOfCircleBSplineIF", 2071, "r24@0 B@1 a1600@5"},
+    Blocks{"VokCalIntOfArcBSplineIF", 2072, "r44@0 B@1 a1600@5"},
+    Blocks{"VokCalIntOfElliBSplineIF", 2073, "r40@0 B@1 a1600@5"},
+    Blocks{"VokCalIntOfEllArcBSplineIF", 2074, "r60@0 B@1 a1600@5"},
+    Blocks{"VokCalIntOfBSplineBSplineIF", 2075, "B@0 B@4 a1600@8"},
+    Blocks{"VokCalPerpToBSplineIF", 2076, "r16@0 B@1 a1600@5"},
+    Blocks{"VokCalClosestOnBSplineIF", 2077, "r16@0 B@1 r16@5"},
+    Blocks{"VokCalNumPntsOnBSplineIF", 2078, "B@0 h@4 a1600@5"},
+    Blocks{"VokCalNumArcsOnBSplineIF", 2079, "B@0 h@4 a4400@5"},
+    Blocks{"VokCalNumOfSegmentsOnBSplineIF", 2080, "B@0", Back::None},
 };
 
-const Row& row(const char* name) {
-    for (const Row& r : kRows)
+const Blocks& row(const char* name) {
+    for (const Blocks& r : kRows)
         if (std::string(r.name) == name) return r;
     throw std::runtime_error(name);
 }
@@ -47,11 +46,11 @@ const Row& row(const char* name) {
 using BSpline = FamilyTest;
 
 TEST_F(BSpline, EveryExportPlacesAndReturnsItsBlocks) {
-    for (const Row& r : kRows) runRow(host, r);
+    for (const Blocks& r : kRows) runBlocks(host, r);
 }
 
 TEST_F(BSpline, NullAddressesAreRefusedBeforeSending) {
-    for (const Row& r : kRows) runNullRefusals(host, r);
+    for (const Blocks& r : kRows) runNullRefusals(host, r);
 }
 
 TEST_F(BSpline, RequestSizes) {
@@ -70,10 +69,10 @@ TEST_F(BSpline, RequestSizes) {
     };
     for (const Size& s : sizes) {
         SCOPED_TRACE(s.name);
-        Row r = row(s.name);
+        Blocks r = row(s.name);
         r.count = s.count;
-        EXPECT_EQ(Call(r).total(), s.bytes);
-        runRow(host, r);
+        EXPECT_EQ(blocksCase(r).payload.size(), s.bytes);
+        runBlocks(host, r);
         EXPECT_EQ(host.requests().at(0).length(), s.bytes);
     }
 }
@@ -81,11 +80,12 @@ TEST_F(BSpline, RequestSizes) {
 // The open fit with 3 points: count at 0, points at 2, option1 at 50, vec1
 // at 52, option2 at 68, vec2 at 70, the curve from 86.
 TEST_F(BSpline, FitOffsetsBehindTheCount) {
-    Call call(row("VokCalFitBSplineCurveIF"));
+    const IoCase fit = blocksCase(row("VokCalFitBSplineCurveIF"));
+    CallerMemory memory(fit.mem);
     host.clear();
-    host.call("VokCalFitBSplineCurveIF", call.slots());
+    host.call("VokCalFitBSplineCurveIF", memory.slots(fit.args));
     const uint8_t* p = host.only().payload.data();
-    const Bytes& want = call.expected();
+    const Bytes& want = fit.payload;
     EXPECT_EQ(p[0], 3);
     EXPECT_EQ(p[1], 0);
     EXPECT_EQ(std::memcmp(p + 2, want.b.data() + 2, 48), 0);
@@ -105,9 +105,9 @@ TEST_F(BSpline, PointCountsThatDoNotFitAreRefused) {
         {"VokCalSmoothBSplineCurveIF", 801},      {"VokCalSmoothBSplineCurveClosedIF", 801},
     };
     for (const Limit& l : limits) {
-        Row r = row(l.name);
+        Blocks r = row(l.name);
         r.count = l.largest;
-        runRow(host, r);
+        runBlocks(host, r);
         for (int32_t count : {l.largest + 1, -1, 0x8000}) {  // unsigned: -1 is 65535 points
             r.count = count;
             expectCountRefused(host, r);

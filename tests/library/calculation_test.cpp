@@ -2,14 +2,13 @@
 // results through the result place with their presets, element indices in the
 // payload or as lParam, the unsigned point count of the convex test and the
 // counted text copy.
-#include "block_rows.h"
+#include "rows.h"
 #include "kavlink.h"
 
 #include <ole2.h>
 #include <string>
 
 using namespace kavtest;
-using namespace kavtest::rows;
 
 namespace {
 
@@ -19,69 +18,69 @@ constexpr Res Dbl = Res::Double;
 
 // Every export but the counted text, in code order.  Payload order is
 // argument order here; element indices go as lParam (L) or as 4-byte blocks.
-const Row kRows[] = {
-    {"VokCalGetEpsLen", 2000, "R", All, Dbl, 1e-10},
-    {"VokCalGetEpsAng", 2001, "R", All, Dbl, 1e-05},
-    {"VokCalSetEpsLen", 2002, "d@0"},
-    {"VokCalSetEpsAng", 2003, "d@0"},
-    {"VokCalResetEps", 2004, ""},
-    {"VokCalEquP", 2005, "r16@0 r16@1"},
-    {"VokCalEquLen", 2006, "d@0 d@1"},
-    {"VokCalCompRad", 2007, "d@0 d@1"},
-    {"VokCalInsideRad", 2008, "d@0 d@1 d@2"},
-    {"VokCalInsideRect", 2009, "r16@0 r32@1"},
-    {"VokCalInsideConvex", 2010, "r16@0 Z@1 P@2", All, Host, 0.0, -1, 3},
-    {"VokCalRadToDeg", 2011, "d@0 R", All, Dbl, 0.0},
-    {"VokCalDegToRad", 2012, "d@0 R", All, Dbl, 0.0},
-    {"VokCalNormRad", 2013, "d@0 R", All, Dbl, 0.0, 0},
-    {"VokCalAngle3P", 2014, "r16@0 r16@1 r16@2 R", All, Dbl, 0.0},
-    {"VokCalIntersection", 2015, "i@0 i@1 r18@2 r18@3 r18@4 r18@5"},
-    {"VokCalPerpend", 2016, "r16@0 L@1 r18@2"},
-    {"VokCalTangent", 2017, "r16@0 L@1 r18@2 r18@3"},
-    {"VokCalCenter3P", 2018, "r16@0 r16@1 r16@2 r16@3"},
-    {"VokCalMidP", 2019, "r16@0 r16@1 r16@2"},
-    {"VokCalAngularPointOnCircle", 2020, "r24@0 d@1 r16@2"},
-    {"VokCalAngularPointOnEllipse", 2021, "r40@0 d@1 r16@2"},
-    {"VokCalDist2P", 2022, "r16@0 r16@1 R", All, Dbl, 0.0},
-    {"VokCalDistToLine", 2023, "r16@0 r16@1 r16@2 R", All, Dbl, 0.0},
-    {"VokCalVecOf2P", 2024, "r16@0 r16@1 r16@2"},
-    {"VokCalAddVecToPoint", 2025, "r16@0 r16@1 r16@2"},
-    {"VokCalAddVec", 2026, "r16@0 r16@1 r16@2"},
-    {"VokCalSubVec", 2027, "r16@0 r16@1 r16@2"},
-    {"VokCalMultiVec", 2028, "r16@0 d@1 r16@2"},
-    {"VokCalUnifyVec", 2029, "r16@0 r16@1"},
-    {"VokCalVecLen", 2030, "r16@0 R", All, Dbl, 0.0},
-    {"VokCalVecAng", 2031, "r16@0 R", All, Dbl, 0.0},
-    {"VokCalPerpVec", 2032, "r16@0 r16@1"},
-    {"VokCalInProduct", 2033, "r16@0 r16@1 R", All, Dbl, 0.0},
-    {"VokCalOutProduct", 2034, "r16@0 r16@1 R", All, Dbl, 0.0},
-    {"VokCalMatrixDeterminant", 2035, "r52@0 R", All, Dbl, 0.0},
-    {"VokCalMatrixMove", 2036, "r16@0 r52@1"},
-    {"VokCalMatrixRotate", 2037, "d@0 r52@1"},
-    {"VokCalMatrixScale", 2038, "d@0 r52@1"},
-    {"VokCalMatrixMirror", 2039, "d@0 r52@1"},
-    {"VokCalMultiMatrix", 2040, "r52@0 r52@1 r52@2"},
-    {"VokCalInvMatrix", 2041, "r52@0 r52@1"},
-    {"VokCalTransCoord", 2042, "r16@0 r52@1 r16@2"},
-    {"VokCalTransAngle", 2043, "d@0 r52@1 R", All, Dbl, 0.0, 0},
-    {"VokCalTransPoint", 2044, "r16@0 r52@1 r16@2"},
-    {"VokCalTransLine", 2045, "r32@0 r52@1 r32@2"},
-    {"VokCalTransCircle", 2046, "r24@0 r52@1 r24@2"},
-    {"VokCalTransArc", 2047, "r44@0 r52@1 r44@2"},
-    {"VokCalTransEllipse", 2048, "r40@0 r52@1 r40@2"},
-    {"VokCalTransEllArc", 2049, "r60@0 r52@1 r60@2"},
-    {"VokCalTransString", 2050, "r20@0 r56@1 r52@2 r20@3 r56@4"},
-    {"VokCalAngle2P", 2052, "r16@0 r16@1 R", All, Dbl, 0.0},
-    {"VokCalInsideLine", 2053, "r32@0 r16@1"},
-    {"VokCalInsideArc", 2054, "r44@0 r16@1"},
-    {"VokCalInsideEllArc", 2055, "r60@0 r16@1"},
-    {"VokCalIntOfALineALine", 2056, "r16@0 d@1 r16@2 d@3 r16@4"},
-    {"VokCalIntOfLineLine", 2057, "r16@0 r16@1 r16@2 r16@3 r16@4"},
-    {"VokCalIntOfLineCircle", 2058, "r16@0 r16@1 r16@2 d@3 r16@4 r16@5"},
-    {"VokCalIntOfCircleCircle", 2059, "r16@0 d@1 r16@2 d@3 r16@4 r16@5"},
-    {"VokCalIntOfLineElli", 2060, "r16@0 r16@1 r16@2 d@3 d@4 d@5 r16@6 r16@7"},
-    {"VokCalIntOfCircleElli", 2061, "r16@0 d@1 r16@2 d@3 d@4 d@5 r16@6 r16@7 r16@8 r16@9"},
-    {"VokCalIntOfElliElli", 2062, "r16@0 d@1 d@2 d@3 r16@4 d@5 d@6 d@7 r16@8 r16@9 r16@10 r16@11"},
+const Blocks kRows[] = {
+    Blocks{"VokCalGetEpsLen", 2000, "R", All, Dbl, 1e-10},
+    Blocks{"VokCalGetEpsAng", 2001, "R", All, Dbl, 1e-05},
+    Blocks{"VokCalSetEpsLen", 2002, "d@0"},
+    Blocks{"VokCalSetEpsAng", 2003, "d@0"},
+    Blocks{"VokCalResetEps", 2004, ""},
+    Blocks{"VokCalEquP", 2005, "r16@0 r16@1"},
+    Blocks{"VokCalEquLen", 2006, "d@0 d@1"},
+    Blocks{"VokCalCompRad", 2007, "d@0 d@1"},
+    Blocks{"VokCalInsideRad", 2008, "d@0 d@1 d@2"},
+    Blocks{"VokCalInsideRect", 2009, "r16@0 r32@1"},
+    Blocks{"VokCalInsideConvex", 2010, "r16@0 Z@1 P@2", All, Host, 0.0, -1, 3},
+    Blocks{"VokCalRadToDeg", 2011, "d@0 R", All, Dbl, 0.0},
+    Blocks{"VokCalDegToRad", 2012, "d@0 R", All, Dbl, 0.0},
+    Blocks{"VokCalNormRad", 2013, "d@0 R", All, Dbl, 0.0, 0},
+    Blocks{"VokCalAngle3P", 2014, "r16@0 r16@1 r16@2 R", All, Dbl, 0.0},
+    Blocks{"VokCalIntersection", 2015, "i@0 i@1 r18@2 r18@3 r18@4 r18@5"},
+    Blocks{"VokCalPerpend", 2016, "r16@0 L@1 r18@2"},
+    Blocks{"VokCalTangent", 2017, "r16@0 L@1 r18@2 r18@3"},
+    Blocks{"VokCalCenter3P", 2018, "r16@0 r16@1 r16@2 r16@3"},
+    Blocks{"VokCalMidP", 2019, "r16@0 r16@1 r16@2"},
+    Blocks{"VokCalAngularPointOnCircle", 2020, "r24@0 d@1 r16@2"},
+    Blocks{"VokCalAngularPointOnEllipse", 2021, "r40@0 d@1 r16@2"},
+    Blocks{"VokCalDist2P", 2022, "r16@0 r16@1 R", All, Dbl, 0.0},
+    Blocks{"VokCalDistToLine", 2023, "r16@0 r16@1 r16@2 R", All, Dbl, 0.0},
+    Blocks{"VokCalVecOf2P", 2024, "r16@0 r16@1 r16@2"},
+    Blocks{"VokCalAddVecToPoint", 2025, "r16@0 r16@1 r16@2"},
+    Blocks{"VokCalAddVec", 2026, "r16@0 r16@1 r16@2"},
+    Blocks{"VokCalSubVec", 2027, "r16@0 r16@1 r16@2"},
+    Blocks{"VokCalMultiVec", 2028, "r16@0 d@1 r16@2"},
+    Blocks{"VokCalUnifyVec", 2029, "r16@0 r16@1"},
+    Blocks{"VokCalVecLen", 2030, "r16@0 R", All, Dbl, 0.0},
+    Blocks{"VokCalVecAng", 2031, "r16@0 R", All, Dbl, 0.0},
+    Blocks{"VokCalPerpVec", 2032, "r16@0 r16@1"},
+    Blocks{"VokCalInProduct", 2033, "r16@0 r16@1 R", All, Dbl, 0.0},
+    Blocks{"VokCalOutProduct", 2034, "r16@0 r16@1 R", All, Dbl, 0.0},
+    Blocks{"VokCalMatrixDeterminant", 2035, "r52@0 R", All, Dbl, 0.0},
+    Blocks{"VokCalMatrixMove", 2036, "r16@0 r52@1"},
+    Blocks{"VokCalMatrixRotate", 2037, "d@0 r52@1"},
+    Blocks{"VokCalMatrixScale", 2038, "d@0 r52@1"},
+    Blocks{"VokCalMatrixMirror", 2039, "d@0 r52@1"},
+    Blocks{"VokCalMultiMatrix", 2040, "r52@0 r52@1 r52@2"},
+    Blocks{"VokCalInvMatrix", 2041, "r52@0 r52@1"},
+    Blocks{"VokCalTransCoord", 2042, "r16@0 r52@1 r16@2"},
+    Blocks{"VokCalTransAngle", 2043, "d@0 r52@1 R", All, Dbl, 0.0, 0},
+    Blocks{"VokCalTransPoint", 2044, "r16@0 r52@1 r16@2"},
+    Blocks{"VokCalTransLine", 2045, "r32@0 r52@1 r32@2"},
+    Blocks{"VokCalTransCircle", 2046, "r24@0 r52@1 r24@2"},
+    Blocks{"VokCalTransArc", 2047, "r44@0 r52@1 r44@2"},
+    Blocks{"VokCalTransEllipse", 2048, "r40@0 r52@1 r40@2"},
+    Blocks{"VokCalTransEllArc", 2049, "r60@0 r52@1 r60@2"},
+    Blocks{"VokCalTransString", 2050, "r20@0 r56@1 r52@2 r20@3 r56@4"},
+    Blocks{"VokCalAngle2P", 2052, "r16@0 r16@1 R", All, Dbl, 0.0},
+    Blocks{"VokCalInsideLine", 2053, "r32@0 r16@1"},
+    Blocks{"VokCalInsideArc", 2054, "r44@0 r16@1"},
+    Blocks{"VokCalInsideEllArc", 2055, "r60@0 r16@1"},
+    Blocks{"VokCalIntOfALineALine", 2056, "r16@0 d@1 r16@2 d@3 r16@4"},
+    Blocks{"VokCalIntOfLineLine", 2057, "r16@0 r16@1 r16@2 r16@3 r16@4"},
+    Blocks{"VokCalIntOfLineCircle", 2058, "r16@0 r16@1 r16@2 d@3 r16@4 r16@5"},
+    Blocks{"VokCalIntOfCircleCircle", 2059, "r16@0 d@1 r16@2 d@3 r16@4 r16@5"},
+    Blocks{"VokCalIntOfLineElli", 2060, "r16@0 r16@1 r16@2 d@3 d@4 d@5 r16@6 r16@7"},
+    Blocks{"VokCalIntOfCircleElli", 2061, "r16@0 d@1 r16@2 d@3 d@4 d@5 r16@6 r16@7 r16@8 r16@9"},
+    Blocks{"VokCalIntOfElliElli", 2062, "r16@0 d@1 d@2 d@3 r16@4 d@5 d@6 d@7 r16@8 r16@9 r16@10 r16@11"},
 };
 
 Slots ptrs(std::initializer_list<const void*> ps) {
@@ -95,22 +94,21 @@ Slots ptrs(std::initializer_list<const void*> ps) {
 using Calculation = FamilyTest;
 
 TEST_F(Calculation, EveryExportPlacesAndReturnsItsBlocks) {
-    for (const Row& row : kRows) runRow(host, row);
+    for (const Blocks& row : kRows) runBlocks(host, row);
 }
 
 TEST_F(Calculation, NullAddressesAreRefusedBeforeSending) {
-    for (const Row& row : kRows) runNullRefusals(host, row);
+    for (const Blocks& row : kRows) runNullRefusals(host, row);
 }
 
 TEST_F(Calculation, ConvexCountIsUnsignedAndMustFit) {
-    const Row& convex = kRows[10];
+    const Blocks& convex = kRows[10];
     ASSERT_STREQ(convex.name, "VokCalInsideConvex");
-    Row r = convex;
+    Blocks r = convex;
     for (int32_t count : {0, 1, 1022}) {
         r.count = count;
-        Call call(r);
-        EXPECT_EQ(call.total(), 16u + 16u * count);
-        runRow(host, r);
+        EXPECT_EQ(blocksCase(r).payload.size(), 16u + 16u * count);
+        runBlocks(host, r);
     }
     // 1023 points overflow the payload area; -1 is 65535 points.
     for (int32_t count : {1023, -1, 0x8000}) {

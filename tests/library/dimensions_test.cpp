@@ -1,11 +1,10 @@
 // Dimensions: point lists with a sign-extended count, position placed before
 // the values, copy-back only where the request scatters, texts with their
 // terminator, and the negated 16-bit answer of the attribute functions.
-#include "block_rows.h"
+#include "rows.h"
 #include "kavlink.h"
 
 using namespace kavtest;
-using namespace kavtest::rows;
 
 namespace {
 
@@ -13,44 +12,44 @@ constexpr Back All = Back::All;
 constexpr Back None = Back::None;
 constexpr Res Host = Res::Host;
 
-const Row kRows[] = {
-    {"VokRubberHorizontalDimIF", 2100, "S@0 p@1 r16@2", None, Host, 0, -1, 2},
-    {"VokCreateHorizontalDimIF", 2101, "S@0 p@1 r16@2", None, Host, 0, -1, 2},
-    {"VokRubberVerticalDimIF", 2102, "S@0 p@1 r16@2", None, Host, 0, -1, 2},
-    {"VokCreateVerticalDimIF", 2103, "S@0 p@1 r16@2", None, Host, 0, -1, 2},
-    {"VokRubberLinearDimIF", 2104, "S@0 p@1 r16@3 r8@2", None, Host, 0, -1, 2},
-    {"VokCreateLinearDimIF", 2105, "S@0 p@1 r16@3 r8@2", None, Host, 0, -1, 2},
-    {"VokRubberChamferDim", 2106, "L@0 h@1 r16@2", None},
-    {"VokCreateChamferDim", 2107, "L@0 h@1 r16@2", None},
-    {"VokRubberDiameterDim", 2108, "L@0 h@1 r16@2 h@3 r8@4"},
-    {"VokCreateDiameterDim", 2109, "L@0 h@1 r16@2 h@3 r8@4"},
-    {"VokRubberRadiusDim", 2110, "L@0 h@1 r16@2 h@3 r8@4"},
-    {"VokCreateRadiusDim", 2111, "L@0 h@1 r16@2 h@3 r8@4"},
-    {"VokRubberAngularDim", 2112, "i@0 i@1 h@2 r16@3 h@4 h@5 r8@6"},
-    {"VokCreateAngularDim", 2113, "i@0 i@1 h@2 r16@3 h@4 h@5 r8@6"},
-    {"VokRubberOffsetDim", 2114, "i@0 i@1 h@2 r16@3"},
-    {"VokCreateOffsetDim", 2115, "i@0 i@1 h@2 r16@3"},
-    {"VokRubberArcLengDim", 2116, "i@0 h@1 r16@2 r16@3 r16@4 h@5 h@6 r8@7"},
-    {"VokCreateArcLengDim", 2117, "i@0 h@1 r16@2 r16@3 r16@4 h@5 h@6 r8@7"},
-    {"VokResolveDimGroup", 2119, "L@0", None},
-    {"VokSetDimPrefix", 2120, "t@0", None},
-    {"VokSetDimSuffix", 2121, "t@0", None},
-    {"VokSetDimString", 2122, "t@0", None},
-    {"VokSetDimValue", 2123, "d@0", None},
-    {"VokSetDimTolerance", 2124, "L@0 t@1 t@2 t@3", None},
-    {"VokDimCenterModeOn", 2125, "", None},
-    {"VokDimCenterModeOff", 2126, "", None},
-    {"VokResetDimModifiers", 2127, "", None},
-    {"VokChangeDimText", 2128, "L@0 t@1", None},
-    {"VokChangeDimTextSize", 2129, "L@0 d@1", None},
-    {"VokChangeDimTextPos", 2130, "L@0 r16@1", None},
-    {"VokGetDimAttr", 2131, "r8@0 r8@1 r56@2 r100@3 r168@4", All, Res::Negated16},
-    {"VokSetDimAttr", 2132, "r8@0 r8@1 r56@2 r100@3 r168@4", None, Res::Negated16},
-    {"VokCreateSlantDimIF", 2133, "S@0 p@1 r16@3 r8@2 r8@4", None, Host, 0, -1, 3},
+const Blocks kRows[] = {
+    Blocks{"VokRubberHorizontalDimIF", 2100, "S@0 p@1 r16@2", None, Host, 0, -1, 2},
+    Blocks{"VokCreateHorizontalDimIF", 2101, "S@0 p@1 r16@2", None, Host, 0, -1, 2},
+    Blocks{"VokRubberVerticalDimIF", 2102, "S@0 p@1 r16@2", None, Host, 0, -1, 2},
+    Blocks{"VokCreateVerticalDimIF", 2103, "S@0 p@1 r16@2", None, Host, 0, -1, 2},
+    Blocks{"VokRubberLinearDimIF", 2104, "S@0 p@1 r16@3 r8@2", None, Host, 0, -1, 2},
+    Blocks{"VokCreateLinearDimIF", 2105, "S@0 p@1 r16@3 r8@2", None, Host, 0, -1, 2},
+    Blocks{"VokRubberChamferDim", 2106, "L@0 h@1 r16@2", None},
+    Blocks{"VokCreateChamferDim", 2107, "L@0 h@1 r16@2", None},
+    Blocks{"VokRubberDiameterDim", 2108, "L@0 h@1 r16@2 h@3 r8@4"},
+    Blocks{"VokCreateDiameterDim", 2109, "L@0 h@1 r16@2 h@3 r8@4"},
+    Blocks{"VokRubberRadiusDim", 2110, "L@0 h@1 r16@2 h@3 r8@4"},
+    Blocks{"VokCreateRadiusDim", 2111, "L@0 h@1 r16@2 h@3 r8@4"},
+    Blocks{"VokRubberAngularDim", 2112, "i@0 i@1 h@2 r16@3 h@4 h@5 r8@6"},
+    Blocks{"VokCreateAngularDim", 2113, "i@0 i@1 h@2 r16@3 h@4 h@5 r8@6"},
+    Blocks{"VokRubberOffsetDim", 2114, "i@0 i@1 h@2 r16@3"},
+    Blocks{"VokCreateOffsetDim", 2115, "i@0 i@1 h@2 r16@3"},
+    Blocks{"VokRubberArcLengDim", 2116, "i@0 h@1 r16@2 r16@3 r16@4 h@5 h@6 r8@7"},
+    Blocks{"VokCreateArcLengDim", 2117, "i@0 h@1 r16@2 r16@3 r16@4 h@5 h@6 r8@7"},
+    Blocks{"VokResolveDimGroup", 2119, "L@0", None},
+    Blocks{"VokSetDimPrefix", 2120, "t@0", None},
+    Blocks{"VokSetDimSuffix", 2121, "t@0", None},
+    Blocks{"VokSetDimString", 2122, "t@0", None},
+    Blocks{"VokSetDimValue", 2123, "d@0", None},
+    Blocks{"VokSetDimTolerance", 2124, "L@0 t@1 t@2 t@3", None},
+    Blocks{"VokDimCenterModeOn", 2125, "", None},
+    Blocks{"VokDimCenterModeOff", 2126, "", None},
+    Blocks{"VokResetDimModifiers", 2127, "", None},
+    Blocks{"VokChangeDimText", 2128, "L@0 t@1", None},
+    Blocks{"VokChangeDimTextSize", 2129, "L@0 d@1", None},
+    Blocks{"VokChangeDimTextPos", 2130, "L@0 r16@1", None},
+    Blocks{"VokGetDimAttr", 2131, "r8@0 r8@1 r56@2 r100@3 r168@4", All, Res::Negated16},
+    Blocks{"VokSetDimAttr", 2132, "r8@0 r8@1 r56@2 r100@3 r168@4", None, Res::Negated16},
+    Blocks{"VokCreateSlantDimIF", 2133, "S@0 p@1 r16@3 r8@2 r8@4", None, Host, 0, -1, 3},
 };
 
-const Row& row(const char* name) {
-    for (const Row& r : kRows)
+const Blocks& row(const char* name) {
+    for (const Blocks& r : kRows)
         if (std::string(r.name) == name) return r;
     throw std::runtime_error(name);
 }
@@ -60,11 +59,11 @@ const Row& row(const char* name) {
 using Dimensions = FamilyTest;
 
 TEST_F(Dimensions, EveryExportPlacesItsBlocks) {
-    for (const Row& r : kRows) runRow(host, r);
+    for (const Blocks& r : kRows) runBlocks(host, r);
 }
 
 TEST_F(Dimensions, NullAddressesAreRefusedBeforeSending) {
-    for (const Row& r : kRows) runNullRefusals(host, r);
+    for (const Blocks& r : kRows) runNullRefusals(host, r);
 }
 
 // Counts are signed 16-bit: negative ones, and lists that do not fit beside
@@ -79,10 +78,10 @@ TEST_F(Dimensions, PointCounts) {
         {"VokRubberLinearDimIF", 1022},     {"VokCreateSlantDimIF", 1021},
     };
     for (const Limit& l : limits) {
-        Row r = row(l.name);
+        Blocks r = row(l.name);
         for (int32_t count : {0, 1, l.largest}) {
             r.count = count;
-            runRow(host, r);
+            runBlocks(host, r);
         }
         for (int32_t count : {l.largest + 1, -1, 0x8000, 0xFFFE}) {
             r.count = count;

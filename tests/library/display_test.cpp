@@ -3,8 +3,7 @@
 // and the two text shapes: whole form with the text limited only by the
 // payload area for display, position form behind the attributes and the
 // extended values, with the 256-byte text check, for rubber-band drawing.
-#include "export_table.h"
-#include "io_case.h"
+#include "rows.h"
 
 #include <cstring>
 #include <string>
@@ -20,34 +19,34 @@ TEST_F(Display, EveryRequest) {
     const Bytes header = pattern(28, 0x01), values1 = pattern(880, 0x02), points = pattern(1760, 0x03),
                 values2 = pattern(880, 0x04), copyParam = pattern(76, 0x30);
     const IoCase cases[] = {
-        {"VokDisplayPointShape", {buf(0), buf(1)}, {{point}, {attr}}, 1400, 0, cat({point, attr})},
-        {"VokDisplayLineShape", {buf(0), buf(1)}, {{line}, {attr}}, 1401, 0, cat({line, attr})},
-        {"VokDisplayCircleShape", {buf(0), buf(1)}, {{circle}, {attr}}, 1402, 0, cat({circle, attr})},
-        {"VokDisplayArcShape", {buf(0), buf(1)}, {{arc}, {attr}}, 1403, 0, cat({arc, attr})},
-        {"VokDisplayEllipseShape", {buf(0), buf(1)}, {{ellipse}, {attr}}, 1404, 0, cat({ellipse, attr})},
-        {"VokDisplayElement", {slot(0x80000001)}, {}, 1406, 0x80000001, {}},
-        {"VokDisplayMark", {slot(12)}, {}, 1407, 12, {}},
-        {"VokClearElement", {slot(13)}, {}, 1408, 13, {}},
-        {"VokHilightElement", {slot(14), slot(0x10002)}, {}, 1409, 14, Bytes{2, 0}},
-        {"VokHilightMark", {slot(15), slot(0xFFFFFFFF)}, {}, 1410, 15, Bytes{0xFF, 0xFF}},
-        {"VokDisplayEllArcShape", {buf(0), buf(1)}, {{ellArc}, {attr}}, 1411, 0, cat({ellArc, attr})},
-        {"VokClearMark", {slot(16)}, {}, 1412, 16, {}},
-        {"VokDisplayAll", {}, {}, 1413, 0, {}},
-        {"VokDoubleHilightElement", {slot(17), slot(0x20001)}, {}, 1414, 17, Bytes{1, 0}},
-        {"VokDoubleHilightMark", {slot(18), slot(0x8000)}, {}, 1415, 18, Bytes{0, 0x80}},
+        IoCase{"VokDisplayPointShape", {buf(0), buf(1)}, {{point}, {attr}}, 1400, 0, cat({point, attr})},
+        IoCase{"VokDisplayLineShape", {buf(0), buf(1)}, {{line}, {attr}}, 1401, 0, cat({line, attr})},
+        IoCase{"VokDisplayCircleShape", {buf(0), buf(1)}, {{circle}, {attr}}, 1402, 0, cat({circle, attr})},
+        IoCase{"VokDisplayArcShape", {buf(0), buf(1)}, {{arc}, {attr}}, 1403, 0, cat({arc, attr})},
+        IoCase{"VokDisplayEllipseShape", {buf(0), buf(1)}, {{ellipse}, {attr}}, 1404, 0, cat({ellipse, attr})},
+        IoCase{"VokDisplayElement", {slot(0x80000001)}, {}, 1406, 0x80000001, {}},
+        IoCase{"VokDisplayMark", {slot(12)}, {}, 1407, 12, {}},
+        IoCase{"VokClearElement", {slot(13)}, {}, 1408, 13, {}},
+        IoCase{"VokHilightElement", {slot(14), slot(0x10002)}, {}, 1409, 14, Bytes{2, 0}},
+        IoCase{"VokHilightMark", {slot(15), slot(0xFFFFFFFF)}, {}, 1410, 15, Bytes{0xFF, 0xFF}},
+        IoCase{"VokDisplayEllArcShape", {buf(0), buf(1)}, {{ellArc}, {attr}}, 1411, 0, cat({ellArc, attr})},
+        IoCase{"VokClearMark", {slot(16)}, {}, 1412, 16, {}},
+        IoCase{"VokDisplayAll", {}, {}, 1413, 0, {}},
+        IoCase{"VokDoubleHilightElement", {slot(17), slot(0x20001)}, {}, 1414, 17, Bytes{1, 0}},
+        IoCase{"VokDoubleHilightMark", {slot(18), slot(0x8000)}, {}, 1415, 18, Bytes{0, 0x80}},
         // 28 + 880 + 1760 + 880 + 8 = 3556 bytes.
-        {"VokDisplayBSplineShapeIF", {buf(0), buf(1), buf(2), buf(3), buf(4)},
+        IoCase{"VokDisplayBSplineShapeIF", {buf(0), buf(1), buf(2), buf(3), buf(4)},
          {{header}, {values1}, {points}, {values2}, {attr}}, 1416, 0, cat({header, values1, points, values2, attr})},
-        {"VokDisplayZoomAll", {}, {}, 1417, 0, {}},
-        {"VokStartRubber", {}, {}, 1701, 0, {}},
-        {"VokEndRubber", {}, {}, 1702, 0, {}},
-        {"VokDrawRubberLine", {buf(0)}, {{line}}, 1703, 0, line},
-        {"VokDrawRubberLongLine", {buf(0)}, {{line}}, 1704, 0, line},
-        {"VokDrawRubberCircle", {buf(0)}, {{circle}}, 1705, 0, circle},
-        {"VokDrawRubberArc", {buf(0)}, {{arc}}, 1706, 0, arc},
-        {"VokDrawRubberEllipse", {buf(0)}, {{ellipse}}, 1707, 0, ellipse},
-        {"VokDrawRubberEllArc", {buf(0)}, {{ellArc}}, 1708, 0, ellArc},
-        {"VokDrawRubberMarkElements", {buf(0)}, {{copyParam}}, 1709, 0, copyParam},
+        IoCase{"VokDisplayZoomAll", {}, {}, 1417, 0, {}},
+        IoCase{"VokStartRubber", {}, {}, 1701, 0, {}},
+        IoCase{"VokEndRubber", {}, {}, 1702, 0, {}},
+        IoCase{"VokDrawRubberLine", {buf(0)}, {{line}}, 1703, 0, line},
+        IoCase{"VokDrawRubberLongLine", {buf(0)}, {{line}}, 1704, 0, line},
+        IoCase{"VokDrawRubberCircle", {buf(0)}, {{circle}}, 1705, 0, circle},
+        IoCase{"VokDrawRubberArc", {buf(0)}, {{arc}}, 1706, 0, arc},
+        IoCase{"VokDrawRubberEllipse", {buf(0)}, {{ellipse}}, 1707, 0, ellipse},
+        IoCase{"VokDrawRubberEllArc", {buf(0)}, {{ellArc}}, 1708, 0, ellArc},
+        IoCase{"VokDrawRubberMarkElements", {buf(0)}, {{copyParam}}, 1709, 0, copyParam},
     };
     for (const IoCase& c : cases) runIoCase(host, c);
 }
@@ -108,11 +107,11 @@ TEST_F(Display, DisplayStringShapeTravelsWhole) {
     const std::string longest(kPayloadSize - 76 - 1, 't');  // 16304 bytes with the terminator
     const IoCase cases[] = {
         // 20 + 56 + 3 bytes; offsets 16 to 19 carry the caller's text reference.
-        {"VokDisplayStringShape", {buf(0), buf(2)}, {{textShape()}, {Bytes{}.str("AB")}, {stringAttr}}, 1405, 0,
+        IoCase{"VokDisplayStringShape", {buf(0), buf(2)}, {{textShape()}, {Bytes{}.str("AB")}, {stringAttr}}, 1405, 0,
          cat({textShape(), stringAttr, Bytes{}.str("AB")})},
-        {"VokDisplayStringShape", {buf(0), buf(2)}, {{textShape()}, {Bytes{0}}, {stringAttr}}, 1405, 0,
+        IoCase{"VokDisplayStringShape", {buf(0), buf(2)}, {{textShape()}, {Bytes{0}}, {stringAttr}}, 1405, 0,
          cat({textShape(), stringAttr, Bytes{0}})},
-        {"VokDisplayStringShape", {buf(0), buf(2)}, {{textShape()}, {Bytes{}.str(longest)}, {stringAttr}}, 1405, 0,
+        IoCase{"VokDisplayStringShape", {buf(0), buf(2)}, {{textShape()}, {Bytes{}.str(longest)}, {stringAttr}}, 1405, 0,
          cat({textShape(), stringAttr, Bytes{}.str(longest)})},
         refusal("VokDisplayStringShape", {buf(0), buf(2)}, {{textShape()}, {Bytes{}.str(longest + "t")}, {stringAttr}}),
         refusal("VokDisplayStringShape", {buf(0), nul()}, {{textShape()}, {Bytes{}.str("AB")}}),

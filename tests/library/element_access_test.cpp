@@ -1,8 +1,7 @@
 // Element access: where the element index travels, exact record sizes in
 // both directions, position form against whole form of a StringShape, the
 // text checks, the 32-byte font name field and the string it comes back as.
-#include "io_case.h"
-#include "export_table.h"
+#include "rows.h"
 #include "kavlink.h"
 
 #include <cstring>
@@ -32,21 +31,21 @@ using ElementAccess = FamilyTest;
 
 TEST_F(ElementAccess, IndexTypeLayerSubcodeLinks) {
     const IoCase rows[] = {
-        {"VokGetIndex", {slot(7), slot(0x12345678)}, {}, 1200, 7, Bytes{}.u32(0x12345678), patterned()},
-        {"VokGetElementType", {slot(kElem)}, {}, 1201, kElem, {}, patterned()},
-        {"VokGetElementLayer", {slot(kElem)}, {}, 1202, kElem, {}, patterned()},
-        {"VokChangeElementLayer", {slot(kElem), slot(0x12345)}, {}, 1203, kElem, Bytes{0x45, 0x23}, patterned()},
-        {"VokDeleteElement", {slot(kElem)}, {}, 1204, kElem, {}, patterned()},
-        {"VokGetSubcode", {slot(kElem)}, {}, 1254, kElem, {}, patterned()},
-        {"VokChangeSubcode", {slot(kElem), slot(0xABCD8001)}, {}, 1255, kElem, Bytes{0x01, 0x80}, patterned()},
-        {"VokChangeStringAttrEx", {slot(kElem), slot(0x10005), slot(0xFFFF)}, {}, 1257, kElem, Bytes{5, 0, 0xFF, 0xFF}, patterned()},
-        {"VokGetElementCmdID", {slot(kElem)}, {}, 1259, kElem, {}, patterned()},
-        {"VokChangeElementCmdID", {slot(kElem), slot(0x70042)}, {}, 1260, kElem, Bytes{0x42, 0}, patterned()},
-        {"VokDeletePolylineInfo", {slot(kElem)}, {}, 1263, kElem, {}, patterned()},
-        {"VokAssignLink", {}, {}, 1264, 0, {}, patterned()},
-        {"VokFreeLink", {slot(kLink)}, {}, 1265, kLink, {}, patterned()},
-        {"VokLinkElement", {slot(kLink), slot(kElem)}, {}, 1266, kLink, Bytes{}.u32(kElem), patterned()},
-        {"VokSeekLinkedElement", {slot(kLink), slot(kElem)}, {}, 1267, kLink, Bytes{}.u32(kElem), patterned()},
+        IoCase{"VokGetIndex", {slot(7), slot(0x12345678)}, {}, 1200, 7, Bytes{}.u32(0x12345678), patterned()},
+        IoCase{"VokGetElementType", {slot(kElem)}, {}, 1201, kElem, {}, patterned()},
+        IoCase{"VokGetElementLayer", {slot(kElem)}, {}, 1202, kElem, {}, patterned()},
+        IoCase{"VokChangeElementLayer", {slot(kElem), slot(0x12345)}, {}, 1203, kElem, Bytes{0x45, 0x23}, patterned()},
+        IoCase{"VokDeleteElement", {slot(kElem)}, {}, 1204, kElem, {}, patterned()},
+        IoCase{"VokGetSubcode", {slot(kElem)}, {}, 1254, kElem, {}, patterned()},
+        IoCase{"VokChangeSubcode", {slot(kElem), slot(0xABCD8001)}, {}, 1255, kElem, Bytes{0x01, 0x80}, patterned()},
+        IoCase{"VokChangeStringAttrEx", {slot(kElem), slot(0x10005), slot(0xFFFF)}, {}, 1257, kElem, Bytes{5, 0, 0xFF, 0xFF}, patterned()},
+        IoCase{"VokGetElementCmdID", {slot(kElem)}, {}, 1259, kElem, {}, patterned()},
+        IoCase{"VokChangeElementCmdID", {slot(kElem), slot(0x70042)}, {}, 1260, kElem, Bytes{0x42, 0}, patterned()},
+        IoCase{"VokDeletePolylineInfo", {slot(kElem)}, {}, 1263, kElem, {}, patterned()},
+        IoCase{"VokAssignLink", {}, {}, 1264, 0, {}, patterned()},
+        IoCase{"VokFreeLink", {slot(kLink)}, {}, 1265, kLink, {}, patterned()},
+        IoCase{"VokLinkElement", {slot(kLink), slot(kElem)}, {}, 1266, kLink, Bytes{}.u32(kElem), patterned()},
+        IoCase{"VokSeekLinkedElement", {slot(kLink), slot(kElem)}, {}, 1267, kLink, Bytes{}.u32(kElem), patterned()},
     };
     for (const IoCase& row : rows) runIoCase(host, row);
 }
@@ -54,45 +53,45 @@ TEST_F(ElementAccess, IndexTypeLayerSubcodeLinks) {
 TEST_F(ElementAccess, ShapesAndAttributesMoveExactlyTheirRecordSize) {
     const IoCase rows[] = {
         // read: the record goes in and comes back from offset 0
-        {"VokGetPointShape", {slot(kElem), out(kPoint, 0)}, {}, 1210, kElem, kPoint, patterned()},
-        {"VokGetLineShape", {slot(kElem), out(kLine, 0)}, {}, 1211, kElem, kLine, patterned()},
-        {"VokGetCircleShape", {slot(kElem), out(kCircle, 0)}, {}, 1212, kElem, kCircle, patterned()},
-        {"VokGetArcShape", {slot(kElem), out(kArc, 0)}, {}, 1213, kElem, kArc, patterned()},
-        {"VokGetEllipseShape", {slot(kElem), out(kEllipse, 0)}, {}, 1214, kElem, kEllipse, patterned()},
-        {"VokGetEllArcShape", {slot(kElem), out(kEllArc, 0)}, {}, 1215, kElem, kEllArc, patterned()},
+        IoCase{"VokGetPointShape", {slot(kElem), out(kPoint, 0)}, {}, 1210, kElem, kPoint, patterned()},
+        IoCase{"VokGetLineShape", {slot(kElem), out(kLine, 0)}, {}, 1211, kElem, kLine, patterned()},
+        IoCase{"VokGetCircleShape", {slot(kElem), out(kCircle, 0)}, {}, 1212, kElem, kCircle, patterned()},
+        IoCase{"VokGetArcShape", {slot(kElem), out(kArc, 0)}, {}, 1213, kElem, kArc, patterned()},
+        IoCase{"VokGetEllipseShape", {slot(kElem), out(kEllipse, 0)}, {}, 1214, kElem, kEllipse, patterned()},
+        IoCase{"VokGetEllArcShape", {slot(kElem), out(kEllArc, 0)}, {}, 1215, kElem, kEllArc, patterned()},
         // create: the shape also comes back
-        {"VokCreatePoint", {out(kPoint, 0)}, {}, 1220, 0, kPoint, patterned()},
-        {"VokCreateLine", {out(kLine, 0)}, {}, 1221, 0, kLine, patterned()},
-        {"VokCreateLongLine", {out(kLine, 0)}, {}, 1222, 0, kLine, patterned()},
-        {"VokCreateCircle", {out(kCircle, 0)}, {}, 1223, 0, kCircle, patterned()},
-        {"VokCreateArc", {out(kArc, 0)}, {}, 1224, 0, kArc, patterned()},
-        {"VokCreateEllipse", {out(kEllipse, 0)}, {}, 1225, 0, kEllipse, patterned()},
-        {"VokCreateEllArc", {out(kEllArc, 0)}, {}, 1226, 0, kEllArc, patterned()},
+        IoCase{"VokCreatePoint", {out(kPoint, 0)}, {}, 1220, 0, kPoint, patterned()},
+        IoCase{"VokCreateLine", {out(kLine, 0)}, {}, 1221, 0, kLine, patterned()},
+        IoCase{"VokCreateLongLine", {out(kLine, 0)}, {}, 1222, 0, kLine, patterned()},
+        IoCase{"VokCreateCircle", {out(kCircle, 0)}, {}, 1223, 0, kCircle, patterned()},
+        IoCase{"VokCreateArc", {out(kArc, 0)}, {}, 1224, 0, kArc, patterned()},
+        IoCase{"VokCreateEllipse", {out(kEllipse, 0)}, {}, 1225, 0, kEllipse, patterned()},
+        IoCase{"VokCreateEllArc", {out(kEllArc, 0)}, {}, 1226, 0, kEllArc, patterned()},
         // append: shape then attribute, nothing comes back
-        {"VokAppendPoint", {buf(kPoint), buf(kAttr)}, {}, 1230, 0, cat({kPoint, kAttr}), patterned()},
-        {"VokAppendLine", {buf(kLine), buf(kAttr)}, {}, 1231, 0, cat({kLine, kAttr}), patterned()},
-        {"VokAppendLongLine", {buf(kLine), buf(kAttr)}, {}, 1232, 0, cat({kLine, kAttr}), patterned()},
-        {"VokAppendCircle", {buf(kCircle), buf(kAttr)}, {}, 1233, 0, cat({kCircle, kAttr}), patterned()},
-        {"VokAppendArc", {buf(kArc), buf(kAttr)}, {}, 1234, 0, cat({kArc, kAttr}), patterned()},
-        {"VokAppendEllipse", {buf(kEllipse), buf(kAttr)}, {}, 1235, 0, cat({kEllipse, kAttr}), patterned()},
-        {"VokAppendEllArc", {buf(kEllArc), buf(kAttr)}, {}, 1236, 0, cat({kEllArc, kAttr}), patterned()},
+        IoCase{"VokAppendPoint", {buf(kPoint), buf(kAttr)}, {}, 1230, 0, cat({kPoint, kAttr}), patterned()},
+        IoCase{"VokAppendLine", {buf(kLine), buf(kAttr)}, {}, 1231, 0, cat({kLine, kAttr}), patterned()},
+        IoCase{"VokAppendLongLine", {buf(kLine), buf(kAttr)}, {}, 1232, 0, cat({kLine, kAttr}), patterned()},
+        IoCase{"VokAppendCircle", {buf(kCircle), buf(kAttr)}, {}, 1233, 0, cat({kCircle, kAttr}), patterned()},
+        IoCase{"VokAppendArc", {buf(kArc), buf(kAttr)}, {}, 1234, 0, cat({kArc, kAttr}), patterned()},
+        IoCase{"VokAppendEllipse", {buf(kEllipse), buf(kAttr)}, {}, 1235, 0, cat({kEllipse, kAttr}), patterned()},
+        IoCase{"VokAppendEllArc", {buf(kEllArc), buf(kAttr)}, {}, 1236, 0, cat({kEllArc, kAttr}), patterned()},
         // change: element as lParam, nothing comes back
-        {"VokChangePoint", {slot(kElem), buf(kPoint)}, {}, 1240, kElem, kPoint, patterned()},
-        {"VokChangeLine", {slot(kElem), buf(kLine)}, {}, 1241, kElem, kLine, patterned()},
-        {"VokChangeLongLine", {slot(kElem), buf(kLine)}, {}, 1242, kElem, kLine, patterned()},
-        {"VokChangeCircle", {slot(kElem), buf(kCircle)}, {}, 1243, kElem, kCircle, patterned()},
-        {"VokChangeArc", {slot(kElem), buf(kArc)}, {}, 1244, kElem, kArc, patterned()},
-        {"VokChangeEllipse", {slot(kElem), buf(kEllipse)}, {}, 1245, kElem, kEllipse, patterned()},
-        {"VokChangeEllArc", {slot(kElem), buf(kEllArc)}, {}, 1246, kElem, kEllArc, patterned()},
+        IoCase{"VokChangePoint", {slot(kElem), buf(kPoint)}, {}, 1240, kElem, kPoint, patterned()},
+        IoCase{"VokChangeLine", {slot(kElem), buf(kLine)}, {}, 1241, kElem, kLine, patterned()},
+        IoCase{"VokChangeLongLine", {slot(kElem), buf(kLine)}, {}, 1242, kElem, kLine, patterned()},
+        IoCase{"VokChangeCircle", {slot(kElem), buf(kCircle)}, {}, 1243, kElem, kCircle, patterned()},
+        IoCase{"VokChangeArc", {slot(kElem), buf(kArc)}, {}, 1244, kElem, kArc, patterned()},
+        IoCase{"VokChangeEllipse", {slot(kElem), buf(kEllipse)}, {}, 1245, kElem, kEllipse, patterned()},
+        IoCase{"VokChangeEllArc", {slot(kElem), buf(kEllArc)}, {}, 1246, kElem, kEllArc, patterned()},
         // attributes, text box, polyline information
-        {"VokGetElementAttr", {slot(kElem), out(kAttr, 0)}, {}, 1250, kElem, kAttr, patterned()},
-        {"VokGetStringAttr", {slot(kElem), out(kStrAttr, 0)}, {}, 1251, kElem, kStrAttr, patterned()},
-        {"VokChangeElementAttr", {slot(kElem), buf(kAttr)}, {}, 1252, kElem, kAttr, patterned()},
-        {"VokChangeStringAttr", {slot(kElem), buf(kStrAttr)}, {}, 1253, kElem, kStrAttr, patterned()},
-        {"VokGetStringAttrEx", {slot(kElem), out(Bytes{1, 2}, 0), out(Bytes{3, 4}, 2)}, {}, 1256, kElem, Bytes{1, 2, 3, 4}, patterned()},
-        {"VokGetStringSBox", {slot(kElem), out(kSBox, 0)}, {}, 1258, kElem, kSBox, patterned()},
-        {"VokAppendPolylineInfo", {slot(kElem), buf(kInfo)}, {}, 1261, kElem, kInfo, patterned()},
-        {"VokGetPolylineInfo", {slot(kElem), out(kInfo, 0)}, {}, 1262, kElem, kInfo, patterned()},
+        IoCase{"VokGetElementAttr", {slot(kElem), out(kAttr, 0)}, {}, 1250, kElem, kAttr, patterned()},
+        IoCase{"VokGetStringAttr", {slot(kElem), out(kStrAttr, 0)}, {}, 1251, kElem, kStrAttr, patterned()},
+        IoCase{"VokChangeElementAttr", {slot(kElem), buf(kAttr)}, {}, 1252, kElem, kAttr, patterned()},
+        IoCase{"VokChangeStringAttr", {slot(kElem), buf(kStrAttr)}, {}, 1253, kElem, kStrAttr, patterned()},
+        IoCase{"VokGetStringAttrEx", {slot(kElem), out(Bytes{1, 2}, 0), out(Bytes{3, 4}, 2)}, {}, 1256, kElem, Bytes{1, 2, 3, 4}, patterned()},
+        IoCase{"VokGetStringSBox", {slot(kElem), out(kSBox, 0)}, {}, 1258, kElem, kSBox, patterned()},
+        IoCase{"VokAppendPolylineInfo", {slot(kElem), buf(kInfo)}, {}, 1261, kElem, kInfo, patterned()},
+        IoCase{"VokGetPolylineInfo", {slot(kElem), out(kInfo, 0)}, {}, 1262, kElem, kInfo, patterned()},
         // a record the export would have to read or fill is missing
         refusal("VokGetArcShape", {slot(kElem), nul()}),
         refusal("VokCreateEllArc", {nul()}),
@@ -106,14 +105,14 @@ TEST_F(ElementAccess, ShapesAndAttributesMoveExactlyTheirRecordSize) {
 
 TEST_F(ElementAccess, BSplinesMoveAllFourBlocks) {
     const IoCase rows[] = {
-        {"VokGetBSplineShapeIF",
+        IoCase{"VokGetBSplineShapeIF",
          {slot(kElem), out(kHeader, 4), out(kValues1, 32), out(kPoints, 912), out(kValues2, 2672)}, {},
          1217, 0, cat({Bytes{}.u32(kElem), kSpline}), patterned()},
-        {"VokChangeBSplineIF",
+        IoCase{"VokChangeBSplineIF",
          {slot(kElem), out(kHeader, 4), out(kValues1, 32), out(kPoints, 912), out(kValues2, 2672)}, {},
          1248, 0, cat({Bytes{}.u32(kElem), kSpline}), patterned()},
-        {"VokCreateBSplineIF", {buf(kHeader), buf(kValues1), buf(kPoints), buf(kValues2)}, {}, 1228, 0, kSpline, patterned()},
-        {"VokAppendBSplineIF", {buf(kHeader), buf(kValues1), buf(kPoints), buf(kValues2), buf(kAttr)}, {}, 1238, 0,
+        IoCase{"VokCreateBSplineIF", {buf(kHeader), buf(kValues1), buf(kPoints), buf(kValues2)}, {}, 1228, 0, kSpline, patterned()},
+        IoCase{"VokAppendBSplineIF", {buf(kHeader), buf(kValues1), buf(kPoints), buf(kValues2), buf(kAttr)}, {}, 1238, 0,
          cat({kSpline, kAttr}), patterned()},
         refusal("VokGetBSplineShapeIF", {slot(kElem), out(kHeader, 4), out(kValues1, 32), nul(), out(kValues2, 2672)}),
         refusal("VokAppendBSplineIF", {buf(kHeader), buf(kValues1), buf(kPoints), buf(kValues2), nul()}),
@@ -123,24 +122,24 @@ TEST_F(ElementAccess, BSplinesMoveAllFourBlocks) {
 
 TEST_F(ElementAccess, TextElementsTravelInPositionFormWithCheckedText) {
     const IoCase rows[] = {
-        {"VokCreateString", {shape(kPos, "abc")}, {}, 1227, 0, cat({kPos, str("abc")}), patterned()},
-        {"VokCreateString", {shape(kPos, "")}, {}, 1227, 0, cat({kPos, Bytes{0}}), patterned()},
-        {"VokCreateString", {shape(kPos, kText255)}, {}, 1227, 0, cat({kPos, str(kText255)}), patterned()},
+        IoCase{"VokCreateString", {shape(kPos, "abc")}, {}, 1227, 0, cat({kPos, str("abc")}), patterned()},
+        IoCase{"VokCreateString", {shape(kPos, "")}, {}, 1227, 0, cat({kPos, Bytes{0}}), patterned()},
+        IoCase{"VokCreateString", {shape(kPos, kText255)}, {}, 1227, 0, cat({kPos, str(kText255)}), patterned()},
         refusal("VokCreateString", {shape(kPos, kText256)}),
         refusal("VokCreateString", {shape(kPos, std::nullopt)}),
         refusal("VokCreateString", {nul()}),
-        {"VokAppendString", {shape(kPos, "abc"), buf(kStrAttr)}, {}, 1237, 0, cat({kPos, kStrAttr, str("abc")}), patterned()},
+        IoCase{"VokAppendString", {shape(kPos, "abc"), buf(kStrAttr)}, {}, 1237, 0, cat({kPos, kStrAttr, str("abc")}), patterned()},
         refusal("VokAppendString", {shape(kPos, kText256), buf(kStrAttr)}),
         refusal("VokAppendString", {shape(kPos, "abc"), nul()}),
-        {"VokChangeString", {slot(kElem), shape(kPos, kText255)}, {}, 1247, kElem, cat({kPos, str(kText255)}), patterned()},
+        IoCase{"VokChangeString", {slot(kElem), shape(kPos, kText255)}, {}, 1247, kElem, cat({kPos, str(kText255)}), patterned()},
         refusal("VokChangeString", {slot(kElem), shape(kPos, kText256)}),
         refusal("VokChangeString", {slot(kElem), shape(kPos, std::nullopt)}),
         // lParam 1; both extended values cut to 16 bits; the 32-byte font field before the text
-        {"VokAppendStringEx", {shape(kPos, "abc"), buf(kStrAttr), slot(0x10007), slot(0xFFFE), txt("MSG")}, {}, 1239, 1,
+        IoCase{"VokAppendStringEx", {shape(kPos, "abc"), buf(kStrAttr), slot(0x10007), slot(0xFFFE), txt("MSG")}, {}, 1239, 1,
          cat({kPos, kStrAttr, Bytes{7, 0, 0xFE, 0xFF}, font("MSG"), str("abc")}), patterned()},
-        {"VokAppendStringEx", {shape(kPos, ""), buf(kStrAttr), slot(1), slot(2), txt(std::string(40, 'F'))}, {}, 1239, 1,
+        IoCase{"VokAppendStringEx", {shape(kPos, ""), buf(kStrAttr), slot(1), slot(2), txt(std::string(40, 'F'))}, {}, 1239, 1,
          cat({kPos, kStrAttr, Bytes{1, 0, 2, 0}, font(std::string(31, 'F')), Bytes{0}}), patterned()},
-        {"VokAppendStringEx", {shape(kPos, "abc"), buf(kStrAttr), slot(1), slot(2), txt("")}, {}, 1239, 1,
+        IoCase{"VokAppendStringEx", {shape(kPos, "abc"), buf(kStrAttr), slot(1), slot(2), txt("")}, {}, 1239, 1,
          cat({kPos, kStrAttr, Bytes{1, 0, 2, 0}, font(""), str("abc")}), patterned()},
         refusal("VokAppendStringEx", {shape(kPos, "abc"), buf(kStrAttr), slot(1), slot(2), nul()}),
         refusal("VokAppendStringEx", {shape(kPos, kText256), buf(kStrAttr), slot(1), slot(2), txt("MSG")}),
@@ -154,9 +153,9 @@ TEST_F(ElementAccess, TextElementsTravelInPositionFormWithCheckedText) {
 
 TEST_F(ElementAccess, FontNameFieldIsAlways32BytesEndingInZero) {
     const IoCase rows[] = {
-        {"VokChangeStringFont", {slot(kElem), txt("Mincho")}, {}, 1269, kElem, font("Mincho"), patterned()},
-        {"VokChangeStringFont", {slot(kElem), txt(std::string(31, 'G'))}, {}, 1269, kElem, font(std::string(31, 'G')), patterned()},
-        {"VokChangeStringFont", {slot(kElem), txt(std::string(32, 'G'))}, {}, 1269, kElem, font(std::string(31, 'G')), patterned()},
+        IoCase{"VokChangeStringFont", {slot(kElem), txt("Mincho")}, {}, 1269, kElem, font("Mincho"), patterned()},
+        IoCase{"VokChangeStringFont", {slot(kElem), txt(std::string(31, 'G'))}, {}, 1269, kElem, font(std::string(31, 'G')), patterned()},
+        IoCase{"VokChangeStringFont", {slot(kElem), txt(std::string(32, 'G'))}, {}, 1269, kElem, font(std::string(31, 'G')), patterned()},
         refusal("VokChangeStringFont", {slot(kElem), nul()}),
     };
     for (const IoCase& row : rows) runIoCase(host, row);

@@ -2,8 +2,7 @@
 // records in argument order, signed coordinates, and the table requests
 // whose keys travel by value (bytes as their low 8 bits) while flags, counts
 // and results come back from their own offsets.
-#include "export_table.h"
-#include "io_case.h"
+#include "rows.h"
 
 #include <cstdlib>
 #include <limits>
@@ -20,40 +19,40 @@ TEST_F(Feedback, EveryRequest) {
     const Bytes flag = Bytes{0x33}, count = Bytes{}.u16(0x2211);
     const Bytes pitches = pattern(96, 0x90), name257 = pattern(257, 0x20);
     const IoCase cases[] = {
-        {"VokCommandGuide", {buf(0)}, {{guide}}, 1500, 0, guide},
-        {"VokCommandGuide", {buf(0)}, {{Bytes{0}}}, 1500, 0, Bytes{0}},  // an empty text is its terminator
-        {"VokCommandMode", {buf(0)}, {{japanese}}, 1501, 0, japanese},
-        {"VokWarnBeep", {}, {}, 1502, 0, {}},
-        {"VokErrorBeep", {}, {}, 1503, 0, {}},
-        {"VokWarnMessage", {buf(0)}, {{guide}}, 1504, 0, guide},
-        {"VokErrorMessage", {buf(0)}, {{japanese}}, 1505, 0, japanese},
-        {"VokConfirmYesNo", {}, {}, 1506, 0, {}},
-        {"VokEraseAllDigmark", {}, {}, 1507, 0, {}},
-        {"VokGetCommandID", {}, {}, 1514, 0, {}},
-        {"VokCopyElement", {buf(0), buf(1)}, {{copyParam}, {copyOption}}, 1515, 0, cat({copyParam, copyOption})},
-        {"VokCommitDBAccess", {}, {}, 1525, 0, {}},
-        {"VokSelectCoordinates", {slot(0xFFFFFFFF)}, {}, 1532, 0xFFFFFFFF, {}},
-        {"VokSelectCoordinates", {slot(0x18000)}, {}, 1532, 0xFFFF8000, {}},
-        {"VokSelectCoordinates", {slot(0xFFFF0007)}, {}, 1532, 7, {}},
-        {"VokShowHelp", {}, {}, 1538, 0, {}},
+        IoCase{"VokCommandGuide", {buf(0)}, {{guide}}, 1500, 0, guide},
+        IoCase{"VokCommandGuide", {buf(0)}, {{Bytes{0}}}, 1500, 0, Bytes{0}},  // an empty text is its terminator
+        IoCase{"VokCommandMode", {buf(0)}, {{japanese}}, 1501, 0, japanese},
+        IoCase{"VokWarnBeep", {}, {}, 1502, 0, {}},
+        IoCase{"VokErrorBeep", {}, {}, 1503, 0, {}},
+        IoCase{"VokWarnMessage", {buf(0)}, {{guide}}, 1504, 0, guide},
+        IoCase{"VokErrorMessage", {buf(0)}, {{japanese}}, 1505, 0, japanese},
+        IoCase{"VokConfirmYesNo", {}, {}, 1506, 0, {}},
+        IoCase{"VokEraseAllDigmark", {}, {}, 1507, 0, {}},
+        IoCase{"VokGetCommandID", {}, {}, 1514, 0, {}},
+        IoCase{"VokCopyElement", {buf(0), buf(1)}, {{copyParam}, {copyOption}}, 1515, 0, cat({copyParam, copyOption})},
+        IoCase{"VokCommitDBAccess", {}, {}, 1525, 0, {}},
+        IoCase{"VokSelectCoordinates", {slot(0xFFFFFFFF)}, {}, 1532, 0xFFFFFFFF, {}},
+        IoCase{"VokSelectCoordinates", {slot(0x18000)}, {}, 1532, 0xFFFF8000, {}},
+        IoCase{"VokSelectCoordinates", {slot(0xFFFF0007)}, {}, 1532, 7, {}},
+        IoCase{"VokShowHelp", {}, {}, 1538, 0, {}},
         // key1 at 0, key2 at 2, rgb at 4, flag at 8.
-        {"VokGetRGBColor", {slot(0x80000002), slot(0x10001), slot(0xFFFF), buf(0), buf(1)},
+        IoCase{"VokGetRGBColor", {slot(0x80000002), slot(0x10001), slot(0xFFFF), buf(0), buf(1)},
          {{Bytes{}.u32(0x00C0FFEE), scribbled(4, 4)}, {flag, scribbled(8, 1)}}, 1539, 0x80000002,
          Bytes{}.u16(1).u16(0xFFFF).u32(0x00C0FFEE).u8(0x33)},
-        {"VokCountRGBColor", {slot(3), buf(0)}, {{count, scribbled(0, 2)}}, 1540, 3, count},
+        IoCase{"VokCountRGBColor", {slot(3), buf(0)}, {{count, scribbled(0, 2)}}, 1540, 3, count},
         // lineType at 0 (the low byte of 0x101), flag at 1, pitchCount at 2, pitches at 4.
-        {"VokGetLineTypePitch", {slot(4), slot(0x101), buf(0), buf(1), arr(2)},
+        IoCase{"VokGetLineTypePitch", {slot(4), slot(0x101), buf(0), buf(1), arr(2)},
          {{flag, scribbled(1, 1)}, {count, scribbled(2, 2)}, {pitches, scribbled(4, 96)}}, 1541, 4,
          cat({Bytes{1, 0x33}, count, pitches})},
         // lineType at 0, flag at 1, the name at 2.
-        {"VokGetLineTypeName", {slot(5), slot(0x1FF), buf(0), buf(1)},
+        IoCase{"VokGetLineTypeName", {slot(5), slot(0x1FF), buf(0), buf(1)},
          {{flag, scribbled(1, 1)}, {name257, scribbled(2, 257)}}, 1542, 5, cat({Bytes{0xFF, 0x33}, name257})},
-        {"VokCountLineType", {slot(6), buf(0)}, {{count, scribbled(0, 2)}}, 1543, 6, count},
+        IoCase{"VokCountLineType", {slot(6), buf(0)}, {{count, scribbled(0, 2)}}, 1543, 6, count},
         // lineWidth at 0, flag at 1, width at 2, widthValue at 10.
-        {"VokGetLineWidth", {slot(7), slot(0x102), buf(0), buf(1), buf(2)},
+        IoCase{"VokGetLineWidth", {slot(7), slot(0x102), buf(0), buf(1), buf(2)},
          {{flag, scribbled(1, 1)}, {Bytes{}.f64(0.25), scribbled(2, 8)}, {Bytes{}.u32(9), scribbled(10, 4)}}, 1544, 7,
          Bytes{}.u8(2).u8(0x33).f64(0.25).u32(9)},
-        {"VokCountLineWidth", {slot(8), buf(0)}, {{count, scribbled(0, 2)}}, 1545, 8, count},
+        IoCase{"VokCountLineWidth", {slot(8), buf(0)}, {{count, scribbled(0, 2)}}, 1545, 8, count},
     };
     for (const IoCase& c : cases) runIoCase(host, c);
 }

@@ -2,8 +2,7 @@
 // value, the getters that write whatever the answer, the readers that take a
 // property record on a nonzero answer and follow its data address, and the
 // database functions' own copies with their length limits.
-#include "io_case.h"
-#include "export_table.h"
+#include "rows.h"
 #include "kavlink.h"
 
 #include <algorithm>
@@ -33,32 +32,32 @@ using Properties = FamilyTest;
 TEST_F(Properties, TypedRequests) {
     const IoCase cases[] = {
         // value before name, name before value
-        {"VokAppendPropertyOfLong", {slot(42), txt("AB"), slot(7)}, {}, 1516, 42,
+        IoCase{"VokAppendPropertyOfLong", {slot(42), txt("AB"), slot(7)}, {}, 1516, 42,
          Bytes{7, 0, 0, 0, 'A', 'B', 0}, Reply{kAnswer}, answer(kAnswer)},
-        {"VokAppendPropertyOfDouble", {slot(42), txt("AB"), dbl(2.5)}, {}, 1517, 42,
+        IoCase{"VokAppendPropertyOfDouble", {slot(42), txt("AB"), dbl(2.5)}, {}, 1517, 42,
          Bytes{}.f64(2.5).str("AB"), Reply{kAnswer}, answer(kAnswer)},
-        {"VokAppendPropertyOfString", {slot(42), txt("AB"), txt("C")}, {}, 1518, 42,
+        IoCase{"VokAppendPropertyOfString", {slot(42), txt("AB"), txt("C")}, {}, 1518, 42,
          Bytes{'A', 'B', 0, 'C', 0}, Reply{kAnswer}, answer(kAnswer)},
-        {"VokAppendPropertyOfString", {slot(0xFFFFFFFF), txt(""), txt("")}, {}, 1518, 0xFFFFFFFF,
+        IoCase{"VokAppendPropertyOfString", {slot(0xFFFFFFFF), txt(""), txt("")}, {}, 1518, 0xFFFFFFFF,
          Bytes{0, 0}, Reply{kAnswer}, answer(kAnswer)},
-        {"VokDeletePropertyOfLong", {slot(42), txt("AB")}, {}, 1522, 42, Bytes{}.str("AB"), Reply{kAnswer}, answer(kAnswer)},
-        {"VokDeletePropertyOfDouble", {slot(42), txt("AB")}, {}, 1523, 42, Bytes{}.str("AB"), Reply{kAnswer}, answer(kAnswer)},
-        {"VokDeletePropertyOfString", {slot(42), txt("AB")}, {}, 1524, 42, Bytes{}.str("AB"), Reply{kAnswer}, answer(kAnswer)},
+        IoCase{"VokDeletePropertyOfLong", {slot(42), txt("AB")}, {}, 1522, 42, Bytes{}.str("AB"), Reply{kAnswer}, answer(kAnswer)},
+        IoCase{"VokDeletePropertyOfDouble", {slot(42), txt("AB")}, {}, 1523, 42, Bytes{}.str("AB"), Reply{kAnswer}, answer(kAnswer)},
+        IoCase{"VokDeletePropertyOfString", {slot(42), txt("AB")}, {}, 1524, 42, Bytes{}.str("AB"), Reply{kAnswer}, answer(kAnswer)},
 
         // getters: the payload start comes back whatever the answer
-        {"VokGetPropertyOfLong", {slot(42), txt("NM"), buf(Bytes{}.u32(0x11111111), Bytes{}.u32(0x0A0B0C0D))}, {}, 1519, 42,
+        IoCase{"VokGetPropertyOfLong", {slot(42), txt("NM"), buf(Bytes{}.u32(0x11111111), Bytes{}.u32(0x0A0B0C0D))}, {}, 1519, 42,
          Bytes{}.str("NM"), Reply{kAnswer}.write(0, Bytes{}.u32(0x0A0B0C0D)), low16(3)},
-        {"VokGetPropertyOfLong", {slot(42), txt("NM"), buf(Bytes{}.u32(0x11111111), Bytes{'N', 'M', 0, kSentinel})}, {}, 1519, 42,
+        IoCase{"VokGetPropertyOfLong", {slot(42), txt("NM"), buf(Bytes{}.u32(0x11111111), Bytes{'N', 'M', 0, kSentinel})}, {}, 1519, 42,
          Bytes{}.str("NM"), Reply{0}, low16(0)},
-        {"VokGetPropertyOfDouble", {slot(42), txt("NM"), buf(Bytes{}.f64(1.0), Bytes{}.f64(-7.25))}, {}, 1520, 42,
+        IoCase{"VokGetPropertyOfDouble", {slot(42), txt("NM"), buf(Bytes{}.f64(1.0), Bytes{}.f64(-7.25))}, {}, 1520, 42,
          Bytes{}.str("NM"), Reply{0x10000}.write(0, Bytes{}.f64(-7.25)), low16(0)},
-        {"VokGetPropertyOfString", {slot(42), txt("NM"), strvar("old", "VALUE")}, {}, 1521, 42,
+        IoCase{"VokGetPropertyOfString", {slot(42), txt("NM"), strvar("old", "VALUE")}, {}, 1521, 42,
          Bytes{}.str("NM"), Reply{0xFFFF}.write(0, Bytes{}.str("VALUE")), low16(-1)},
         // a host that writes nothing leaves the name itself
-        {"VokGetPropertyOfString", {slot(42), txt("NM"), strvar("old", "NM")}, {}, 1521, 42,
+        IoCase{"VokGetPropertyOfString", {slot(42), txt("NM"), strvar("old", "NM")}, {}, 1521, 42,
          Bytes{}.str("NM"), Reply{0}, low16(0)},
         // no zero byte within the 256-byte area: 256 bytes of text
-        {"VokGetPropertyOfString", {slot(42), txt("NM"), strvar("old", std::string(256, 'x'))}, {}, 1521, 42,
+        IoCase{"VokGetPropertyOfString", {slot(42), txt("NM"), strvar("old", std::string(256, 'x'))}, {}, 1521, 42,
          Bytes{}.str("NM"), Reply{1}.write(0, Bytes{}.fill('x', 300)), low16(1)},
     };
     for (const IoCase& c : cases) runIoCase(host, c);
@@ -67,53 +66,53 @@ TEST_F(Properties, TypedRequests) {
 TEST_F(Properties, TaggedRequests) {
     const IoCase cases[] = {
         // size + 1 data bytes travel
-        {"VokAppendProperty", {slot(9), slot(0x44), txt("AB"), slot(3), buf(Bytes{'X', 'Y', 'Z', 0})}, {}, 1526, 9,
+        IoCase{"VokAppendProperty", {slot(9), slot(0x44), txt("AB"), slot(3), buf(Bytes{'X', 'Y', 'Z', 0})}, {}, 1526, 9,
          Bytes{}.u32(0x44).str("AB").u32(3).str("XYZ"), Reply{kAnswer}, answer(kAnswer)},
-        {"VokAppendProperty", {slot(9), slot(0x44), txt("AB"), slot(0), buf(Bytes{0x5E, 0x5F})}, {}, 1526, 9,
+        IoCase{"VokAppendProperty", {slot(9), slot(0x44), txt("AB"), slot(0), buf(Bytes{0x5E, 0x5F})}, {}, 1526, 9,
          Bytes{}.u32(0x44).str("AB").u32(0).u8(0x5E), Reply{kAnswer}, answer(kAnswer)},
         // name and value both come back
-        {"VokMarkProperty", {slot(9), slot(0x44), buf(Bytes{}.str("AB"), Bytes{}.str("ab")), buf(Bytes{}.u32(5), Bytes{}.u32(6))}, {},
+        IoCase{"VokMarkProperty", {slot(9), slot(0x44), buf(Bytes{}.str("AB"), Bytes{}.str("ab")), buf(Bytes{}.u32(5), Bytes{}.u32(6))}, {},
          1527, 9, Bytes{}.u32(0x44).str("AB").u32(5),
          Reply{kAnswer}.write(0, Bytes{}.u32(0x99)).write(4, Bytes{'a', 'b'}).write(7, Bytes{}.u32(6)), answer(kAnswer)},
-        {"VokDeleteProperty", {slot(9), slot(0x44), txt("AB")}, {}, 1530, 9, Bytes{}.u32(0x44).str("AB"), Reply{kAnswer}, answer(kAnswer)},
+        IoCase{"VokDeleteProperty", {slot(9), slot(0x44), txt("AB")}, {}, 1530, 9, Bytes{}.u32(0x44).str("AB"), Reply{kAnswer}, answer(kAnswer)},
 
-        {"VokReadPropertyIndex",
+        IoCase{"VokReadPropertyIndex",
          {slot(9), slot(2), buf(Bytes{}.u32(0xEEEEEEEE), Bytes{}.u32(0x12345678)), buf(Bytes{}.u32(0xEEEEEEEE), Bytes{}.u32(5)),
           strvar("old", "Width")}, {},
          1528, 9, Bytes{}.u32(2), Reply{1}.write(0, record(0x12345678, "Width", 4, nullptr)), low16(1)},
         // low half 0: nothing changes
-        {"VokReadPropertyIndex",
+        IoCase{"VokReadPropertyIndex",
          {slot(9), slot(2), buf(Bytes{}.u32(0xEEEEEEEE)), buf(Bytes{}.u32(0xEEEEEEEE)), strvar("old")}, {},
          1528, 9, Bytes{}.u32(2), Reply{0x10000}.write(0, record(1, "Width", 4, nullptr)), low16(0)},
         // a name field with no zero byte gives its 34 bytes
-        {"VokReadPropertyIndex",
+        IoCase{"VokReadPropertyIndex",
          {slot(9), slot(2), buf(Bytes{}.u32(0), Bytes{}.u32(7)), buf(Bytes{}.u32(0), Bytes{}.u32(34)), strvar("old", k34)}, {},
          1528, 9, Bytes{}.u32(2), Reply{0xFFFF}.write(0, record(7, k34, 4, nullptr)), low16(-1)},
 
         // data copied from the record's address, as many bytes as its size says
-        {"VokGetPropertyOfAny",
+        IoCase{"VokGetPropertyOfAny",
          {slot(9), slot(0x44), txt("AB"), buf(Bytes{}.u32(0xEEEEEEEE), Bytes{}.u32(5)),
           buf(Bytes{}.fill(0xEE, 8), Bytes{'p', 'a', 'y', 'l', 'o', 0xEE, 0xEE, 0xEE})}, {},
          1529, 9, Bytes{}.u32(0x44).str("AB"), Reply{2}.write(0, record(0x44, "AB", 5, kData)), low16(2)},
-        {"VokGetPropertyOfAny",
+        IoCase{"VokGetPropertyOfAny",
          {slot(9), slot(0x44), txt("AB"), buf(Bytes{}.u32(0xEEEEEEEE), Bytes{}.u32(0)), buf(Bytes{}.fill(0xEE, 8))}, {},
          1529, 9, Bytes{}.u32(0x44).str("AB"), Reply{1}.write(0, record(0x44, "AB", 0, nullptr)), low16(1)},
-        {"VokGetPropertyOfAny",
+        IoCase{"VokGetPropertyOfAny",
          {slot(9), slot(0x44), txt("AB"), buf(Bytes{}.u32(0xEEEEEEEE)), buf(Bytes{}.fill(0xEE, 8))}, {},
          1529, 9, Bytes{}.u32(0x44).str("AB"), Reply{0x10000}.write(0, record(0x44, "AB", 5, kData)), low16(0)},
         // an address nothing lives at delivers nothing
-        {"VokGetPropertyOfAny",
+        IoCase{"VokGetPropertyOfAny",
          {slot(9), slot(0x44), txt("AB"), buf(Bytes{}.u32(0xEEEEEEEE)), buf(Bytes{}.fill(0xEE, 8))}, {},
          1529, 9, Bytes{}.u32(0x44).str("AB"), Reply{1}.write(0, record(0x44, "AB", 4, reinterpret_cast<void*>(0x10))), low16(0)},
 
         // the text at the data address up to its zero; the size field is ignored
-        {"VokGetAnyPropertyOfString",
+        IoCase{"VokGetAnyPropertyOfString",
          {slot(9), slot(0x44), txt("AB"), buf(Bytes{}.u32(0xEEEEEEEE), Bytes{}.u32(12)), strvar("old", "payload-data")}, {},
          1529, 9, Bytes{}.u32(0x44).str("AB"), Reply{3}.write(0, record(0x44, "AB", 3, kData)), low16(3)},
-        {"VokGetAnyPropertyOfString",
+        IoCase{"VokGetAnyPropertyOfString",
          {slot(9), slot(0x44), txt("AB"), buf(Bytes{}.u32(0xEEEEEEEE)), strvar("old")}, {},
          1529, 9, Bytes{}.u32(0x44).str("AB"), Reply{0}.write(0, record(0x44, "AB", 3, kData)), low16(0)},
-        {"VokGetAnyPropertyOfString",
+        IoCase{"VokGetAnyPropertyOfString",
          {slot(9), slot(0x44), txt("AB"), buf(Bytes{}.u32(0xEEEEEEEE)), strvar("old")}, {},
          1529, 9, Bytes{}.u32(0x44).str("AB"), Reply{1}.write(0, record(0x44, "AB", 3, nullptr)), low16(0)},
     };
@@ -122,25 +121,25 @@ TEST_F(Properties, TaggedRequests) {
 
 TEST_F(Properties, DatabaseRequests) {
     const IoCase cases[] = {
-        {"VokAppendDBPropertyOfLong", {slot(0xD8), slot(0x44), txt(k33), slot(7)}, {}, 1534, 0xD8,
+        IoCase{"VokAppendDBPropertyOfLong", {slot(0xD8), slot(0x44), txt(k33), slot(7)}, {}, 1534, 0xD8,
          Bytes{}.u32(0x44).u32(7).str(k33), Reply{kAnswer}, answer(kAnswer)},
-        {"VokAppendDBPropertyOfLong", {slot(0xD8), slot(0x44), txt(""), slot(7)}, {}, 1534, 0xD8,
+        IoCase{"VokAppendDBPropertyOfLong", {slot(0xD8), slot(0x44), txt(""), slot(7)}, {}, 1534, 0xD8,
          Bytes{}.u32(0x44).u32(7).u8(0), Reply{kAnswer}, answer(kAnswer)},
         // value comes back whatever the answer, all 32 bits of which are returned
-        {"VokGetDBPropertyOfLong", {slot(0xD8), slot(0x44), txt("AB"), buf(Bytes{}.u32(5), Bytes{}.u32(99))}, {}, 1535, 0xD8,
+        IoCase{"VokGetDBPropertyOfLong", {slot(0xD8), slot(0x44), txt("AB"), buf(Bytes{}.u32(5), Bytes{}.u32(99))}, {}, 1535, 0xD8,
          Bytes{}.u32(0x44).u32(5).str("AB"), Reply{kAnswer}.write(4, Bytes{}.u32(99)), answer(kAnswer)},
-        {"VokGetDBPropertyOfLong", {slot(0xD8), slot(0x44), txt("AB"), buf(Bytes{}.u32(5), Bytes{}.u32(98))}, {}, 1535, 0xD8,
+        IoCase{"VokGetDBPropertyOfLong", {slot(0xD8), slot(0x44), txt("AB"), buf(Bytes{}.u32(5), Bytes{}.u32(98))}, {}, 1535, 0xD8,
          Bytes{}.u32(0x44).u32(5).str("AB"), Reply{0}.write(4, Bytes{}.u32(98)), answer(0)},
-        {"VokAppendDBPropertyOfString", {slot(0xD8), slot(0x44), txt("AB"), txt(k255)}, {}, 1536, 0xD8,
+        IoCase{"VokAppendDBPropertyOfString", {slot(0xD8), slot(0x44), txt("AB"), txt(k255)}, {}, 1536, 0xD8,
          Bytes{}.u32(0x44).str("AB").str(k255), Reply{kAnswer}, answer(kAnswer)},
-        {"VokAppendDBPropertyOfString", {slot(0xD8), slot(0x44), txt(k33), txt("")}, {}, 1536, 0xD8,
+        IoCase{"VokAppendDBPropertyOfString", {slot(0xD8), slot(0x44), txt(k33), txt("")}, {}, 1536, 0xD8,
          Bytes{}.u32(0x44).str(k33).u8(0), Reply{kAnswer}, answer(kAnswer)},
         // 256 zero bytes out; the text is taken only on -1
-        {"VokGetDBPropertyOfString", {slot(0xD8), slot(0x44), txt("AB"), strvar("old", "VAL")}, {}, 1537, 0xD8,
+        IoCase{"VokGetDBPropertyOfString", {slot(0xD8), slot(0x44), txt("AB"), strvar("old", "VAL")}, {}, 1537, 0xD8,
          Bytes{}.u32(0x44).str("AB").fill(0, 256), Reply{0x2FFFF}.write(7, Bytes{}.str("VAL")), low16(-1)},
-        {"VokGetDBPropertyOfString", {slot(0xD8), slot(0x44), txt("AB"), strvar("old")}, {}, 1537, 0xD8,
+        IoCase{"VokGetDBPropertyOfString", {slot(0xD8), slot(0x44), txt("AB"), strvar("old")}, {}, 1537, 0xD8,
          Bytes{}.u32(0x44).str("AB").fill(0, 256), Reply{1}.write(7, Bytes{}.str("VAL")), low16(1)},
-        {"VokGetDBPropertyOfString", {slot(0xD8), slot(0x44), txt(k33), strvar("old", std::string(256, 'y'))}, {}, 1537, 0xD8,
+        IoCase{"VokGetDBPropertyOfString", {slot(0xD8), slot(0x44), txt(k33), strvar("old", std::string(256, 'y'))}, {}, 1537, 0xD8,
          Bytes{}.u32(0x44).str(k33).fill(0, 256), Reply{0xFFFF}.write(38, Bytes{}.fill('y', 256)), low16(-1)},
     };
     for (const IoCase& c : cases) runIoCase(host, c);

@@ -1,8 +1,7 @@
 // System attributes, string styles and binders: records moved whole in both
 // directions, the extended values split between lParam and payload, style
 // numbers sign-extended, binder texts as 256-byte buffers.
-#include "export_table.h"
-#include "io_case.h"
+#include "rows.h"
 
 using namespace kavtest;
 
@@ -14,31 +13,31 @@ TEST_F(SystemAttributes, EveryRequest) {
     // "a", its terminator and the 254 bytes that follow it in the caller's buffer.
     const Bytes savedPath = Bytes{}.str("a").fill(0x5A, 254);
     const IoCase cases[] = {
-        {"VokGetSystemElementAttr", {buf(0)}, {{attr, scribbled(0, 8)}}, 1100, 0, attr},
-        {"VokSetSystemElementAttr", {buf(0)}, {{attr}}, 1101, 0, attr},
-        {"VokGetSystemStringAttr", {buf(0)}, {{stringAttr, scribbled(0, 56)}}, 1102, 0, stringAttr},
-        {"VokSetSystemStringAttr", {buf(0)}, {{stringAttr}}, 1103, 0, stringAttr},
-        {"VokGetSystemStringAttrEx", {buf(0), buf(1)},
+        IoCase{"VokGetSystemElementAttr", {buf(0)}, {{attr, scribbled(0, 8)}}, 1100, 0, attr},
+        IoCase{"VokSetSystemElementAttr", {buf(0)}, {{attr}}, 1101, 0, attr},
+        IoCase{"VokGetSystemStringAttr", {buf(0)}, {{stringAttr, scribbled(0, 56)}}, 1102, 0, stringAttr},
+        IoCase{"VokSetSystemStringAttr", {buf(0)}, {{stringAttr}}, 1103, 0, stringAttr},
+        IoCase{"VokGetSystemStringAttrEx", {buf(0), buf(1)},
          {{Bytes{}.u16(0x1111), scribbled(0, 2)}, {Bytes{}.u16(0x2222), scribbled(2, 2)}}, 1104, 0,
          Bytes{}.u16(0x1111).u16(0x2222)},
         // The host changes only the second value: the first comes back as sent.
-        {"VokGetSystemStringAttrEx", {buf(0), buf(1)},
+        IoCase{"VokGetSystemStringAttrEx", {buf(0), buf(1)},
          {{Bytes{}.u16(0x1111), Bytes{}.u16(0x1111)}, {Bytes{}.u16(0x2222), Bytes{}.u16(0x7777)}}, 1104, 0,
          Bytes{}.u16(0x1111).u16(0x2222), Reply{kAnswer}.write(2, Bytes{}.u16(0x7777))},
-        {"VokSetSystemStringAttrEx", {slot(0xFFFFFFFF), slot(5)}, {}, 1105, 65535, Bytes{5, 0}},
-        {"VokSetSystemStringAttrEx", {slot(0x10002), slot(0x30004)}, {}, 1105, 2, Bytes{4, 0}},
-        {"VokCountStringStyle", {}, {}, 1106, 0, {}},
-        {"VokGetStringStyle", {slot(0xFFFFFFFF), buf(0)}, {{style, scribbled(0, 92)}}, 1107, 0xFFFFFFFF, style},
-        {"VokGetStringStyle", {slot(40000), buf(0)}, {{style, scribbled(0, 92)}}, 1107,
+        IoCase{"VokSetSystemStringAttrEx", {slot(0xFFFFFFFF), slot(5)}, {}, 1105, 65535, Bytes{5, 0}},
+        IoCase{"VokSetSystemStringAttrEx", {slot(0x10002), slot(0x30004)}, {}, 1105, 2, Bytes{4, 0}},
+        IoCase{"VokCountStringStyle", {}, {}, 1106, 0, {}},
+        IoCase{"VokGetStringStyle", {slot(0xFFFFFFFF), buf(0)}, {{style, scribbled(0, 92)}}, 1107, 0xFFFFFFFF, style},
+        IoCase{"VokGetStringStyle", {slot(40000), buf(0)}, {{style, scribbled(0, 92)}}, 1107,
          static_cast<uint32_t>(-25536), style},
-        {"VokGetCurrentBinder", {}, {}, 2140, 0, {}},
-        {"VokGetNextBinder", {slot(0x80000001)}, {}, 2141, 0x80000001, {}},
-        {"VokGetNextSheet", {slot(7), buf(0)}, {{Bytes{}.u32(0x01020304), scribbled(0, 4)}}, 2142, 7,
+        IoCase{"VokGetCurrentBinder", {}, {}, 2140, 0, {}},
+        IoCase{"VokGetNextBinder", {slot(0x80000001)}, {}, 2141, 0x80000001, {}},
+        IoCase{"VokGetNextSheet", {slot(7), buf(0)}, {{Bytes{}.u32(0x01020304), scribbled(0, 4)}}, 2142, 7,
          Bytes{}.u32(0x01020304)},
-        {"VokGetBinderFilePath", {slot(9), buf(0)}, {{text256, scribbled(0, 256)}}, 2143, 9, text256},
-        {"VokGetBinderPlanName", {slot(9), buf(0)}, {{text256, scribbled(0, 256)}}, 2144, 9, text256},
-        {"VokSaveBinder", {slot(9), buf(0)}, {{savedPath}}, 2145, 9, savedPath},
-        {"VokDeleteBinder", {slot(0xFFFFFFFF)}, {}, 2146, 0xFFFFFFFF, {}},
+        IoCase{"VokGetBinderFilePath", {slot(9), buf(0)}, {{text256, scribbled(0, 256)}}, 2143, 9, text256},
+        IoCase{"VokGetBinderPlanName", {slot(9), buf(0)}, {{text256, scribbled(0, 256)}}, 2144, 9, text256},
+        IoCase{"VokSaveBinder", {slot(9), buf(0)}, {{savedPath}}, 2145, 9, savedPath},
+        IoCase{"VokDeleteBinder", {slot(0xFFFFFFFF)}, {}, 2146, 0xFFFFFFFF, {}},
     };
     for (const IoCase& c : cases) runIoCase(host, c);
 }
