@@ -6,6 +6,7 @@
 #include "shared_block.h"
 #include "transport.h"
 #include "export_table.h"
+#include "guarded_pages.h"
 
 #include <gtest/gtest.h>
 #include <ole2.h>
@@ -251,22 +252,8 @@ TEST(ChannelExports, CopyStringToBStr) {
 
 // ---- bad addresses ------------------------------------------------------------
 
-namespace {
-// Two pages: the first readable and writable, the second no access.
-struct GuardedPage {
-    GuardedPage() {
-        base = static_cast<uint8_t*>(::VirtualAlloc(nullptr, 2 * 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        DWORD old;
-        ::VirtualProtect(base + 4096, 4096, PAGE_NOACCESS, &old);
-    }
-    ~GuardedPage() { ::VirtualFree(base, 0, MEM_RELEASE); }
-    uint8_t* end() const { return base + 4096; }  // first byte of the guard page
-    uint8_t* base;
-};
-}  // namespace
-
 TEST_F(Channel, SegmentsRunningIntoUnmappedMemoryAreRefused) {
-    GuardedPage page;
+    GuardedPages page;
     uint32_t head = 1;
     kav::PayloadSegment pastTheEnd[] = {{&head, 4}, {page.end() - 8, 16}};
     EXPECT_EQ(kav::GatherRequest(1400, 0, 2, pastTheEnd), 0u);
@@ -278,8 +265,8 @@ TEST_F(Channel, SegmentsRunningIntoUnmappedMemoryAreRefused) {
 
 TEST_F(Channel, TextsWithoutTerminatorBeforeUnmappedMemoryAreRefused) {
     using namespace kav::wire;
-    GuardedPage page;
-    std::memset(page.base, 'x', 4096);
+    GuardedPages page;
+    std::memset(page.begin(), 'x', 4096);
     EXPECT_FALSE(text(reinterpret_cast<char*>(page.end() - 10)).ok);
     EXPECT_FALSE(text(reinterpret_cast<char*>(page.end())).ok);
     page.end()[-1] = 0;

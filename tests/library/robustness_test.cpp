@@ -9,6 +9,7 @@
 // path allocates nothing (only exports that hand back strings may allocate
 // strings).  KAV_FUZZ_CALLS and KAV_FUZZ_SEED set the run.
 #include "export_table.h"
+#include "guarded_pages.h"
 #include "import_patch.h"
 #include "recording_host.h"
 
@@ -29,22 +30,9 @@ constexpr uint32_t kPage = 4096;
 constexpr uint32_t kSlotBytes = 24 * kPage;  // room for a 20,000-byte text or a 65535 x 2 list cut short
 
 // One buffer that ends exactly at an unmapped page.
-class GuardedSlot {
+class GuardedSlot : public GuardedPages {
 public:
-    GuardedSlot() {
-        base_ = static_cast<uint8_t*>(::VirtualAlloc(nullptr, kSlotBytes + kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-        DWORD old;
-        ::VirtualProtect(base_ + kSlotBytes, kPage, PAGE_NOACCESS, &old);
-    }
-    ~GuardedSlot() { ::VirtualFree(base_, 0, MEM_RELEASE); }
-    GuardedSlot(const GuardedSlot&) = delete;
-    GuardedSlot& operator=(const GuardedSlot&) = delete;
-    uint8_t* end() const { return base_ + kSlotBytes; }
-    // n bytes (at most the slot) ending at the guard page.
-    uint8_t* take(uint32_t n) { return end() - std::min(n, kSlotBytes); }
-
-private:
-    uint8_t* base_;
+    GuardedSlot() : GuardedPages(kSlotBytes) {}
 };
 
 enum Hostile { kNull, kDangling, kUnterminated, kLongText, kBigCount, kNegativeCount, kHostileKinds };
