@@ -13,7 +13,14 @@ src=$2
 guide=$src/docs/command-authors.md
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kavkit.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+    # The steps registered the sample in the test prefix: take it out again.
+    if [ -f "$work/hello/build/hello.dll" ]; then
+        (cd "$work/hello" && wine regsvr32 /s /u 'build\hello.dll' </dev/null >/dev/null 2>&1) || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
 fail() { echo "kit_guide: $*" >&2; exit 1; }
 
 echo "== the kit, installed into $work/kit"
