@@ -48,28 +48,6 @@ std::wstring exeFolder() {
 
 std::wstring builtPath(const ComponentInfo& c) { return exeFolder() + L"\\" + c.file; }
 
-TempFolder::TempFolder() {
-    wchar_t base[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, base);
-    for (unsigned n = ::GetTickCount() & 0xFFFF;; ++n) {
-        path_ = std::wstring(base) + L"kavcmd" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(n);
-        if (::CreateDirectoryW(path_.c_str(), nullptr)) break;
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create a temp folder");
-    }
-}
-
-TempFolder::~TempFolder() {
-    WIN32_FIND_DATAW data;
-    kav::UniqueFind find(::FindFirstFileW((path_ + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") ::DeleteFileW(file(name).c_str());
-        } while (::FindNextFileW(find.get(), &data));
-    }
-    ::RemoveDirectoryW(path_.c_str());
-}
-
 std::optional<std::wstring> classesText(const std::wstring& subkey, const wchar_t* name) {
     wchar_t value[1024] = {};
     DWORD size = sizeof value;

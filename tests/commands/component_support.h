@@ -4,6 +4,7 @@
 // child processes.
 #pragma once
 #include "morvik_command.h"
+#include "temp_folder.h"
 
 #include <windows.h>
 #include <oaidl.h>
@@ -46,19 +47,6 @@ const std::vector<MethodInfo>& eventMethods();
 std::wstring exeFolder();
 std::wstring builtPath(const ComponentInfo& c);  // next to the test program
 
-// A fresh, empty folder under the temp folder, removed with its files.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::wstring& path() const { return path_; }
-    std::wstring file(const std::wstring& name) const { return path_ + L"\\" + name; }
-
-private:
-    std::wstring path_;
-};
 
 // The default (name == nullptr) or named REG_SZ value of HKCR\subkey.
 std::optional<std::wstring> classesText(const std::wstring& subkey, const wchar_t* name = nullptr);

@@ -5,6 +5,7 @@
 // message and nothing else.
 #include "morvik_command.h"
 #include "recording_host.h"
+#include "temp_folder.h"
 #include "test_files.h"
 #include "ui_driver.h"
 
@@ -179,20 +180,6 @@ void MakeFile(const std::wstring& path) {
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << testing::PrintToString(path);
     ::CloseHandle(h);
 }
-void RemoveAll(const std::wstring& path) {
-    WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW(Long(path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName, inner = path + L"\\" + name;
-            if (name == L"." || name == L"..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveAll(inner);
-            else ::DeleteFileW(Long(inner).c_str());
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(Long(path).c_str());
-}
 
 const std::wstring kRootName = L"CAD表示ソポ";
 // 40 characters, all with a second byte of 0x5C: 80 bytes in code page 932.
@@ -251,7 +238,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(::GetACP(), 932u);
         root_ = ProgramFolder() + L"\\" + kRootName;
-        RemoveAll(root_);
+        kavtest::removeTree(root_);
         MakeFolders(root_ + L"\\sysinfo");
         // A component loaded by an earlier test stays loaded, and its file in place.
         for (const wchar_t* file : {L"csbclean.dll", L"histclean.dll", L"kavlink.dll"}) {
@@ -260,7 +247,7 @@ protected:
         }
         host_.unbind();
     }
-    void TearDown() override { RemoveAll(root_); }
+    void TearDown() override { kavtest::removeTree(root_); }
 
     // Runs the row's command with its target typed in and the confirmation
     // answered yes; returns the question that was asked ("" if none).
@@ -300,7 +287,7 @@ protected:
 TEST_F(JapaneseNames, EveryFileThePatternSelectsGoesAndNothingElse) {
     for (const NameRow& row : NameRows()) {
         SCOPED_TRACE(row.what);
-        RemoveAll(root_ + L"\\sysinfo\\CSB");
+        kavtest::removeTree(root_ + L"\\sysinfo\\CSB");
         for (const auto& f : row.gone) MakeFile(root_ + L"\\" + f);
         for (const auto& f : row.kept) MakeFile(root_ + L"\\" + f);
         for (const auto& f : row.gone) ASSERT_TRUE(Exists(root_ + L"\\" + f)) << "made " << testing::PrintToString(f);

@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include "temp_folder.h"
+
 #include <stdexcept>
 #include <vector>
 
@@ -27,25 +29,7 @@ void MakeFolder(const std::wstring& path) {
     ::CreateDirectoryW(path.c_str(), nullptr);
 }
 
-void RemoveTree(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ::DeleteFileW(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(path.c_str());
-}
+void RemoveTree(const std::wstring& path) { kavtest::removeTree(path); }
 
 void WriteFile(const std::wstring& path, const std::string& bytes) {
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,6 +1,8 @@
 // kavhost.exe running a command component to its exit message, headless:
 // a sandbox root folder with the component and kavlink.dll, sample files,
 // and a script that works the dialog as a user would.
+#include "temp_folder.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -94,18 +96,10 @@ public:
     }
 
     static void wipe(const std::string& dir) {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return;
-        do {
-            const std::string n = fd.cFileName;
-            if (n == "." || n == "..") continue;
-            const std::string p = dir + "\\" + n;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) wipe(p);
-            else DeleteFileA(p.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-        RemoveDirectoryA(dir.c_str());
+        std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, nullptr, 0)), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+        wide.resize(wide.size() - 1);
+        kavtest::removeTree(wide);
     }
 
     std::string root, dll;
