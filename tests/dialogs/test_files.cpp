@@ -7,6 +7,11 @@
 
 namespace kavtest {
 
+namespace {
+// Paths near or past MAX_PATH are passed in their "\\?\" form.
+std::wstring Long(const std::wstring& path) { return path.size() >= 200 ? L"\\\\?\\" + path : path; }
+}  // namespace
+
 std::wstring ProgramFolder() {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -26,20 +31,20 @@ void MakeFolder(const std::wstring& path) {
     if (path.empty() || FileExists(path)) return;
     const size_t separator = path.find_last_of(L"\\/");
     if (separator != std::wstring::npos && separator > 2) MakeFolder(path.substr(0, separator));
-    ::CreateDirectoryW(path.c_str(), nullptr);
+    ::CreateDirectoryW(Long(path).c_str(), nullptr);
 }
 
 void RemoveTree(const std::wstring& path) { kavtest::removeTree(path); }
 
 void WriteFile(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write a test file");
     DWORD written = 0;
     ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(h);
 }
 
-bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::optional<std::wstring> ReadSetting(const std::wstring& file, const std::wstring& section, const std::wstring& key) {
     const std::string f = ToCodePage932(file), s = ToCodePage932(section), k = ToCodePage932(key);
