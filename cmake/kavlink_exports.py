@@ -1,20 +1,25 @@
 #!/usr/bin/env python3
 """Reads api/kavlink.exports and writes the files the build derives from it.
 
-    kavlink_exports.py TABLE [--def F] [--import-def F] [--host-table F]
-                             [--test-table F] [--bas F]
+    kavlink_exports.py TABLE [--header H] [--def F] [--import-def F]
+                             [--host-table F] [--test-table F] [--bas F] [--idl F]
 
 --def         the linker's export list: Name = Name@N
 --import-def  the decorated names alone (Name@N), for import libraries
 --host-table  C++ rows for kavhost's decoder (kavhost::exportRows)
 --test-table  C++ rows for the tests (kavtest::allExports)
---bas         the declarations module for Automation clients
+--bas         the declarations module for Automation clients (needs --header)
+--idl         a type library source with a module of every export (needs --header)
+
+The header (include/kavlink.h) gives the C types of the arguments and the
+record layouts; every prototype must agree with its row.
 
 A malformed table stops the build with "TABLE:LINE: message".
 """
 import argparse
 import re
 import sys
+import uuid
 
 RESULTS = {"i32", "i16", "f64", "i64", "bstr", "void"}
 SCALAR_KINDS = {"i32", "i16", "u8", "f64", "i64", "text", "strvar", "bstr", "sshape", "sshape:256"}
@@ -203,48 +208,361 @@ def write_test_table(exports, path, table):
     write(path, "\n".join(out))
 
 
+# ---------------------------------------------------------------- the header
+
+C_FIELD = {"double": ("Double", "double", 8), "int32_t": ("Long", "long", 4), "uint32_t": ("Long", "long", 4),
+           "int16_t": ("Integer", "short", 2), "uint8_t": ("Byte", "unsigned char", 1),
+           "unsigned char": ("Byte", "unsigned char", 1), "char": ("Byte", "unsigned char", 1)}
+
+
+class Field:
+    def __init__(self, ctype, name, count, pointer):
+        self.ctype, self.name, self.count, self.pointer = ctype, name, count, pointer
+
+
+class Record:
+    def __init__(self, name, fields):
+        self.name = name
+        self.fields = fields
+        self.size = 0
+        self.offsets = []
+        self.reproducible = True
+        self.vb_size = 0
+
+
+def strip_comments(text):
+    return re.sub(r"/\*.*?\*/", "", re.sub(r"//[^\n]*", "", text), flags=re.S)
+
+
+def field_size(f, records):
+    if f.pointer:
+        return 4
+    if f.ctype in C_FIELD:
+        return C_FIELD[f.ctype][2]
+    return records[f.ctype].size
+
+
+def field_align(f, records):
+    """Alignment of a member in a 32-bit Automation client's record (at most 4)."""
+    if f.pointer:
+        return 4
+    if f.ctype in C_FIELD:
+        return min(4, C_FIELD[f.ctype][2])
+    return records[f.ctype].vb_align
+
+
+class Header:
+    def __init__(self, path):
+        text = strip_comments(open(path, encoding="utf-8").read())
+        self.records = {}
+        self.order = []
+        for m in re.finditer(r"typedef struct (\w+)\s*\{(.*?)\}\s*(\w+)\s*;", text, re.S):
+            name, body = m.group(1), m.group(2)
+            fields = []
+            for decl in [d.strip() for d in body.split(";") if d.strip()]:
+                words = decl.replace("*", " * ").split()
+                i = 0
+                ctype = []
+                while i < len(words) and words[i] not in ("*",) and not (ctype and words[i - 1] not in ("unsigned",) and
+                                                                        " ".join(ctype) in C_FIELD | self.records.keys()):
+                    ctype.append(words[i])
+                    i += 1
+                ctype = " ".join(ctype)
+                rest = " ".join(words[i:])
+                for n in [n.strip() for n in rest.split(",")]:
+                    pointer = n.startswith("*")
+                    n = n.lstrip("* ").strip()
+                    am = re.match(r"(\w+)\s*(?:\[(\d+)\])?$", n)
+                    if not am or (ctype not in C_FIELD and ctype not in self.records):
+                        raise TableError(f"{path}: cannot read field '{decl}' of {name}")
+                    fields.append(Field(ctype, am.group(1), int(am.group(2) or 1), pointer))
+            r = Record(name, fields)
+            offset = vb_offset = 0
+            vb_align = 1
+            for f in fields:
+                size = field_size(f, self.records) * f.count
+                align = field_align(f, self.records)
+                vb_align = max(vb_align, align)
+                vb_offset = (vb_offset + align - 1) // align * align
+                if vb_offset != offset:
+                    r.reproducible = False
+                r.offsets.append(offset)
+                offset += size
+                vb_offset += size
+            r.size = offset
+            r.vb_align = vb_align
+            r.vb_size = (vb_offset + vb_align - 1) // vb_align * vb_align
+            if r.vb_size != r.size or any(not self.records[f.ctype].reproducible for f in fields if f.ctype in self.records):
+                r.reproducible = False
+            self.records[name] = r
+            self.order.append(name)
+        for name, size in re.findall(r"KAV_RECORD_SIZE\((\w+),\s*(\d+)\)", text):
+            if name in self.records and self.records[name].size != int(size):
+                raise TableError(f"{path}: {name} reads as {self.records[name].size} bytes, the header says {size}")
+        self.prototypes = {}
+        for m in re.finditer(r"([\w ]+?\**)\s*KAVAPI\s+(\w+)\s*\(([^)]*)\)\s*;", text):
+            result, name, params = " ".join(m.group(1).split()), m.group(2), m.group(3)
+            ps = []
+            for p in [" ".join(p.split()) for p in params.split(",")]:
+                if p in ("void", ""):
+                    continue
+                const = p.startswith("const ")
+                stars = p.count("*")
+                words = p.replace("const", " ").replace("*", " ").split()
+                ps.append((" ".join(words[:-1]), stars, const, words[-1]))
+            self.prototypes[name] = (result, ps)
+
+    def check(self, exports, path):
+        """Every row has a prototype that takes as many slots of the same kinds."""
+        byvalue = {"i32": ("int32_t", "HWND"), "i16": ("int16_t",), "u8": ("uint8_t",), "f64": ("double",),
+                   "i64": ("int64_t",), "bstr": ("BSTR",)}
+        for e in exports:
+            if e.name not in self.prototypes:
+                raise TableError(f"{path}: {e.name} (table line {e.line}) has no prototype")
+            _, ps = self.prototypes[e.name]
+            if len(ps) != len(e.args):
+                raise TableError(f"{path}: {e.name} takes {len(ps)} arguments, table line {e.line} says {len(e.args)}")
+            for (ctype, stars, _, pname), (kind, name) in zip(ps, e.args):
+                if kind in byvalue and (stars or ctype not in byvalue[kind]):
+                    raise TableError(f"{path}: {e.name} argument {pname} is '{ctype}{'*' * stars}', "
+                                     f"table line {e.line} says {kind}")
+                if kind not in byvalue and not stars:
+                    raise TableError(f"{path}: {e.name} argument {pname} is passed by value, table line {e.line} says {kind}")
+        missing = set(self.prototypes) - {e.name for e in exports}
+        if missing:
+            raise TableError(f"{path}: prototypes without a row in the table: {', '.join(sorted(missing))}")
+
+
+# ------------------------------------------------------------ kavlink.bas
+
 BAS_RESERVED = {"option", "line", "name", "string", "error", "date", "type", "property", "open", "close", "get",
-                "put", "input", "len", "print", "on", "to", "step", "is", "as", "mod", "text", "value"}
+                "put", "input", "len", "print", "on", "to", "step", "is", "as", "mod", "text", "value", "data", "end",
+                "next", "loop", "if", "then", "else", "for", "each", "in", "with", "sub", "function", "dim", "call",
+                "exit", "select", "case", "and", "or", "not", "xor", "new", "set", "let", "me", "nothing", "true",
+                "false", "empty", "null", "resume", "goto", "static", "const", "width", "public", "private"}
 
 
 def bas_name(n):
     return n + "_" if n.lower() in BAS_RESERVED else n
 
 
-def bas_param(kind, name):
+def segment_of(e, name):
+    for s in e.segments + e.read_back:
+        base = s.split("/")[0]
+        if base.split(":")[0] == name:
+            return base.split(":", 1)[1]
+    return ""
+
+
+ARRAY_ELEMENT = {"pt": ("PointShape", "PointShape"), "arc": ("ArcShape", "ArcShape"), "i16": ("Integer", "short")}
+
+
+def array_element(e, name, kind):
+    seg = segment_of(e, name)
+    base = re.sub(r"[*+].*$", "", seg)
+    if base in ARRAY_ELEMENT:
+        return ARRAY_ELEMENT[base]
+    if kind == "arr:96":
+        return ("Double", "double")
+    return ("Byte", "unsigned char")
+
+
+class Param:
+    """How one argument is declared for an Automation client, and a note."""
+
+    def __init__(self, bas, idl, note=""):
+        self.bas, self.idl, self.note = bas, idl, note
+
+
+def describe(e, index, header):
+    kind, name = e.args[index]
+    ctype, stars, const, _ = header.prototypes[e.name][1][index]
     n = bas_name(name)
-    simple = {"i32": "ByVal {} As Long", "i16": "ByVal {} As Integer", "u8": "ByVal {} As Byte",
-              "f64": "ByVal {} As Double", "i64": "ByVal {} As Currency", "text": "ByVal {} As String",
-              "bstr": "ByVal {} As String", "strvar": "ByRef {} As String", "ref:1": "ByRef {} As Byte",
-              "ref:2": "ByRef {} As Integer", "ref:4": "ByRef {} As Long"}
-    if kind in simple:
-        return simple[kind].format(n)
+    value = {"i32": ("Long", "long"), "i16": ("Integer", "short"), "u8": ("Byte", "unsigned char"),
+             "f64": ("Double", "double"), "i64": ("Currency", "CURRENCY")}
+    if kind in value:
+        return Param(f"ByVal {n} As {value[kind][0]}", f"[in] {value[kind][1]} {name}")
+    if kind == "text":
+        return Param(f"ByVal {n} As String", f"[in] LPSTR {name}")
+    if kind == "bstr":
+        return Param(f"ByVal {n} As String", f"[in] BSTR {name}")
+    if kind == "strvar":
+        return Param(f"ByRef {n} As String", f"[in, out] BSTR* {name}")
     if kind.startswith("arr:"):
-        t = "Integer" if kind.startswith("arr:2*") else "Double" if kind.startswith("arr:16") or kind == "arr:96" else "Byte"
-        return f"ByRef {n}() As {t}"
-    return f"ByRef {n} As Any"
+        vb, idl = array_element(e, name, kind)
+        return Param(f"ByRef {n}() As {vb}", f"[in, out] SAFEARRAY({idl})* {name}")
+    if kind.startswith("names@"):
+        return Param(f"ByRef {n} As Long", f"[in] long* {name}",
+                     f"{n}: the first of {e.args[int(kind[6:])][1]} Longs, each the address of an ANSI text")
+    seg = re.sub(r"[*+].*$", "", segment_of(e, name))
+    direction = "[in]" if const else "[in, out]"
+    scalars = {"double": ("Double", "double"), "int32_t": ("Long", "long"), "int16_t": ("Integer", "short"),
+               "uint8_t": ("Byte", "unsigned char")}
+    if ctype in scalars:
+        return Param(f"ByRef {n} As {scalars[ctype][0]}", f"{direction} {scalars[ctype][1]}* {name}")
+    if ctype == "char":
+        size = re.match(r"ref:(\d+)", kind)
+        size = size.group(1) if size else (seg[3:] if seg.startswith("str") else "")
+        return Param(f"ByVal {n} As String", f"{direction} LPSTR {name}",
+                     f"{n}: a text buffer of {size} bytes: pass String$({size}, vbNullChar) and take the text "
+                     f"up to its first Chr$(0)" if not const else "")
+    if ctype in header.records:
+        r = header.records[ctype]
+        many = "*@" in kind
+        first = " (the first of the list)" if many else ""
+        if r.reproducible:
+            return Param(f"ByRef {n} As {ctype}", f"{direction} {ctype}* {name}",
+                         f"{n}: the first {ctype} of the list" if many else "")
+        return Param(f"ByRef {n} As Byte", f"{direction} unsigned char* {name}",
+                     f"{n}: {ctype} is packed: pass element 0 of a Byte array of {r.size} bytes{first}")
+    # raw bytes (void*)
+    return Param(f"ByRef {n} As Byte", f"{direction} unsigned char* {name}", f"{n}: pass element 0 of a Byte array")
 
 
-def bas_result(r):
-    return {"i16": "Integer", "f64": "Double", "i64": "Currency", "bstr": "String"}.get(r, "Long")
+def bas_result(e, header):
+    ctype = header.prototypes[e.name][0]
+    if ctype.endswith("*"):
+        return "Long"
+    return {"i16": "Integer", "f64": "Double", "i64": "Currency", "bstr": "String"}.get(e.result, "Long")
 
 
-def write_bas(exports, path):
+def bas_type(r, header):
+    out = [f"Public Type {r.name}"]
+    for f in r.fields:
+        if f.pointer:
+            t = "Long"
+        elif f.ctype in C_FIELD:
+            t = C_FIELD[f.ctype][0]
+        else:
+            t = f.ctype
+        dims = f"(0 To {f.count - 1})" if f.count > 1 else ""
+        note = "  ' address of an ANSI text" if f.pointer else "  ' ANSI text, zero-terminated" if f.ctype == "char" else ""
+        out.append(f"    {bas_name(f.name)}{dims} As {t}{note}")
+    out.append("End Type")
+    return out
+
+
+def bas_helpers(r, header):
+    out = []
+    for f, offset in zip(r.fields, r.offsets):
+        size = field_size(f, header.records) * f.count
+        fn = f"{r.name}_{f.name}"
+        if f.ctype == "char" and not f.pointer:
+            out += [f"Public Function {fn}(rec() As Byte) As String",
+                    "    Dim n As Long, b() As Byte",
+                    f"    Do While n < {size}",
+                    f"        If rec({offset} + n) = 0 Then Exit Do",
+                    "        n = n + 1",
+                    "    Loop",
+                    "    If n = 0 Then Exit Function",
+                    "    ReDim b(0 To n - 1)",
+                    f"    KavCopyBytes b(0), rec({offset}), n",
+                    f"    {fn} = StrConv(b, vbUnicode)",
+                    "End Function",
+                    f"Public Sub Set{fn}(rec() As Byte, ByVal text As String)",
+                    "    Dim b() As Byte, n As Long, i As Long",
+                    "    b = StrConv(text, vbFromUnicode)",
+                    f"    n = UBound(b) + 1: If n > {size - 1} Then n = {size - 1}",
+                    f"    For i = 0 To {size - 1}: rec({offset} + i) = 0: Next",
+                    f"    If n > 0 Then KavCopyBytes rec({offset}), b(0), n",
+                    "End Sub"]
+        elif f.count == 1 and (f.pointer or f.ctype in C_FIELD or header.records.get(f.ctype, None)):
+            t = "Long" if f.pointer else C_FIELD[f.ctype][0] if f.ctype in C_FIELD else f.ctype
+            if t in header.records:
+                out += [f"Public Sub Get{fn}(rec() As Byte, ByRef value As {t})",
+                        f"    KavCopyBytes value, rec({offset}), {size}", "End Sub"]
+            else:
+                out += [f"Public Function {fn}(rec() As Byte) As {t}",
+                        f"    KavCopyBytes {fn}, rec({offset}), {size}", "End Function"]
+            out += [f"Public Sub Set{fn}(rec() As Byte, ByRef value As {t})",
+                    f"    KavCopyBytes rec({offset}), value, {size}", "End Sub"]
+    return out
+
+
+def write_bas(exports, header, path):
     out = ['Attribute VB_Name = "kavlink"',
-           "' Declarations of every kavlink.dll export for OLE Automation clients.",
-           "' Generated from the library's export table.",
-           "' Records (shapes, attributes, buffers) are passed ByRef As Any: pass the first",
-           "' field of your own Type.  64-bit values travel as Currency (scaled by 10000).",
-           "Option Explicit", ""]
+           "' Declarations of every kavlink.dll export for 32-bit OLE Automation clients,",
+           "' generated from the library's export table.",
+           "'",
+           "' Calling patterns:",
+           "' - Texts you pass are ByVal ... As String.",
+           "' - A text the library fills is a buffer of fixed size: pass a String of that",
+           "'   many characters, e.g. String$(256, vbNullChar), ByVal; afterwards the text",
+           "'   ends at its first Chr$(0).  The note above each such Declare gives the size.",
+           "' - Outputs are ByRef with their own type (ByRef ... As Double for doubles):",
+           "'   pass a variable of exactly that type.",
+           "' - String variables (ByRef ... As String) receive a new string.",
+           "' - 64-bit values travel as Currency (scaled by 10000).",
+           "' - Records are the Types below, passed ByRef.  A record whose fields an",
+           "'   Automation client cannot lay out as the library does (a packed record) is",
+           "'   listed as such: keep it in a Byte array of its exact size, pass element 0",
+           "'   ByRef, and read and write its fields with the helper functions given.",
+           "Option Explicit", "",
+           'Private Declare Sub KavCopyBytes Lib "kernel32" Alias "RtlMoveMemory" '
+           '(ByRef destination As Any, ByRef source As Any, ByVal bytes As Long)', ""]
+    for name in header.order:
+        r = header.records[name]
+        if r.reproducible:
+            out += bas_type(r, header) + [""]
+    for name in header.order:
+        r = header.records[name]
+        if r.reproducible:
+            continue
+        fields = ", ".join(f"{f.name} at {o}" for f, o in zip(r.fields, r.offsets))
+        out += [f"' {r.name} ({r.size} bytes) is packed: {fields}.",
+                f"' A Type of these fields would be {r.vb_size} bytes with other offsets.  Use",
+                f"' Dim rec(0 To {r.size - 1}) As Byte and the functions below."]
+        out += bas_helpers(r, header) + [""]
     for e in exports:
         sub = e.result == "void"
-        params = ", ".join(bas_param(k, n) for k, n in e.args)
-        line = f"Public Declare {'Sub' if sub else 'Function'} {e.name} Lib \"kavlink.dll\" ({params})"
+        params = [describe(e, i, header) for i in range(len(e.args))]
+        for p in params:
+            if p.note:
+                out.append(f"' {e.name}: {p.note}")
+        line = f"Public Declare {'Sub' if sub else 'Function'} {e.name} Lib \"kavlink.dll\" ({', '.join(p.bas for p in params)})"
         if not sub:
-            line += f" As {bas_result(e.result)}"
+            line += f" As {bas_result(e, header)}"
         out.append(line)
     write(path, "\r\n".join(out) + "\r\n", newline="")
 
+
+# ------------------------------------------------------------ type library
+
+def stable_uuid(what):
+    return str(uuid.uuid5(uuid.NAMESPACE_URL, "urn:kavlink:" + what))
+
+
+def idl_field(f, header):
+    if f.pointer:
+        t = "long"
+    elif f.ctype in C_FIELD:
+        t = C_FIELD[f.ctype][1]
+    else:
+        t = f.ctype
+    return f"        {t} {f.name}" + (f"[{f.count}]" if f.count > 1 else "") + ";"
+
+
+def write_idl(exports, header, path):
+    out = ["// Generated from api/kavlink.exports and include/kavlink.h; edit those files.", "import \"oaidl.idl\";", "",
+           f"[uuid({stable_uuid('library')}), version(1.0),",
+           ' helpstring("kavlink.dll: every export, for Automation clients")]',
+           "library Kavlink", "{", '    importlib("stdole2.tlb");', ""]
+    for name in header.order:
+        r = header.records[name]
+        if not r.reproducible:
+            continue
+        out.append(f"    typedef [uuid({stable_uuid('record:' + name)})] struct {name} {{")
+        out += [idl_field(f, header) for f in r.fields]
+        out += [f"    }} {name};", ""]
+    out += [f"    [dllname(\"kavlink.dll\"), uuid({stable_uuid('module')}),",
+            '     helpstring("the exports of kavlink.dll")]', "    module KavlinkExports", "    {"]
+    results = {"void": "void", "i32": "long", "i16": "short", "f64": "double", "i64": "CURRENCY", "bstr": "BSTR"}
+    for e in exports:
+        result = "long" if header.prototypes[e.name][0].endswith("*") else results[e.result]
+        params = ", ".join(describe(e, i, header).idl for i in range(len(e.args))) or "void"
+        out.append(f"        [entry(\"{e.name}\")] {result} __stdcall {e.name}({params});")
+    out += ["    };", "};", ""]
+    write(path, "\n".join(out))
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -254,9 +572,17 @@ def main():
     p.add_argument("--host-table")
     p.add_argument("--test-table")
     p.add_argument("--bas")
+    p.add_argument("--header")
+    p.add_argument("--idl")
     a = p.parse_args()
     try:
         exports = parse(a.table)
+        header = None
+        if a.header:
+            header = Header(a.header)
+            header.check(exports, a.header)
+        elif a.bas or a.idl:
+            raise TableError("--bas and --idl need --header")
     except (TableError, OSError) as err:
         print(f"error: {err}", file=sys.stderr)
         return 1
@@ -269,7 +595,9 @@ def main():
     if a.test_table:
         write_test_table(exports, a.test_table, "api/kavlink.exports")
     if a.bas:
-        write_bas(exports, a.bas)
+        write_bas(exports, header, a.bas)
+    if a.idl:
+        write_idl(exports, header, a.idl)
     return 0
 
 

@@ -10,7 +10,8 @@ namespace {
 
 // The path with the prefix that lifts the MAX_PATH limit.
 std::wstring extended(const std::wstring& path) {
-    if (path.rfind(L"\\\\?\\", 0) == 0 || path.size() < 3 || path[1] != L':') return path;
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.size() < 3 || path[1] != L':' || path.find(L'/') != std::wstring::npos)
+        return path;
     return L"\\\\?\\" + path;
 }
 

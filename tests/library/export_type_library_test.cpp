@@ -1,0 +1,126 @@
+// kavlink.tlb, generated from the export table: its module declares every
+// export of the table, with kavlink.dll as its DLL, the export's name as its
+// entry, and parameter and result types that follow the row.
+#include "decoder.h"
+
+#include <gtest/gtest.h>
+#include <ole2.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+namespace {
+
+std::wstring besideTheProgram(const wchar_t* name) {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p = path;
+    return p.substr(0, p.find_last_of(L'\\') + 1) + name;
+}
+
+std::string narrow(const wchar_t* w) {
+    std::string s;
+    for (; w && *w; ++w) s += static_cast<char>(*w);
+    return s;
+}
+
+std::string hr(HRESULT h) {
+    char b[16];
+    std::snprintf(b, sizeof b, "0x%08lX", static_cast<unsigned long>(h));
+    return b;
+}
+
+// The type an argument of this kind must have, as "VT" or "PTR VT" (a
+// pointer to it); "PTR" alone: a pointer to anything.
+std::string expectedType(const kavhost::ExportLayout& e, size_t i) {
+    const std::string& k = e.argKinds[i];
+    if (k == "i32") return "3";                  // VT_I4
+    if (k == "i16") return "2";                  // VT_I2
+    if (k == "u8") return "17";                  // VT_UI1
+    if (k == "f64") return "5";                  // VT_R8
+    if (k == "i64") return "6";                  // VT_CY
+    if (k == "text") return "30";                // VT_LPSTR
+    if (k == "bstr") return "8";                 // VT_BSTR
+    if (k == "strvar") return "PTR 8";
+    if (k.rfind("arr:", 0) == 0) return "PTR 27";  // VT_SAFEARRAY
+    if (k.rfind("names@", 0) == 0) return "PTR 3";
+    for (const kavhost::SegmentLayout& s : e.segments) {
+        if (s.name != e.argNames[i] || s.countFrom != kavhost::CountFrom::None) continue;
+        switch (s.kind) {
+        case kavhost::Kind::F64: return "PTR 5";
+        case kavhost::Kind::I32: return "PTR 3";
+        case kavhost::Kind::I16: return "PTR 2";
+        case kavhost::Kind::U8: return "PTR 17";
+        case kavhost::Kind::TextBuf: return "30";
+        default: return "PTR";
+        }
+    }
+    return "PTR";
+}
+
+std::string actualType(const TYPEDESC& t, bool pointeeWanted) {
+    if (t.vt == VT_PTR) return pointeeWanted ? "PTR " + std::to_string(t.lptdesc->vt) : "PTR";
+    return std::to_string(t.vt);
+}
+
+std::string resultType(const std::string& result) {
+    if (result == "void") return "24";  // VT_VOID
+    if (result == "i16") return "2";
+    if (result == "f64") return "5";
+    if (result == "i64") return "6";
+    if (result == "bstr") return "8";
+    return "3";
+}
+
+TEST(ExportTypeLibrary, TheModuleDeclaresEveryExportAsItsRowSays) {
+    ITypeLib* lib = nullptr;
+    const HRESULT loaded = ::LoadTypeLibEx(besideTheProgram(L"kavlink.tlb").c_str(), REGKIND_NONE, &lib);
+    ASSERT_TRUE(SUCCEEDED(loaded)) << "LoadTypeLibEx(kavlink.tlb): " << hr(loaded);
+    ITypeInfo* module = nullptr;
+    for (UINT i = 0; i < lib->GetTypeInfoCount() && !module; ++i) {
+        TYPEKIND kind;
+        if (SUCCEEDED(lib->GetTypeInfoType(i, &kind)) && kind == TKIND_MODULE) lib->GetTypeInfo(i, &module);
+    }
+    ASSERT_NE(module, nullptr) << "no module in kavlink.tlb";
+    TYPEATTR* attr = nullptr;
+    ASSERT_TRUE(SUCCEEDED(module->GetTypeAttr(&attr)));
+    const UINT functions = attr->cFuncs;
+    module->ReleaseTypeAttr(attr);
+    EXPECT_EQ(functions, kavhost::exportLayouts().size());
+
+    std::set<std::string> seen;
+    for (UINT f = 0; f < functions; ++f) {
+        FUNCDESC* fd = nullptr;
+        ASSERT_TRUE(SUCCEEDED(module->GetFuncDesc(f, &fd)));
+        BSTR dll = nullptr, entry = nullptr;
+        WORD ordinal = 0;
+        const HRESULT h = module->GetDllEntry(fd->memid, INVOKE_FUNC, &dll, &entry, &ordinal);
+        EXPECT_TRUE(SUCCEEDED(h)) << "function " << f << ": GetDllEntry " << hr(h);
+        const std::string name = narrow(entry);
+        SCOPED_TRACE(name);
+        EXPECT_EQ(narrow(dll), "kavlink.dll");
+        EXPECT_TRUE(seen.insert(name).second) << "declared twice";
+        const kavhost::ExportLayout* e = kavhost::findLayout(name);
+        if (!e) {
+            ADD_FAILURE() << "entry " << name << " is not in api/kavlink.exports";
+        } else {
+            EXPECT_EQ(fd->callconv, CC_STDCALL);
+            EXPECT_EQ(actualType(fd->elemdescFunc.tdesc, false), resultType(e->result))
+                << "result, api/kavlink.exports:" << e->line;
+            ASSERT_EQ(static_cast<size_t>(fd->cParams), e->argKinds.size()) << "api/kavlink.exports:" << e->line;
+            for (size_t i = 0; i < e->argKinds.size(); ++i) {
+                const std::string want = expectedType(*e, i);
+                EXPECT_EQ(actualType(fd->lprgelemdescParam[i].tdesc, want.rfind("PTR ", 0) == 0), want)
+                    << "parameter " << e->argNames[i] << " (" << e->argKinds[i] << "), api/kavlink.exports:" << e->line;
+            }
+        }
+        ::SysFreeString(dll);
+        ::SysFreeString(entry);
+        module->ReleaseFuncDesc(fd);
+    }
+    module->Release();
+    lib->Release();
+}
+
+}  // namespace
