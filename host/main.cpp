@@ -46,7 +46,6 @@ const char kUsage[] =
     "                     --script or --cmdline are given\n"
     "  --ui-timeout <ms>  how long a ui step waits for its window (20000)\n"
     "  --check-script <file>  parse a script and report, nothing else\n"
-    "  --declarations     print the declarations module (kavlink.bas) and exit\n"
     "  --help\n"
     "\n"
     "Script statements (one per line, # starts a comment):\n"
@@ -101,7 +100,7 @@ struct Options {
     int32_t cmdLine = 0;
     bool cmdLineGiven = false;
     int64_t serveMs = -1, uiTimeout = 20000;
-    bool quiet = false, help = false, declarations = false;
+    bool quiet = false, help = false;
 };
 
 // Returns "" or the reason the command line is refused.
@@ -119,7 +118,6 @@ std::string parseOptions(int argc, char** argv, Options& o) {
         };
         int64_t n = 0;
         if (a == "--help" || a == "-h") o.help = true;
-        else if (a == "--declarations") o.declarations = true;
         else if (a == "--command") { if (!value(o.command)) return "--command needs a ProgID, CLSID or DLL"; }
         else if (a == "--register") { if (!value(o.registerDll)) return "--register needs a DLL"; }
         else if (a == "--script") { if (!value(o.scriptPath)) return "--script needs a file"; }
@@ -139,7 +137,7 @@ std::string parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--ui-timeout") { if (!number(o.uiTimeout) || o.uiTimeout < 0) return "--ui-timeout needs milliseconds"; }
         else return "unknown option '" + a + "'";
     }
-    if (o.help || o.declarations || !o.checkPath.empty()) return "";
+    if (o.help || !o.checkPath.empty()) return "";
     if (!o.replayPath.empty() && o.command.empty()) return "--replay needs --command";
     if (o.command.empty() && o.serveMs < 0) return "give --command to run a component, or --serve <ms>";
     if (!o.command.empty() && o.serveMs >= 0) return "--command and --serve exclude each other";
@@ -208,11 +206,6 @@ int run(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (o.declarations) {
-        const std::string bas = declarationsModule();
-        std::fwrite(bas.data(), 1, bas.size(), stdout);
-        return 0;
-    }
     Session session;
     if (!o.replayPath.empty()) {
         std::string text;
@@ -269,7 +262,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Logs are UTF-8 and the declarations module has CR LF of its own: no translation.
+    // Logs are UTF-8: no translation.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     try {

@@ -7,44 +7,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kSelection{
-    {"VokGetEventMask", ""},
-    {"VokSetEventMask", "i32"},
-    {"VokSetOptionDetectablePosition", "i32"},
-    {"VokSetOptionElementType", "i32 i32"},
-    {"VokSetOptionSubcodeEx", "i16 i16 ref:2*@1"},
-    {"VokSetOptionColor", "i32 i32"},
-    {"VokSetOptionLinestyle", "i32 i32"},
-    {"VokSetOptionLinewidth", "i32 i32"},
-    {"VokSetOptionTermtype", "i32 i32 i32"},
-    {"VokSetOptionPropertiesEx", "i32 i16 ref:4*@1 names@1"},
-    {"VokSetOptionDetectableLayer", "i32 arr:128"},
-    {"VokSetOptionGroupDetection", "i32 i32"},
-    {"VokSetOptionDimGroupDetection", "i32 i32"},
-    {"VokSetOptionPartDetection", "i32 i32"},
-    {"VokSetOptionRestrictiveElements", "i32 i32"},
-    {"VokSetOptionSelectiveOperation", "i32"},
-    {"VokSetOptionBoxingMode", "i32"},
-    {"VokSetOptionOperation", "i32"},
-    {"VokSetOptionSystemInfo", "i32"},
-    {"VokSetOptionDetectableLayerScale", "i32"},
-    {"VokSetOptionCheckButton", "i32"},
-    {"VokSetOptionPreparedLayer", "i32 i16"},
-    {"VokSelectCSB", "ref:4", "i16"},
-    {"VokSetSelectElementType", "i32"},
-    {"VokSetSelectColor", "i32"},
-    {"VokSetSelectLineStyle", "i32"},
-    {"VokSetSelectLineWidth", "i32"},
-    {"VokSetSelectTermType", "i16 i16"},
-    {"VokSetSelectSubcode", "i16 arr:2*@0"},
-    {"VokSetSelectGroupDetection", "i32"},
-    {"VokSetSelectDimGroupDetection", "i32"},
-    {"VokSetSelectPartDetection", "i32"},
-    {"VokSelectCSBBySegregateMark", "ref:4 ref:4 ref:32"},
-    {"VokDetectElementsByRect", "ref:16 ref:16 ref:4 ref:4"},
-    {"VokSearchElements", ""},
-};
-
 namespace {
 
 Bytes subcodes(std::initializer_list<uint16_t> values) {
