@@ -5,6 +5,7 @@
 // block with a preset that is returned when the host leaves it untouched.
 #include "kavlink.h"
 #include "request.h"
+#include "strings.h"
 
 using namespace kav::wire;
 
@@ -220,15 +221,20 @@ int32_t KAVAPI VokCalTransString(StringShape* shape, StringAttr* stringAttr, Tra
     return scatter(2050, 0, rec(shape), rec(stringAttr), rec(matrix), rec(outShape), rec(outStringAttr));
 }
 
-// The string's ANSI bytes up to the first zero, at most 256 of them, are
+// The string's ANSI bytes up to the first zero, at most 256 of them (255
+// where the 256th would be the first half of a double-byte character), are
 // copied into a buffer of our own and sent with a terminator.
 int32_t KAVAPI VokCalNumOfChar(BSTR* text) {
     BSTR string = nullptr;
     if (!kav::guardedLoad(text, string)) return 0;
-    const int64_t length = textLength(reinterpret_cast<const char*>(string), kCountedText);
+    int64_t length = textLength(reinterpret_cast<const char*>(string), kCountedText);
     if (length < 0) return 0;
     char copy[kCountBuffer] = {};
     if (!kav::guardedCopy(copy, string, static_cast<uint32_t>(length))) return 0;
+    if (length == kCountedText) {
+        length = kav::wholeCharacterLength(copy, kCountedText);
+        copy[length] = '\0';
+    }
     return send(2051, 0, bytes(copy, length + 1));
 }
 

@@ -48,11 +48,14 @@ struct FontField {
 };
 
 // Fills the field from the caller's font name and gives the whole field as a
-// segment.  A longer name is cut to 31 bytes; a null or unreadable name is
+// segment.  A longer name is cut to 31 bytes, or to 30 where byte 31 would be
+// the first half of a double-byte character; a null or unreadable name is
 // refused.
 Seg fontField(FontField& field, const char* name) {
-    const int64_t length = textLength(name, sizeof field.name - 1);
+    constexpr uint32_t limit = sizeof field.name - 1;
+    const int64_t length = textLength(name, limit);
     if (length < 0 || !kav::guardedCopy(field.name, name, static_cast<uint32_t>(length))) return refused();
+    if (length == limit) field.name[kav::wholeCharacterLength(field.name, limit)] = '\0';
     return bytes(field.name, sizeof field.name);
 }
 

@@ -5,6 +5,7 @@
 // VokSelectCSB reads its value back whatever the answer.
 #include "kavlink.h"
 #include "request.h"
+#include "strings.h"
 
 #include <cstring>
 
@@ -40,8 +41,9 @@ int32_t KAVAPI VokSetOptionTermtype(int32_t mode, int32_t value1, int32_t value2
 
 // Payload: 2 bytes of count, the count tags, then one 32-byte name field per
 // entry.  A count above 10 (a negative one too, read unsigned) is refused; so
-// is a null or unreadable name, and a name longer than 31 characters is cut
-// so that its field ends in a zero byte.
+// is a null or unreadable name, and a name longer than 31 bytes is cut so
+// that its field ends in a zero byte (at 30 bytes where the 31st would be
+// the first half of a double-byte character).
 int32_t KAVAPI VokSetOptionPropertiesEx(int32_t mode, int16_t count, const int32_t* tags, const char* const* names) {
     const uint16_t entries = static_cast<uint16_t>(count);
     if (entries > kMaxFilterProperties) return 0;
@@ -54,6 +56,7 @@ int32_t KAVAPI VokSetOptionPropertiesEx(int32_t mode, int16_t count, const int32
         if (!kav::guardedLoad(names + i, name)) return 0;
         const int64_t length = textLength(name, kNameField - 1);
         if (length < 0 || !kav::guardedCopy(fields[i], name, static_cast<uint32_t>(length))) return 0;
+        if (length == kNameField - 1) fields[i][kav::wholeCharacterLength(fields[i], kNameField - 1)] = '\0';
         segs[2 + i] = bytes(fields[i], kNameField);
     }
     return tryGatherList(1909, mode, segs, 2 + entries).value_or(0);

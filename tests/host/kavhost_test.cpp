@@ -327,6 +327,43 @@ TEST(HostInProcess, WritesBothLogs) {
     DeleteFileA(jsonPath.c_str());
 }
 
+TEST(HostInProcess, JapaneseTextsComeThroughBothWays) {
+    ASSERT_EQ(GetACP(), 932u) << "the texts are code page 932";
+    // ソ 83 5C, 表 95 5C, ポ 83 7C, 機 8B 40, ミ 83 7E: second bytes that are
+    // '\', '|', '@' and '~' on their own.
+    const char sent[] = "\x83\x5C\x95\x5C|\x83\x7C\\\x8B\x40\x83\x7E";
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string textPath = std::string(dir) + "kavhost_jp.log", jsonPath = std::string(dir) + "kavhost_jp.jsonl";
+    {
+        FILE* text = std::fopen(textPath.c_str(), "wb");
+        FILE* json = std::fopen(jsonPath.c_str(), "wb");
+        ASSERT_TRUE(text && json);
+        {
+            Host host(parseScript("on VokCommandGuide answer 1 write 0 text \"予定表ソ\\\\ポ\"\n"), HostOptions{text, json});
+            lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
+            EXPECT_EQ(lib().call("VokCommandGuide", Slots{}.ptr(sent)).eax, 1u);
+            // host -> command: the script's text in code page 932, whole.
+            EXPECT_STREQ(reinterpret_cast<const char*>(host.payload()), "\x97\x5C\x92\xE8\x95\x5C\x83\x5C\\\x83\x7C");
+            // command -> host: decoded as the characters they are, only the real '\' escaped.
+            ASSERT_EQ(host.requests().size(), 1u);
+            ASSERT_EQ(host.requests()[0].decoded.segments.size(), 1u);
+            EXPECT_EQ(host.requests()[0].decoded.segments[0].value, "\"ソ表|ポ\\\\機ミ\"");
+            lib().call("VokExitCommand", {});
+        }
+        std::fclose(text);
+        std::fclose(json);
+    }
+    std::ifstream t(textPath, std::ios::binary), j(jsonPath, std::ios::binary);
+    std::stringstream ts, js;
+    ts << t.rdbuf();
+    js << j.rdbuf();
+    EXPECT_NE(ts.str().find("\"ソ表|ポ\\\\機ミ\""), std::string::npos) << ts.str();
+    EXPECT_NE(js.str().find("\\\"ソ表|ポ\\\\\\\\機ミ\\\""), std::string::npos) << js.str();
+    DeleteFileA(textPath.c_str());
+    DeleteFileA(jsonPath.c_str());
+}
+
 // ------------------------------------------------------------ kavhost.exe
 
 TEST(KavhostExe, BadCommandLinesAndScriptsAreRefusedClearly) {

@@ -191,6 +191,9 @@ TEST_F(Calculation, NumOfCharSendsAtMost256BytesAndATerminator) {
         {std::string(255, 'q'), std::string(255, 'q')},
         {std::string(256, 'r'), std::string(256, 'r')},
         {longText, longText.substr(0, 256)},
+        // the 256th byte would be the first half of 能 (94 5C in code page 932)
+        {std::string(255, 'k') + "\x94\x5C", std::string(255, 'k')},
+        {std::string(254, 'k') + "\x94\x5C" + "z", std::string(254, 'k') + "\x94\x5C"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.size());

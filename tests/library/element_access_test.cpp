@@ -157,6 +157,10 @@ TEST_F(ElementAccess, FontNameFieldIsAlways32BytesEndingInZero) {
         {"VokChangeStringFont", {slot(kElem), txt("Mincho")}, {}, 1269, kElem, font("Mincho"), patterned()},
         {"VokChangeStringFont", {slot(kElem), txt(std::string(31, 'G'))}, {}, 1269, kElem, font(std::string(31, 'G')), patterned()},
         {"VokChangeStringFont", {slot(kElem), txt(std::string(32, 'G'))}, {}, 1269, kElem, font(std::string(31, 'G')), patterned()},
+        // byte 31 would be the first half of 表 (95 5C in code page 932): cut before it
+        {"VokChangeStringFont", {slot(kElem), txt(std::string(30, 'G') + "\x95\x5C")}, {}, 1269, kElem, font(std::string(30, 'G')), patterned()},
+        {"VokChangeStringFont", {slot(kElem), txt(std::string(29, 'G') + "\x95\x5C")}, {}, 1269, kElem, font(std::string(29, 'G') + "\x95\x5C"), patterned()},
+        {"VokChangeStringFont", {slot(kElem), txt(std::string(29, 'G') + "\xB6\x95\x5C")}, {}, 1269, kElem, font(std::string(29, 'G') + "\xB6"), patterned()},
         refusal("VokChangeStringFont", {slot(kElem), nul()}),
     };
     for (const IoCase& row : rows) runIoCase(host, row);

@@ -174,6 +174,18 @@ TEST_F(Selection, PropertiesFilterTenEntriesLongNamesCut) {
     expectRequest(host.only(), 1909, 6, want);
 }
 
+TEST_F(Selection, PropertiesFilterNamesCutAtAWholeCharacter) {
+    ASSERT_EQ(::GetACP(), 932u) << "double-byte characters of code page 932";
+    // 30 bytes, then ソ (83 5C): the name is cut before it; 29 bytes and ソ fit.
+    Filter f({std::string(30, 'a') + "\x83\x5C" + "b", std::string(29, 'c') + "\x83\x5C" + "d"});
+    host.reply(kAnswer);
+    EXPECT_EQ(host.call("VokSetOptionPropertiesEx", f.slots(6, 2)).eax, kAnswer);
+    Bytes want = Bytes{2, 0};
+    for (int32_t t : f.tags) want.u32(static_cast<uint32_t>(t));
+    want.raw(field(std::string(30, 'a')).b.data(), 32).raw(field(std::string(29, 'c') + "\x83\x5C").b.data(), 32);
+    expectRequest(host.only(), 1909, 6, want);
+}
+
 TEST_F(Selection, PropertiesFilterRefusals) {
     Filter ten({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
     for (uint32_t count : {11u, 0xFFFFu, 0x8000u}) {

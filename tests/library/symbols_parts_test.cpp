@@ -86,6 +86,10 @@ TEST_F(SymbolsParts, PartInfoAndWashers) {
         {"VokGetPartInfo",
          {slot(8), strvar("a", std::string(256, 'p')), strvar("b", std::string(256, 'q')), strvar("c", "r")}, {}, 2150, 8, {},
          Reply{0xFFFF}.write(0, Bytes{}.fill('p', 256).fill('q', 256).str("r")), low16(-1)},
+        // a field without a zero byte whose last byte is the first half of 構 (8D 5C): 255 bytes
+        {"VokGetPartInfo",
+         {slot(8), strvar("a", std::string(255, 'p')), strvar("b", std::string(254, 'q') + "\x8D\x5C"), strvar("c", "r")}, {}, 2150, 8, {},
+         Reply{1}.write(0, Bytes{}.fill('p', 255).raw("\x8D", 1).fill('q', 254).raw("\x8D\x5C", 2).str("r")), low16(1)},
 
         {"VokHasWasher",
          {slot(8), buf(u16(0x1111), u16(0xFFFF)), buf(u16(0x1111), u16(0xFFFF)), strvar("P", "PWF10"), strvar("S", "SLW10")}, {},
