@@ -24,8 +24,6 @@ using kavtest::Slots;
 
 namespace {
 
-std::string exeDir() { return kavtest::programFolder(); }
-
 // ------------------------------------------------------------ script parser
 
 TEST(AnswerScript, ParsesRulesEventsAndUiSteps) {
