@@ -2,7 +2,7 @@
 // unload check, and self-registration (type library, class, ProgID).
 #include "com_barrier.h"
 #include "component_identity.h"
-#include "morvik_interface.h"
+#include "morvik_command.h"
 #include "type_info.h"
 
 #include "channel/handles.h"

@@ -1,7 +1,7 @@
 // MorvikVbCommand: the event interface that the host drives.  The object
 // holds nothing but its reference count; what a command remembers is module
 // state of the command itself.
-#include "morvik_interface.h"
+#include "morvik_command.h"
 
 #include "com_barrier.h"
 #include "command_steps.h"
@@ -12,6 +12,7 @@
 #include "channel/handles.h"
 
 #include <atomic>
+#include <new>
 
 namespace kavcmd {
 
@@ -55,10 +56,11 @@ public:
             if (info == nullptr) return E_POINTER;
             *info = nullptr;
             if (index != 0) return DISP_E_BADINDEX;
-            ComRef<ITypeInfo> dispatchSide;
-            const HRESULT hr = InterfaceTypeInfo(dispatchSide, nullptr);
+            InterfaceTypes types{};
+            const HRESULT hr = CommandTypeInfo(types);
             if (FAILED(hr)) return hr;
-            *info = dispatchSide.detach();
+            types.dispatchSide->AddRef();
+            *info = types.dispatchSide;
             return S_OK;
         });
     }
@@ -66,21 +68,21 @@ public:
                                             DISPID* ids) override {
         return ComBarrier([&]() -> HRESULT {
             if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-            ComRef<ITypeInfo> dispatchSide, tableSide;
-            const HRESULT hr = InterfaceTypeInfo(dispatchSide, &tableSide);
+            InterfaceTypes types{};
+            const HRESULT hr = CommandTypeInfo(types);
             if (FAILED(hr)) return hr;
-            return ::DispGetIDsOfNames(tableSide.get(), names, count, ids);
+            return ::DispGetIDsOfNames(types.tableSide, names, count, ids);
         });
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* exception, UINT* argumentError) override {
         return ComBarrier([&]() -> HRESULT {
             if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-            ComRef<ITypeInfo> dispatchSide, tableSide;
-            const HRESULT hr = InterfaceTypeInfo(dispatchSide, &tableSide);
+            InterfaceTypes types{};
+            const HRESULT hr = CommandTypeInfo(types);
             if (FAILED(hr)) return hr;
-            return tableSide->Invoke(static_cast<_MorvikVbCommand*>(this), id, flags, params, result, exception,
-                                     argumentError);
+            return types.tableSide->Invoke(static_cast<_MorvikVbCommand*>(this), id, flags, params, result,
+                                           exception, argumentError);
         });
     }
 
@@ -125,16 +127,8 @@ public:
             if (panel == 0) return S_OK;
             BoxStatus status{};
             kavlink::VokGetTextBoxStatus(panel, itemID, &status);
-            // The whole 256-byte field from the system code page; what the
-            // conversion leaves short of 256 characters stays NUL.
-            wchar_t text[sizeof status.text] = {};
-            ::MultiByteToWideChar(CP_ACP, 0, status.text, sizeof status.text, text, sizeof status.text);
-            kav::UniqueBstr boxText(::SysAllocStringLen(text, sizeof status.text));
-            if (!boxText) return E_OUTOFMEMORY;
-            // Through the interface's function table, as any other caller.
-            _MorvikVbCommand* self = this;
-            asm volatile("" : "+r"(self));
-            const HRESULT hr = self->VokProcStringBoxEvent(csbID, itemID, boxText.get());
+            const kav::UniqueBstr text = BoxText(status.text);
+            const HRESULT hr = VokProcStringBoxEvent(csbID, itemID, text.get());
             return FAILED(hr) ? hr : S_OK;
         });
     }
@@ -162,5 +156,16 @@ HRESULT CreateMorvikVbCommand(REFIID iid, void** object) {
 }
 
 LONG LiveObjectCount() { return liveObjects.load(); }
+
+kav::UniqueBstr BoxText(const char (&field)[256]) {
+    // The whole field from the system code page; what the conversion leaves
+    // short of 256 characters stays NUL.
+    constexpr int kChars = sizeof field;
+    wchar_t text[kChars] = {};
+    ::MultiByteToWideChar(CP_ACP, 0, field, kChars, text, kChars);
+    kav::UniqueBstr result(::SysAllocStringLen(text, kChars));
+    if (!result) throw std::bad_alloc();
+    return result;
+}
 
 }  // namespace kavcmd

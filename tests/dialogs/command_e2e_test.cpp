@@ -3,7 +3,7 @@
 // with VokProcStartCmd against the recording host, and driven through the
 // real dialog.  The host sees InitVBCmdLib's window and, at the end, the exit
 // message and nothing else.
-#include "morvik_interface.h"
+#include "morvik_command.h"
 #include "recording_host.h"
 #include "test_files.h"
 #include "ui_driver.h"
