@@ -16,11 +16,18 @@ std::runtime_error lastError(const std::string& what) {
     return std::runtime_error(what + ": " + describeHresult(HRESULT_FROM_WIN32(GetLastError())));
 }
 
-// The segment of the request that a write lands in, for the log.
-std::string segmentAt(const Decoded& d, uint32_t offset) {
-    for (const DecodedSegment& s : d.segments)
-        if (offset >= s.offset && offset < s.offset + s.size)
-            return offset == s.offset ? s.name : s.name + " +" + std::to_string(offset - s.offset);
+// Where a write lands, for the log: the request segment that holds its
+// first byte, and that segment's value once the write is in place.
+std::string landing(const Decoded& before, const Decoded& after, uint32_t offset) {
+    for (size_t i = 0; i < before.segments.size(); ++i) {
+        const DecodedSegment& s = before.segments[i];
+        if (offset < s.offset || offset >= s.offset + s.size) continue;
+        std::string into = ", into " + s.name;
+        if (offset != s.offset) into += " +" + std::to_string(offset - s.offset);
+        if (i < after.segments.size() && after.segments[i].offset == s.offset)
+            into += "; now " + s.name + " = " + after.segments[i].value;
+        return into;
+    }
     return "";
 }
 
@@ -91,6 +98,7 @@ LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
     r.request.assign(payload(), payload() + r.decoded.total);
     r.reply = source_ ? source_->reply(r) : answerer_.reply(code, lParam, r.decoded.names);
     applyWrites(r.reply);
+    if (options_.text && !r.reply.writes.empty()) written_ = decode(code, lParam, payload(), kPayloadSize);
     logText(r);
     logJson(r);
     if (options_.record) record(recordLine(r));
@@ -127,9 +135,8 @@ void Host::logText(const LoggedRequest& r) {
     s += "  [" + r.reply.source + "]\n";
     for (const PayloadWrite& w : r.reply.writes) {
         const std::string value = w.shown.empty() ? hexText(w.bytes.data(), w.bytes.size(), 32) : w.shown;
-        const std::string into = segmentAt(r.decoded, w.offset);
         s += "    <- wrote " + value + " at @" + std::to_string(w.offset) + " (" + std::to_string(w.bytes.size()) +
-             " bytes" + (into.empty() ? "" : ", into " + into) + ")\n";
+             " bytes" + landing(r.decoded, written_, w.offset) + ")\n";
     }
     writeLog(options_.text, s);
 }

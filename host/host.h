@@ -83,6 +83,7 @@ private:
     kav::UniqueWindow window_;
     std::vector<LoggedRequest> log_;
     std::vector<std::string> failures_;
+    Decoded written_;  // the last request decoded again after the host's writes
     uint32_t seq_ = 0;
     int exitCount_ = 0;
 };

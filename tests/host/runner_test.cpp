@@ -111,7 +111,7 @@ TEST(RunCommand, StringBoxHookAsksForThePanelAndThenItsText) {
     EXPECT_NE(status, std::string::npos) << r.out;
     EXPECT_NE(r.out.find("@0         2  itemID = 6", status), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("@2       276  status = text \"\"", status), std::string::npos) << "sent zero-filled";
-    EXPECT_NE(r.out.find("<- wrote text \"typed\" at @18 (6 bytes, into status +16)", status), std::string::npos)
+    EXPECT_NE(r.out.find("<- wrote text \"typed\" at @18 (6 bytes, into status +16; now status = text \"typed\")", status), std::string::npos)
         << "the log shows the value written back";
 }
 
