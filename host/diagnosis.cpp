@@ -1,6 +1,6 @@
 #include "diagnosis.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 #include "host_text.h"
 
 #include <windows.h>

@@ -6,7 +6,7 @@
 #pragma once
 #include "answer_script.h"
 #include "decoder.h"
-#include "channel/handles.h"
+#include "kav/handles.h"
 
 #include <windows.h>
 

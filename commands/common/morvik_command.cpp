@@ -9,10 +9,9 @@
 #include "kavlink_calls.h"
 #include "type_info.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 
 #include <atomic>
-#include <new>
 
 namespace kavcmd {
 
@@ -127,7 +126,9 @@ public:
             if (panel == 0) return S_OK;
             BoxStatus status{};
             kavlink::VokGetTextBoxStatus(panel, itemID, &status);
-            const kav::UniqueBstr text = BoxText(status.text);
+            const std::wstring field = BoxText(status.text);
+            const kav::UniqueBstr text(::SysAllocStringLen(field.data(), static_cast<UINT>(field.size())));
+            if (!text) return E_OUTOFMEMORY;
             const HRESULT hr = VokProcStringBoxEvent(csbID, itemID, text.get());
             return FAILED(hr) ? hr : S_OK;
         });
@@ -157,15 +158,13 @@ HRESULT CreateMorvikVbCommand(REFIID iid, void** object) {
 
 LONG LiveObjectCount() { return liveObjects.load(); }
 
-kav::UniqueBstr BoxText(const char (&field)[256]) {
+std::wstring BoxText(const char (&field)[256]) {
     // The whole field from the system code page; what the conversion leaves
     // short of 256 characters stays NUL.
     constexpr int kChars = sizeof field;
-    wchar_t text[kChars] = {};
-    ::MultiByteToWideChar(CP_ACP, 0, field, kChars, text, kChars);
-    kav::UniqueBstr result(::SysAllocStringLen(text, kChars));
-    if (!result) throw std::bad_alloc();
-    return result;
+    std::wstring text(kChars, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, field, kChars, text.data(), kChars);
+    return text;
 }
 
 }  // namespace kavcmd

@@ -5,9 +5,8 @@
 #pragma once
 #include "morvik_interface.h"
 
-#include "channel/handles.h"
-
 #include <oaidl.h>
+#include <string>
 
 namespace kavcmd {
 
@@ -22,6 +21,6 @@ LONG LiveObjectCount();
 // The text that the string box hook hands to VokProcStringBoxEvent: the
 // 256-byte text field of a BoxStatus from the system code page, as one
 // string of 256 characters (the text, then NULs to the end of the field).
-kav::UniqueBstr BoxText(const char (&field)[256]);
+std::wstring BoxText(const char (&field)[256]);
 
 }  // namespace kavcmd

@@ -1,6 +1,6 @@
 #include "process_runner.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 
 #include <vector>
 
