@@ -293,7 +293,7 @@ const Rule* Answerer::take(const std::string& key, uint32_t code, bool any) {
             matching.push_back(&r);
     }
     if (matching.empty()) return nullptr;
-    const std::string id = any ? "*" : !key.empty() ? key : "#" + std::to_string(code);
+    const std::string id = any ? "*" : !key.empty() ? key : std::string("#").append(std::to_string(code));
     size_t& n = used_[id];
     const Rule* r = matching[std::min(n, matching.size() - 1)];
     ++n;

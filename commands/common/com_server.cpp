@@ -5,7 +5,7 @@
 #include "morvik_command.h"
 #include "type_info.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 
 #include <olectl.h>
 #include <atomic>

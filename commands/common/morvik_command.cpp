@@ -9,7 +9,7 @@
 #include "kavlink_calls.h"
 #include "type_info.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #include "component_support.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 #include "morvik_events.h"
 
 #include <gtest/gtest.h>

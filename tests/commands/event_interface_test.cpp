@@ -3,7 +3,7 @@
 // hook's requests and the start skeleton against the recording host.
 #include "registered_fixture.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 #include "ui_driver.h"
 
 #include <cstring>
