@@ -8,4 +8,4 @@ wixl=$1 msibuild=$2 wxs=$3 version=$4 folder=$5 out=$6
 (cd "$folder" && "$wixl" -a x86 -D Version="$version" -o "$out" "$wxs")
 # wixl writes HKMU as root 4; Windows Installer's HKMU is -1 (HKLM for a
 # machine installation, HKCU for a user's own).
-"$msibuild" "$out" -q "UPDATE \`Registry\` SET \`Root\` = -1 WHERE \`Registry\` = 'remembered_installdir'"
+"$msibuild" "$out" -q "UPDATE \`Registry\` SET \`Root\` = -1 WHERE \`Root\` = 4"

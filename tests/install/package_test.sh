@@ -59,7 +59,7 @@ check "it is version $KAV_VERSION" grep -qx "\"DisplayVersion\"=\"$KAV_VERSION\"
 # installer's folder property ends in a backslash, RegisterTypeLib's HELPDIR
 # does not.
 installed=$(component_text "$(reg_text 'HKLM\Software\Classes')" "$classes" $components | sed '/\\HELPDIR\]$/{n;s/\\\\"$/"/}')
-if [ "$installed" = "$reference" ]; then ok "registry rows are what DllRegisterServer writes"
+if [ -n "$installed" ] && [ "$installed" = "$reference" ]; then ok "registry rows are what DllRegisterServer writes"
 else fail "registry rows differ from DllRegisterServer's:"; diff <(printf '%s\n' "$reference") <(printf '%s\n' "$installed") || true; fi
 check "sysinfo and sysdata untouched by install and upgrade" [ "$(host_files)" = "$host_before" ]
 

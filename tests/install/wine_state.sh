@@ -26,7 +26,7 @@ reg_text() {
     rm -f "$out"
     wine reg export "$1" "$(win "$out")" /y </dev/null >/dev/null 2>&1 || { echo ""; return 0; }
     iconv -f UTF-16LE -t UTF-8 "$out" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//' \
-        | awk -v RS= -v ORS='\n\n' '!/^\[[^\n]*\\Installer[^\n]*\]$/' | sed '/^$/d'
+        | awk -v RS= -v ORS='\n\n' '!/^\[[^\n]*\\Installer[^\n]*\]$/'
 }
 
 # Files below drive_c except Wine's and the installer's scratch folders.
