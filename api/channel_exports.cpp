@@ -3,15 +3,14 @@
 #include "request.h"
 #include "strings.h"
 
-void KAVAPI InitVBCmdLib(HWND hostWindow, int32_t /*cmdLine: accepted, not used*/) try {
+void KAVAPI InitVBCmdLib(HWND hostWindow, int32_t /*cmdLine: accepted, not used*/) {
     kav::block::setHostWindow(hostWindow);
-} catch (...) {
 }
 
-int32_t KAVAPI VokExitCommand() try {
+int32_t KAVAPI VokExitCommand() {
     return static_cast<int32_t>(kav::SendExitCommand());
-} KAV_GUARD
+}
 
-int32_t KAVAPI CopyStringToBStr(BSTR* stringVar, const char* text) try {
+int32_t KAVAPI CopyStringToBStr(BSTR* stringVar, const char* text) {
     return kav::putText(stringVar, text, kav::kPayloadSize) ? 1 : 0;
-} KAV_GUARD
+}

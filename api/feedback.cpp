@@ -23,56 +23,56 @@ constexpr uint32_t kLineTypeName = 257;
 constexpr __time64_t kLastLocalSecond = 32535244799LL;
 }  // namespace
 
-int32_t KAVAPI VokCommandGuide(const char* message) try { return send(1500, 0, text(message)); } KAV_GUARD
-int32_t KAVAPI VokCommandMode(const char* message) try { return send(1501, 0, text(message)); } KAV_GUARD
-int32_t KAVAPI VokWarnBeep() try { return send(1502, 0); } KAV_GUARD
-int32_t KAVAPI VokErrorBeep() try { return send(1503, 0); } KAV_GUARD
-int32_t KAVAPI VokWarnMessage(const char* message) try { return send(1504, 0, text(message)); } KAV_GUARD
-int32_t KAVAPI VokErrorMessage(const char* message) try { return send(1505, 0, text(message)); } KAV_GUARD
-int32_t KAVAPI VokConfirmYesNo() try { return send(1506, 0); } KAV_GUARD
-int32_t KAVAPI VokEraseAllDigmark() try { return send(1507, 0); } KAV_GUARD
-int32_t KAVAPI VokGetCommandID() try { return send(1514, 0); } KAV_GUARD
+int32_t KAVAPI VokCommandGuide(const char* message) { return send(1500, 0, text(message)); }
+int32_t KAVAPI VokCommandMode(const char* message) { return send(1501, 0, text(message)); }
+int32_t KAVAPI VokWarnBeep() { return send(1502, 0); }
+int32_t KAVAPI VokErrorBeep() { return send(1503, 0); }
+int32_t KAVAPI VokWarnMessage(const char* message) { return send(1504, 0, text(message)); }
+int32_t KAVAPI VokErrorMessage(const char* message) { return send(1505, 0, text(message)); }
+int32_t KAVAPI VokConfirmYesNo() { return send(1506, 0); }
+int32_t KAVAPI VokEraseAllDigmark() { return send(1507, 0); }
+int32_t KAVAPI VokGetCommandID() { return send(1514, 0); }
 
-int32_t KAVAPI VokCopyElement(const CopyParam* copyParam, const CopyOption* copyOption) try {
+int32_t KAVAPI VokCopyElement(const CopyParam* copyParam, const CopyOption* copyOption) {
     return gather(1515, 0, rec(copyParam), rec(copyOption));
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokCommitDBAccess() try { return send(1525, 0); } KAV_GUARD
-int32_t KAVAPI VokSelectCoordinates(int16_t coordinates) try { return send(1532, lpSigned16(coordinates)); } KAV_GUARD
-int32_t KAVAPI VokShowHelp() try { return send(1538, 0); } KAV_GUARD
+int32_t KAVAPI VokCommitDBAccess() { return send(1525, 0); }
+int32_t KAVAPI VokSelectCoordinates(int16_t coordinates) { return send(1532, lpSigned16(coordinates)); }
+int32_t KAVAPI VokShowHelp() { return send(1538, 0); }
 
 // key1 at 0, key2 at 2, rgb at 4, flag at 8.
-int32_t KAVAPI VokGetRGBColor(int32_t table, int16_t key1, int16_t key2, int32_t* rgb, uint8_t* flag) try {
+int32_t KAVAPI VokGetRGBColor(int32_t table, int16_t key1, int16_t key2, int32_t* rgb, uint8_t* flag) {
     return scatter(1539, table, val(key1), val(key2), rec(rgb), rec(flag));
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokCountRGBColor(int32_t table, int16_t* count) try { return exchange(1540, table, rec(count)); } KAV_GUARD
+int32_t KAVAPI VokCountRGBColor(int32_t table, int16_t* count) { return exchange(1540, table, rec(count)); }
 
 // lineType at 0, flag at 1, pitchCount at 2, the 96 pitch bytes at 4.
 int32_t KAVAPI VokGetLineTypePitch(int32_t table, uint8_t lineType, uint8_t* flag, int16_t* pitchCount,
-                                   SAFEARRAY** pitches) try {
+                                   SAFEARRAY** pitches) {
     return scatter(1541, table, val(lineType), rec(flag), rec(pitchCount), arrayData(pitches, kPitches));
-} KAV_GUARD
+}
 
 // lineType at 0, flag at 1, the 257-byte name at 2; no name buffer, no request.
-int32_t KAVAPI VokGetLineTypeName(int32_t table, uint8_t lineType, uint8_t* flag, char* lineTypeName) try {
+int32_t KAVAPI VokGetLineTypeName(int32_t table, uint8_t lineType, uint8_t* flag, char* lineTypeName) {
     return scatter(1542, table, val(lineType), rec(flag), bytes(lineTypeName, kLineTypeName));
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokCountLineType(int32_t table, int16_t* count) try { return exchange(1543, table, rec(count)); } KAV_GUARD
+int32_t KAVAPI VokCountLineType(int32_t table, int16_t* count) { return exchange(1543, table, rec(count)); }
 
 // lineWidth at 0, flag at 1, width at 2, widthValue at 10.
 int32_t KAVAPI VokGetLineWidth(int32_t table, uint8_t lineWidth, uint8_t* flag, double* width,
-                               int32_t* widthValue) try {
+                               int32_t* widthValue) {
     return scatter(1544, table, val(lineWidth), rec(flag), rec(width), rec(widthValue));
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokCountLineWidth(int32_t table, int16_t* count) try { return exchange(1545, table, rec(count)); } KAV_GUARD
+int32_t KAVAPI VokCountLineWidth(int32_t table, int16_t* count) { return exchange(1545, table, rec(count)); }
 
 // Seconds since 1970-01-01 UTC to an OLE Automation date in local time (the
 // machine's time zone and daylight saving apply); 0.0 for a value that the
 // runtime's local time does not cover.
-double KAVAPI VokLongToDate(int64_t timeValue) try {
+double KAVAPI VokLongToDate(int64_t timeValue) {
     if (timeValue < 0 || timeValue > kLastLocalSecond) return 0.0;
     const __time64_t seconds = timeValue;
     const tm* local = _localtime64(&seconds);
@@ -87,12 +87,12 @@ double KAVAPI VokLongToDate(int64_t timeValue) try {
     double date = 0.0;
     if (!::SystemTimeToVariantTime(&calendar, &date)) return 0.0;
     return date;
-} KAV_GUARD
+}
 
 // An OLE Automation date, read as local standard time, to seconds since
 // 1970-01-01 UTC; -1 for a date that cannot be split or lies outside the
 // runtime's range (before 1970 or after the year 3000).
-int64_t KAVAPI VokDateToLong(double dateValue) try {
+int64_t KAVAPI VokDateToLong(double dateValue) {
     int year = -1, month = -1, day = -1, weekDay = -1, hour = -1, minute = -1, second = -1, yearDay = -1;
     SYSTEMTIME calendar{};
     if (::VariantTimeToSystemTime(dateValue, &calendar)) {
@@ -119,4 +119,4 @@ int64_t KAVAPI VokDateToLong(double dateValue) try {
     broken.tm_isdst = 0;
     const __time64_t result = _mktime64(&broken);
     return result < 0 || result > kLastLocalSecond ? -1 : result;
-} KAV_GUARD
+}

@@ -66,60 +66,60 @@ constexpr uint32_t kDataTextLimit = kav::kPayloadSize;
 
 // ---- typed element properties ------------------------------------------------
 
-int32_t KAVAPI VokAppendPropertyOfLong(int32_t element, const char* name, int32_t value) try {
+int32_t KAVAPI VokAppendPropertyOfLong(int32_t element, const char* name, int32_t value) {
     return gather(1516, element, val(value), text(name));
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokAppendPropertyOfDouble(int32_t element, const char* name, double value) try {
+int32_t KAVAPI VokAppendPropertyOfDouble(int32_t element, const char* name, double value) {
     return gather(1517, element, val(value), text(name));
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokAppendPropertyOfString(int32_t element, const char* name, const char* value) try {
+int32_t KAVAPI VokAppendPropertyOfString(int32_t element, const char* name, const char* value) {
     return gather(1518, element, text(name), text(value));
-} KAV_GUARD
+}
 
-int16_t KAVAPI VokGetPropertyOfLong(int32_t element, const char* name, int32_t* value) try {
+int16_t KAVAPI VokGetPropertyOfLong(int32_t element, const char* name, int32_t* value) {
     return lo16(trySendReadBack(1519, element, text(name), rec(value)).value_or(0));
-} KAV_GUARD
+}
 
-int16_t KAVAPI VokGetPropertyOfDouble(int32_t element, const char* name, double* value) try {
+int16_t KAVAPI VokGetPropertyOfDouble(int32_t element, const char* name, double* value) {
     return lo16(trySendReadBack(1520, element, text(name), rec(value)).value_or(0));
-} KAV_GUARD
+}
 
-int16_t KAVAPI VokGetPropertyOfString(int32_t element, const char* name, BSTR* value) try {
+int16_t KAVAPI VokGetPropertyOfString(int32_t element, const char* name, BSTR* value) {
     if (!isVariable(value)) return 0;
     char buffer[kTextBuffer] = {};
     const auto answer = trySendReadBack(1521, element, text(name), bytes(buffer, sizeof buffer));
     if (!answer) return 0;
     kav::putText(value, buffer, sizeof buffer);
     return lo16(*answer);
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokDeletePropertyOfLong(int32_t element, const char* name) try {
+int32_t KAVAPI VokDeletePropertyOfLong(int32_t element, const char* name) {
     return send(1522, element, text(name));
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokDeletePropertyOfDouble(int32_t element, const char* name) try {
+int32_t KAVAPI VokDeletePropertyOfDouble(int32_t element, const char* name) {
     return send(1523, element, text(name));
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokDeletePropertyOfString(int32_t element, const char* name) try {
+int32_t KAVAPI VokDeletePropertyOfString(int32_t element, const char* name) {
     return send(1524, element, text(name));
-} KAV_GUARD
+}
 
 // ---- tagged element properties -----------------------------------------------
 
-int32_t KAVAPI VokAppendProperty(int32_t element, int32_t tag, const char* name, int32_t size, const void* data) try {
+int32_t KAVAPI VokAppendProperty(int32_t element, int32_t tag, const char* name, int32_t size, const void* data) {
     // size + 1 bytes travel, so a stored text keeps its terminator.
     const Seg dataSeg = size < 0 ? refused() : bytes(data, uint64_t(size) + 1);
     return gather(1526, element, val(tag), text(name), val(size), dataSeg);
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokMarkProperty(int32_t element, int32_t tag, char* name, int32_t* value) try {
+int32_t KAVAPI VokMarkProperty(int32_t element, int32_t tag, char* name, int32_t* value) {
     return scatter(1527, element, val(tag), text(name), rec(value));
-} KAV_GUARD
+}
 
-int16_t KAVAPI VokReadPropertyIndex(int32_t element, int32_t index, int32_t* tag, int32_t* nameLength, BSTR* name) try {
+int16_t KAVAPI VokReadPropertyIndex(int32_t element, int32_t index, int32_t* tag, int32_t* nameLength, BSTR* name) {
     if (tag == nullptr || nameLength == nullptr || !isVariable(name)) return 0;
     const int16_t answer = lo16(send(1528, element, val(index)));
     if (answer == 0) return 0;
@@ -129,9 +129,9 @@ int16_t KAVAPI VokReadPropertyIndex(int32_t element, int32_t index, int32_t* tag
     guardedStore(nameLength, length);
     kav::putText(name, record.name, sizeof record.name);
     return answer;
-} KAV_GUARD
+}
 
-int16_t KAVAPI VokGetPropertyOfAny(int32_t element, int32_t tag, const char* name, int32_t* size, void* data) try {
+int16_t KAVAPI VokGetPropertyOfAny(int32_t element, int32_t tag, const char* name, int32_t* size, void* data) {
     if (size == nullptr || data == nullptr) return 0;
     const int16_t answer = lo16(gather(1529, element, val(tag), text(name)));
     if (answer == 0) return 0;
@@ -143,9 +143,9 @@ int16_t KAVAPI VokGetPropertyOfAny(int32_t element, int32_t tag, const char* nam
     if (record.size > 0 && !guardedCopy(data, source, static_cast<uint32_t>(record.size))) return 0;
     guardedStore(size, record.size);
     return answer;
-} KAV_GUARD
+}
 
-int16_t KAVAPI VokGetAnyPropertyOfString(int32_t element, int32_t tag, const char* name, int32_t* length, BSTR* value) try {
+int16_t KAVAPI VokGetAnyPropertyOfString(int32_t element, int32_t tag, const char* name, int32_t* length, BSTR* value) {
     if (length == nullptr || !isVariable(value)) return 0;
     const int16_t answer = lo16(gather(1529, element, val(tag), text(name)));
     if (answer == 0) return 0;
@@ -155,35 +155,35 @@ int16_t KAVAPI VokGetAnyPropertyOfString(int32_t element, int32_t tag, const cha
     if (textBytes < 0 || !kav::putText(value, source, kDataTextLimit)) return 0;
     guardedStore(length, static_cast<int32_t>(textBytes));
     return answer;
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokDeleteProperty(int32_t element, int32_t tag, const char* name) try {
+int32_t KAVAPI VokDeleteProperty(int32_t element, int32_t tag, const char* name) {
     return gather(1530, element, val(tag), text(name));
-} KAV_GUARD
+}
 
 // ---- database properties -----------------------------------------------------
 
-int32_t KAVAPI VokAppendDBPropertyOfLong(int32_t db, int32_t tag, const char* name, int32_t value) try {
+int32_t KAVAPI VokAppendDBPropertyOfLong(int32_t db, int32_t tag, const char* name, int32_t value) {
     CopiedText<kNameLimit> copiedName(name);
     return gather(1534, db, val(tag), val(value), copiedName.seg());
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokGetDBPropertyOfLong(int32_t db, int32_t tag, const char* name, int32_t* value) try {
+int32_t KAVAPI VokGetDBPropertyOfLong(int32_t db, int32_t tag, const char* name, int32_t* value) {
     CopiedText<kNameLimit> copiedName(name);
     return scatter(1535, db, val(tag), rec(value), copiedName.seg());
-} KAV_GUARD
+}
 
-int32_t KAVAPI VokAppendDBPropertyOfString(int32_t db, int32_t tag, const char* name, const char* value) try {
+int32_t KAVAPI VokAppendDBPropertyOfString(int32_t db, int32_t tag, const char* name, const char* value) {
     CopiedText<kNameLimit> copiedName(name, 1);  // an empty name is refused here
     CopiedText<kValueLimit> copiedValue(value);
     return gather(1536, db, val(tag), copiedName.seg(), copiedValue.seg());
-} KAV_GUARD
+}
 
-int16_t KAVAPI VokGetDBPropertyOfString(int32_t db, int32_t tag, const char* name, BSTR* value) try {
+int16_t KAVAPI VokGetDBPropertyOfString(int32_t db, int32_t tag, const char* name, BSTR* value) {
     CopiedText<kNameLimit> copiedName(name);
     if (!copiedName.ok() || !isVariable(value)) return 0;
     char buffer[kTextBuffer] = {};
     const int16_t answer = lo16(scatter(1537, db, val(tag), copiedName.seg(), bytes(buffer, sizeof buffer)));
     if (answer == -1) kav::putText(value, buffer, sizeof buffer);
     return answer;
-} KAV_GUARD
+}

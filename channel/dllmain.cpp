@@ -6,19 +6,15 @@
 #include <windows.h>
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    try {
-        switch (reason) {
-        case DLL_PROCESS_ATTACH:
-            ::DisableThreadLibraryCalls(instance);
-            return kav::block::attach() ? TRUE : FALSE;
-        case DLL_PROCESS_DETACH:
-            // At process exit (reserved != null) the system reclaims the view.
-            if (reserved == nullptr) kav::block::detach();
-            return TRUE;
-        default:
-            return TRUE;
-        }
-    } catch (...) {
-        return FALSE;
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        ::DisableThreadLibraryCalls(instance);
+        return kav::block::attach() ? TRUE : FALSE;
+    case DLL_PROCESS_DETACH:
+        // At process exit (reserved != null) the system reclaims the view.
+        if (reserved == nullptr) kav::block::detach();
+        return TRUE;
+    default:
+        return TRUE;
     }
 }

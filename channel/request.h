@@ -211,9 +211,3 @@ inline int16_t lo16(uint32_t answer) { return static_cast<int16_t>(answer & 0xFF
 inline int32_t negated16(uint32_t answer) { return -static_cast<int32_t>(answer & 0xFFFF); }
 
 }  // namespace kav::wire
-
-// Catch-all barrier for exports: `T KAVAPI Name(args) try { ... } KAV_GUARD`.
-#define KAV_GUARD \
-    catch (...) { \
-        return {}; \
-    }

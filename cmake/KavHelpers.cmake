@@ -1,15 +1,9 @@
 # Import library with undecorated names that still carry the @N of each
 # __stdcall function, so that a GCC client links against Name@N.
-# dlltool names import symbols after the left side of "Name = Name@N", so it
-# is given a list of the decorated names alone; -k drops the @N from the
-# name that is looked up in the DLL.
-function(kav_import_library target def_file)
+# `import_def` lists the decorated names alone (generated beside the export
+# list); -k drops the @N from the name that is looked up in the DLL.
+function(kav_import_library target import_def)
   set(out ${CMAKE_BINARY_DIR}/lib/lib${target}.a)
-  set(import_def ${CMAKE_BINARY_DIR}/lib${target}_import.def)
-  file(READ ${def_file} def_text)
-  string(REGEX REPLACE "([\n\r]+)[ \t]*[A-Za-z0-9_]+[ \t]*=[ \t]*" "\\1    " def_text "${def_text}")
-  file(WRITE ${import_def} "${def_text}")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def_file})
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_DLLTOOL} -k -d ${import_def} -D $<TARGET_FILE_NAME:${target}> -l ${out}
     BYPRODUCTS ${out}

@@ -1,5 +1,5 @@
-// The stand-in host's knowledge of requests: every export's layout (one
-// table, decoder_table.cpp) and the decoder that turns a request (command
+// The stand-in host's knowledge of requests: every export's layout (rows
+// generated from api/kavlink.exports) and the decoder that turns a request (command
 // code, lParam, payload bytes) back into the export it came from and its
 // segments with readable values.
 #pragma once
@@ -22,7 +22,10 @@ struct ExportRow {
     const char* result;     // i32 i16 f64 i64 bstr void
     uint32_t code;          // 0: no request message
     const char* lparam;     // lParam source
-    const char* segments;   // payload segments
+    const char* segments;   // payload segments, each with its direction
+    const char* readBack;   // areas read back from offset 0 after the answer
+    const char* rule;       // when outputs are copied: "", "nonzero", "true"
+    int line;               // the row's line in api/kavlink.exports
 };
 const ExportRow* exportRows(size_t& count);
 
@@ -35,6 +38,14 @@ enum class Kind {
 
 enum class CountFrom { None, Number, LpLow, LpSigned, LpHigh, LpAll, Segment };
 
+// In: copied to the host only.  InOut: copied in and back from the same
+// place.  Out: only what comes back matters.
+enum class Direction { In, Out, InOut };
+
+// When an export copies its outputs: whatever the answer, only on a nonzero
+// 16-bit answer, or only on a 16-bit answer of -1.
+enum class CopyRule { Always, Nonzero, True };
+
 struct SegmentLayout {
     std::string name;
     Kind kind;
@@ -43,6 +54,7 @@ struct SegmentLayout {
     uint32_t countNumber = 0;     // CountFrom::Number
     int countSegment = -1;        // CountFrom::Segment: index of an earlier segment
     uint32_t extra = 0;           // added to the count
+    Direction direction = Direction::Out;
 };
 
 struct ExportLayout {
@@ -55,6 +67,9 @@ struct ExportLayout {
     std::vector<int> lparamArgs;  // argument indices the lParam is made from
     uint32_t lparamFixed = 0;
     std::vector<SegmentLayout> segments;
+    std::vector<SegmentLayout> readBack;  // from payload offset 0, after the answer
+    CopyRule rule = CopyRule::Always;
+    int line = 0;                         // line in api/kavlink.exports
 };
 
 // The parsed table (parsed once; a malformed row throws std::runtime_error
@@ -94,8 +109,5 @@ std::string formatJson(const Decoded& d);
 
 // Converts text in the system code page to UTF-8 (for logs).
 std::string ansiToUtf8(const std::string& ansi);
-
-// The declarations module for Automation clients: one Declare line per export.
-std::string declarationsModule();
 
 }  // namespace kavhost

@@ -10,9 +10,11 @@ DIST="${KAV_DEMO_DIST:-$ROOT/dist}"
 OUT="${KAV_DEMO_OUT:-$ROOT/demo-out}"
 cmd="${1:-csbclean}"
 
-# The commands' texts are Japanese: Wine's ANSI code page must be 932 (./kav
-# sets this too; the Unix locale itself need not exist).
-{ export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null
+# The commands' texts are Japanese: Wine's ANSI code page must be 932, and the
+# sample files' Japanese names need the ja_JP.UTF-8 Unix locale (./kav
+# generates it and sets these too).
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+locale -a 2>/dev/null | grep -qixE 'ja_JP\.utf-?8' || { printf 'demo: the ja_JP.UTF-8 locale is missing (run ./kav setup)\n' >&2; exit 1; }
 
 say() { printf '%s\n' "$*"; }
 die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
@@ -21,7 +23,10 @@ case "$cmd" in
     csbclean)
         caption="コマンドサブボックス履歴の削除"
         answers=(yes)
-        expected="sysinfo/CSB/lastinput.txt sysinfo/CSB/panel1.csb sysinfo/CSB/panel2.csb sysinfo/CSB/panel3.csb sysinfo/CSB/panel4.csb sysinfo/CSB/panel5.csb" ;;
+        # Names whose second byte in code page 932 is 0x5C (ソ 表 予 能), 0x7C (ポ),
+        # 0x40 (機) and 0x7E (ミ), and half-width katakana.
+        expected="sysinfo/CSB/lastinput.txt sysinfo/CSB/panel1.csb sysinfo/CSB/panel2.csb sysinfo/CSB/panel3.csb sysinfo/CSB/panel4.csb sysinfo/CSB/panel5.csb
+                  sysinfo/CSB/ソース.csb sysinfo/CSB/表示.dat sysinfo/CSB/予定.csb sysinfo/CSB/能力 sysinfo/CSB/ポ機ミ.csb sysinfo/CSB/ｿｰｽ.csb" ;;
     histclean)
         caption="各種履歴･情報ファイル削除"
         answers=(yes yes yes)
@@ -42,6 +47,10 @@ mkdir -p "$sandbox/sysinfo/CSB/keep" "$sandbox/sysdata" "$OUT"
 for n in 1 2 3 4 5; do printf 'panel history %s\n' "$n" > "$sandbox/sysinfo/CSB/panel$n.csb"; done
 printf 'last input\n' > "$sandbox/sysinfo/CSB/lastinput.txt"
 printf 'kept: lies in a subfolder\n' > "$sandbox/sysinfo/CSB/keep/old.csb"
+for f in ソース.csb 表示.dat 予定.csb 能力 ポ機ミ.csb ｿｰｽ.csb; do printf 'panel history\n' > "$sandbox/sysinfo/CSB/$f"; done
+mkdir -p "$sandbox/sysinfo/CSB/十申"
+printf 'kept: lies in a subfolder\n' > "$sandbox/sysinfo/CSB/十申/構.csb"
+printf '[Other]\nKeep=1\n' > "$sandbox/sysinfo/予定表.ini"
 printf '[History]\nFile1=C:\\drawings\\a.drw\n' > "$sandbox/sysdata/FileOpenDlg.ini"
 printf '[Binder]\nLast=1\n' > "$sandbox/sysinfo/BndAttrData.ini"
 printf '[Drawing]\nLast=1\n' > "$sandbox/sysinfo/DrwAttrData.ini"
@@ -116,7 +125,7 @@ say "== decoded request log ($log)"
 say ""
 say "== files deleted under $sandbox"
 after="$(listing)"
-deleted="$(comm -23 <(printf '%s\n' "$before") <(printf '%s\n' "$after"))"
+deleted="$(LC_ALL=C comm -23 <(printf '%s\n' "$before") <(printf '%s\n' "$after"))"
 if [ -n "$deleted" ]; then printf '   %s\n' $deleted; else say "   (none)"; fi
 say "== files kept"
 printf '   %s\n' $after

@@ -34,7 +34,6 @@ const char kUsage[] =
     "                     the exit message; prints the window handle first\n"
     "  --ui-timeout <ms>  how long a ui step waits for its window (20000)\n"
     "  --check-script <file>  parse a script and report, nothing else\n"
-    "  --declarations     print the declarations module (kavlink.bas) and exit\n"
     "  --help\n"
     "\n"
     "Script statements (one per line, # starts a comment):\n"
@@ -91,11 +90,6 @@ int run(int argc, char** argv) {
         };
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (a == "--declarations") {
-            const std::string bas = declarationsModule();
-            std::fwrite(bas.data(), 1, bas.size(), stdout);
             return 0;
         }
         int64_t n = 0;
@@ -178,7 +172,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Logs are UTF-8 and the declarations module has CR LF of its own: no translation.
+    // Logs are UTF-8: no translation.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     try {

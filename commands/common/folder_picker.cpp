@@ -8,12 +8,12 @@
 namespace kavcmd {
 namespace {
 
-LateBound<decltype(::SHBrowseForFolderA)> browseForFolder{"shell32.dll", "SHBrowseForFolderA"};
-LateBound<decltype(::SHGetPathFromIDListA)> pathFromIdList{"shell32.dll", "SHGetPathFromIDListA"};
+LateBound<decltype(::SHBrowseForFolderW)> browseForFolder{"shell32.dll", "SHBrowseForFolderW"};
+LateBound<decltype(::SHGetPathFromIDListW)> pathFromIdList{"shell32.dll", "SHGetPathFromIDListW"};
 LateBound<decltype(::CoTaskMemFree)> taskMemFree{"ole32.dll", "CoTaskMemFree"};
 
-// The initial path for the callback, in the system code page.
-thread_local std::string initialFolder;
+// The initial path for the callback.
+thread_local std::wstring initialFolder;
 
 constexpr UINT kBrowseFlags = 0x50;  // BIF_EDITBOX | BIF_NEWDIALOGSTYLE
 
@@ -33,7 +33,7 @@ struct ItemList {
 int CALLBACK PickFolderCallback(HWND window, UINT message, LPARAM, LPARAM) {
     try {
         if (message == BFFM_INITIALIZED) {
-            ::SendMessageA(window, BFFM_SETSELECTIONA, 1, reinterpret_cast<LPARAM>(initialFolder.c_str()));
+            ::SendMessageW(window, BFFM_SETSELECTIONW, 1, reinterpret_cast<LPARAM>(initialFolder.c_str()));
         }
     } catch (...) {
     }
@@ -41,14 +41,13 @@ int CALLBACK PickFolderCallback(HWND window, UINT message, LPARAM, LPARAM) {
 }
 
 std::wstring PickFolder(HWND owner, const std::wstring& title, const std::wstring& initialPath) {
-    initialFolder = ToAnsi(initialPath);
-    const std::string titleText = ToAnsi(title);
+    initialFolder = initialPath;
 
-    BROWSEINFOA info{};
+    BROWSEINFOW info{};
     info.hwndOwner = owner;
     info.pidlRoot = nullptr;
     info.pszDisplayName = nullptr;
-    info.lpszTitle = titleText.c_str();
+    info.lpszTitle = title.c_str();
     info.ulFlags = kBrowseFlags;
     info.lpfn = PickFolderCallback;
     info.lParam = 0;
@@ -57,9 +56,10 @@ std::wstring PickFolder(HWND owner, const std::wstring& title, const std::wstrin
     picked.list = browseForFolder(&info);
     if (!picked.list) return {};
 
-    char path[260] = {};
+    // A file-system path of up to 260 characters with its terminator.
+    wchar_t path[MAX_PATH] = {};
     if (!pathFromIdList(picked.list, path)) return {};
-    return FromAnsi(CutAtNul(std::string_view(path, sizeof path)));
+    return CutAtNul(std::wstring_view(path, MAX_PATH));
 }
 
 }  // namespace kavcmd

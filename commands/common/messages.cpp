@@ -1,12 +1,11 @@
 #include "messages.h"
 
 #include "binding.h"
-#include "text_utils.h"
 
 namespace kavcmd {
 namespace {
 
-LateBound<decltype(::MessageBoxA)> messageBox{"user32.dll", "MessageBoxA"};
+LateBound<decltype(::MessageBoxW)> messageBox{"user32.dll", "MessageBoxW"};
 
 constexpr UINT kWarningStyle = MB_OK | MB_ICONHAND;          // 16
 constexpr UINT kQuestionStyle = MB_YESNO | MB_ICONEXCLAMATION;  // 52
@@ -14,13 +13,11 @@ constexpr UINT kQuestionStyle = MB_YESNO | MB_ICONEXCLAMATION;  // 52
 }  // namespace
 
 void ShowWarning(const std::wstring& message, HWND owner) {
-    const std::string text = ToAnsi(message), title = ToAnsi(L"警告");
-    messageBox(owner, text.c_str(), title.c_str(), kWarningStyle);
+    messageBox(owner, message.c_str(), L"警告", kWarningStyle);
 }
 
 int16_t AskYesNo(const std::wstring& message, HWND owner) {
-    const std::string text = ToAnsi(message), title = ToAnsi(L"注意");
-    return static_cast<int16_t>(messageBox(owner, text.c_str(), title.c_str(), kQuestionStyle));
+    return static_cast<int16_t>(messageBox(owner, message.c_str(), L"注意", kQuestionStyle));
 }
 
 }  // namespace kavcmd

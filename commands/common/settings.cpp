@@ -10,14 +10,20 @@
 namespace kavcmd {
 namespace {
 
-LateBound<decltype(::GetPrivateProfileStringA)> getProfileString{"kernel32.dll", "GetPrivateProfileStringA"};
-LateBound<decltype(::WritePrivateProfileStringA)> writeProfileString{"kernel32.dll", "WritePrivateProfileStringA"};
-LateBound<decltype(::GetModuleFileNameA)> getModuleFileName{"kernel32.dll", "GetModuleFileNameA"};
+// The wide profile functions keep a settings file without a byte-order mark
+// in the system code page (they convert what they read and write), and take
+// a file path with any characters.
+LateBound<decltype(::GetPrivateProfileStringW)> getProfileString{"kernel32.dll", "GetPrivateProfileStringW"};
+LateBound<decltype(::WritePrivateProfileStringW)> writeProfileString{"kernel32.dll", "WritePrivateProfileStringW"};
+LateBound<decltype(::GetModuleFileNameW)> getModuleFileName{"kernel32.dll", "GetModuleFileNameW"};
+
+// The value buffer: 512 characters with the terminator.
+constexpr DWORD kValueBuffer = 512;
 
 thread_local CommonFolders folders;
 
 std::wstring ModuleFolder() {
-    std::vector<char> path(MAX_PATH);
+    std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
         const DWORD n = getModuleFileName(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
         if (n == 0) throw StepFailure(HRESULT_FROM_WIN32(::GetLastError()));
@@ -27,7 +33,7 @@ std::wstring ModuleFolder() {
         }
         path.resize(path.size() * 2);
     }
-    std::wstring file = FromAnsi(std::string_view(path.data(), path.size()));
+    const std::wstring file(path.data(), path.size());
     const size_t separator = file.find_last_of(L"\\/");
     return separator == std::wstring::npos ? std::wstring() : file.substr(0, separator);
 }
@@ -55,17 +61,15 @@ const CommonFolders& Folders() { return folders; }
 
 std::wstring GetIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                           const std::wstring& defaultText) {
-    char buffer[512] = {};
-    const std::string a = ToAnsi(section), k = ToAnsi(key), f = ToAnsi(file);
-    const DWORD n = getProfileString(a.c_str(), k.c_str(), "", buffer, 512, f.c_str());
-    if (n > 0) return TrimSpaces(FromAnsi(CutAtNul(std::string_view(buffer, n < 512 ? n : 511))));
+    wchar_t buffer[kValueBuffer] = {};
+    const DWORD n = getProfileString(section.c_str(), key.c_str(), L"", buffer, kValueBuffer, file.c_str());
+    if (n > 0) return TrimSpaces(CutAtNul(std::wstring_view(buffer, n < kValueBuffer ? n : kValueBuffer - 1)));
     return defaultText;
 }
 
 void PutIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                   const std::wstring& text) {
-    const std::string a = ToAnsi(section), k = ToAnsi(key), v = ToAnsi(text), f = ToAnsi(file);
-    writeProfileString(a.c_str(), k.c_str(), v.c_str(), f.c_str());
+    writeProfileString(section.c_str(), key.c_str(), text.c_str(), file.c_str());
 }
 
 int16_t TextToFlag(const std::wstring& text) {

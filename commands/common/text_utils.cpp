@@ -44,6 +44,14 @@ std::string CutAtNul(std::string_view text) {
     return std::string(text.substr(0, text.find('\0')));
 }
 
+size_t CharacterCount(std::wstring_view text) {
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i, ++count) {
+        if (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1])) ++i;
+    }
+    return count;
+}
+
 std::wstring TrimSpaces(std::wstring_view text) {
     const size_t first = text.find_first_not_of(L' ');
     if (first == std::wstring_view::npos) return {};

@@ -17,6 +17,9 @@ std::wstring FromAnsi(std::string_view text);
 std::wstring CutAtNul(std::wstring_view text);
 std::string CutAtNul(std::string_view text);
 
+// The number of characters: a surrogate pair counts once.
+size_t CharacterCount(std::wstring_view text);
+
 // Without leading and trailing spaces (U+0020 only).
 std::wstring TrimSpaces(std::wstring_view text);
 
@@ -24,7 +27,7 @@ std::wstring TrimSpaces(std::wstring_view text);
 std::wstring UpperCase(std::wstring_view text);
 
 // True when the last suffix.size() characters of text, turned to upper case,
-// equal suffix (which is given in upper case).
+// equal suffix (which is given in upper case and holds no surrogate pair).
 bool EndsWithUpper(std::wstring_view text, std::wstring_view suffix);
 
 // The setting text of a number: "0" for 0; otherwise the decimal text with a

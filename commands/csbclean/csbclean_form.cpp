@@ -60,7 +60,7 @@ void CsbcleanForm::Delete() {
         ShowWarning(L"CSB履歴フォルダを入力して下さい。", Window());
         return;
     }
-    if (t.size() < 4) {
+    if (CharacterCount(t) < 4) {
         ShowWarning(L"｢" + t + L"｣ は削除できません。", Window());
         return;
     }

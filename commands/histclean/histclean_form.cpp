@@ -19,7 +19,10 @@ HistcleanState& Histclean() {
 
 namespace {
 
-LateBound<decltype(::GetOpenFileNameA)> getOpenFileName{"comdlg32.dll", "GetOpenFileNameA"};
+LateBound<decltype(::GetOpenFileNameW)> getOpenFileName{"comdlg32.dll", "GetOpenFileNameW"};
+
+// The file name buffer of the Open File dialog, in characters.
+constexpr size_t kFileBuffer = 1024;
 
 constexpr const wchar_t* kEmptyPathMessages[kRows] = {
     L"ファイル｢開く｣履歴ファイルを正しく入力して下さい。",
@@ -57,31 +60,29 @@ FormDef Definition() {
     };
 }
 
-// "a|b|c|" -> "a\0b\0c\0\0" in the system code page (split before the
-// conversion: '|' can be the second byte of a double-byte character).
-std::string FilterText(std::wstring_view filter) {
-    std::string out;
+// "a|b|c|" -> "a\0b\0c\0\0".
+std::wstring FilterText(std::wstring_view filter) {
+    std::wstring out;
     size_t start = 0;
     while (start < filter.size()) {
         size_t bar = filter.find(L'|', start);
         if (bar == std::wstring_view::npos) bar = filter.size();
-        out += ToAnsi(filter.substr(start, bar - start));
-        out.push_back('\0');
+        out += filter.substr(start, bar - start);
+        out.push_back(L'\0');
         start = bar + 1;
     }
-    out.push_back('\0');
+    out.push_back(L'\0');
     return out;
 }
 
 }  // namespace
 
 std::wstring BrowseIniFile(HWND owner, const std::wstring& preset) {
-    const std::string filter = FilterText(L"設定ファイル (*.ini)|*.ini|");
-    const std::string presetA = ToAnsi(preset);
-    std::vector<char> file(presetA.size() + 1 < 1024 ? 1024 : presetA.size() + 1, '\0');
-    std::copy(presetA.begin(), presetA.end(), file.begin());
+    const std::wstring filter = FilterText(L"設定ファイル (*.ini)|*.ini|");
+    std::vector<wchar_t> file(preset.size() + 1 < kFileBuffer ? kFileBuffer : preset.size() + 1, L'\0');
+    std::copy(preset.begin(), preset.end(), file.begin());
 
-    OPENFILENAMEA ofn{};
+    OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter = filter.c_str();
@@ -90,7 +91,7 @@ std::wstring BrowseIniFile(HWND owner, const std::wstring& preset) {
     ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.Flags = OFN_HIDEREADONLY;
     if (!getOpenFileName(&ofn)) return preset;  // cancel or failure
-    return FromAnsi(CutAtNul(std::string_view(file.data(), file.size())));
+    return CutAtNul(std::wstring_view(file.data(), file.size()));
 }
 
 HistcleanForm::HistcleanForm() : Form(Definition()) {}

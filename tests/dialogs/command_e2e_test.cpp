@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace kavtest;
 
 namespace {
@@ -24,11 +26,12 @@ const Component kCsbclean{L"csbclean.dll", L"{2D38DE7C-3BEC-4519-8B67-4D999253F6
 const Component kHistclean{L"histclean.dll", L"{BAFCABA9-20F0-4C5C-97B3-9E4DBDA513BD}",
                            L"{70DB71C4-A6D5-469E-A2C5-32CF9756A036}"};
 
-// A command object from the component next to the test program.
+// A command object from the component in `folder` (by default the test
+// program's own).
 class Command {
 public:
-    explicit Command(const Component& c) {
-        module_ = ::LoadLibraryW((ProgramFolder() + L"\\" + c.file).c_str());
+    explicit Command(const Component& c, const std::wstring& folder = ProgramFolder()) {
+        module_ = ::LoadLibraryW((folder + L"\\" + c.file).c_str());
         if (!module_) return;
         using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
         auto get = reinterpret_cast<GetClassObject>(::GetProcAddress(module_, "DllGetClassObject"));
@@ -151,6 +154,168 @@ TEST_F(EndToEnd, OverflowingSettingFailsTheStartWithoutDialogOrExit) {
         EXPECT_TRUE(host_.requests().empty()) << "no exit message";
         EXPECT_EQ(host_.storedHandle(), static_cast<uint32_t>(hostWindow()));
     }
+}
+
+// ---- Japanese file and folder names ---------------------------------------
+// Both commands run from a root folder whose name holds double-byte
+// characters with the second bytes 0x5C and 0x7C in code page 932 (表, ソ,
+// ポ): the components, kavlink.dll and the settings file all live below it.
+// Every row makes real files, types its target into the dialog, presses the
+// delete button and checks file by file what went and what stayed.
+
+// Long enough for any row: wide paths past MAX_PATH are made and removed
+// through the "\\?\" form.
+std::wstring Long(const std::wstring& path) { return path.size() >= 200 ? L"\\\\?\\" + path : path; }
+void MakeFolders(const std::wstring& path) {
+    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        ::CreateDirectoryW(Long(path.substr(0, at)).c_str(), nullptr);
+    ::CreateDirectoryW(Long(path).c_str(), nullptr);
+}
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+void MakeFile(const std::wstring& path) {
+    const size_t separator = path.find_last_of(L'\\');
+    MakeFolders(path.substr(0, separator));
+    HANDLE h = ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << testing::PrintToString(path);
+    ::CloseHandle(h);
+}
+void RemoveAll(const std::wstring& path) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW(Long(path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName, inner = path + L"\\" + name;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveAll(inner);
+            else ::DeleteFileW(Long(inner).c_str());
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryW(Long(path).c_str());
+}
+
+const std::wstring kRootName = L"CAD表示ソポ";
+// 40 characters, all with a second byte of 0x5C: 80 bytes in code page 932.
+const std::wstring kForty = std::wstring(L"ソ表予能十申構貼圭") + L"ソ表予能十申構貼圭" + L"ソ表予能十申構貼圭" +
+                            L"ソ表予能十申構貼圭" + L"ソ表予能";
+
+struct NameRow {
+    const char* what;
+    const Component* command;
+    std::wstring typed;               // into the folder box or row 0 (relative to the root), "" = the default
+    std::vector<std::wstring> gone;   // files made, then expected deleted (relative to the root)
+    std::vector<std::wstring> kept;   // files made, then expected in place
+};
+
+const std::vector<NameRow>& NameRows() {
+    static const std::vector<NameRow> rows = {
+        {"the user's CSB folder: six files, four with a 0x5C second byte", &kCsbclean, L"",
+         {L"sysinfo\\CSB\\ソース.csb", L"sysinfo\\CSB\\表示.dat", L"sysinfo\\CSB\\予定.csb", L"sysinfo\\CSB\\能力",
+          L"sysinfo\\CSB\\ファイル.csb", L"sysinfo\\CSB\\plain.csb"},
+         {L"sysinfo\\CSB\\十申\\構.csb", L"sysinfo\\貼.csb", L"sysinfo\\CSB十\\a.csb"}},
+        {"second bytes 0x7C 0x40 0x7E, half-width katakana, names outside code page 932", &kCsbclean,
+         L"sysinfo\\履歴ポ機ミ\\表ソCSB",
+         {L"sysinfo\\履歴ポ機ミ\\表ソCSB\\ポ.csb", L"sysinfo\\履歴ポ機ミ\\表ソCSB\\ァ機.csb",
+          L"sysinfo\\履歴ポ機ミ\\表ソCSB\\ミ縷.csb", L"sysinfo\\履歴ポ機ミ\\表ソCSB\\ｿｰｽ.csb",
+          L"sysinfo\\履歴ポ機ミ\\表ソCSB\\한글.csb", L"sysinfo\\履歴ポ機ミ\\表ソCSB\\\U0001F600.csb"},
+         {L"sysinfo\\履歴ポ機ミ\\表ソCSB\\ソ\\ポ.csb", L"sysinfo\\履歴ポ機ミ\\表ソ\\a.csb",
+          L"sysinfo\\履歴ポ機ミ\\x.csb", L"sysinfo\\CSB\\a.csb"}},
+        {"a path far past 260 bytes in code page 932 but within 260 characters", &kCsbclean,
+         L"sysinfo\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"CSB",
+         {L"sysinfo\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"CSB\\" + kForty + L".csb"},
+         {L"sysinfo\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"CSB\\ソ\\a.csb",
+          // its full path would pass 259 characters
+          L"sysinfo\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"CSB\\" + kForty + kForty + L".csb"}},
+        {"a folder of 260 characters or more: left alone, nothing else touched", &kCsbclean,
+         L"sysinfo\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"CSB",
+         {},
+         {L"sysinfo\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"CSB\\a.csb",
+          L"sysinfo\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"\\" + kForty + L"\\b.csb",
+          L"sysinfo\\CSB\\c.csb"}},
+        {"histclean: a pattern in a folder with 予定表, and the default rows below the root", &kHistclean,
+         L"予定表\\*.ini",
+         {L"予定表\\ソース.ini", L"予定表\\能力.INI", L"予定表\\ﾎﾟｰﾄ.ini", L"予定表\\한글.ini",
+          L"sysinfo\\BndAttrData.ini", L"sysinfo\\DrwAttrData.ini"},
+         {L"予定表\\表.txt", L"予定表\\十\\申.ini", L"予定表\\長い名前の設定ファイル.inix", L"予定\\a.ini",
+          L"sysdata\\FileOpenDlg.ini"}},
+        {"histclean: one file whose name ends in a 0x5C second byte, beside its look-alikes", &kHistclean,
+         L"sysdata\\表ソ.ini",
+         {L"sysdata\\表ソ.ini", L"sysinfo\\BndAttrData.ini", L"sysinfo\\DrwAttrData.ini"},
+         {L"sysdata\\表.ini", L"sysdata\\ソ.ini", L"sysdata\\FileOpenDlg.ini"}},
+    };
+    return rows;
+}
+
+class JapaneseNames : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::GetACP(), 932u);
+        root_ = ProgramFolder() + L"\\" + kRootName;
+        RemoveAll(root_);
+        MakeFolders(root_ + L"\\sysinfo");
+        // A component loaded by an earlier test stays loaded, and its file in place.
+        for (const wchar_t* file : {L"csbclean.dll", L"histclean.dll", L"kavlink.dll"}) {
+            const std::wstring copy = root_ + L"\\" + file;
+            ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"\\" + file).c_str(), copy.c_str(), FALSE) || Exists(copy));
+        }
+        host_.unbind();
+    }
+    void TearDown() override { RemoveAll(root_); }
+
+    // Runs the row's command with its target typed in and the confirmation
+    // answered yes; returns the question that was asked ("" if none).
+    std::wstring run(const NameRow& row, bool confirm) {
+        const bool csb = row.command == &kCsbclean;
+        const std::wstring section = csb ? L"CSB履歴フォルダ削除" : L"各種履歴情報ファイル削除";
+        WriteSettingsFile(root_ + L"\\sysinfo\\qxSystem.ini",
+                          L"[" + section + L"]\r\n確認メッセージ=" + (confirm ? L"1" : L"0") + L"\r\n");
+        Command command(*row.command, root_);
+        EXPECT_TRUE(command);
+        if (!command) return {};
+        host_.clear();
+        LONG code = 0;
+        std::wstring question;
+        const DialogRun result = RunDialog(
+            [&] { return command->VokProcStartCmd(static_cast<LONG>(reinterpret_cast<LONG_PTR>(host_.window())), 0, &code); },
+            [&](UiDriver& ui) {
+                HWND dialog = ui.WaitForWindow(csb ? L"コマンドサブボックス履歴の削除" : L"各種履歴･情報ファイル削除");
+                if (!row.typed.empty()) ui.SetText(ChildrenOfClass(dialog, L"Edit").at(0), root_ + L"\\" + row.typed);
+                ui.Click(ui.Child(dialog, L"Button", L"削除実行(&G)"));
+                if (confirm) question = ui.AnswerBox(L"注意", IDYES);
+                ui.WaitGone(dialog);
+            });
+        EXPECT_EQ(result.hr, S_OK);
+        EXPECT_FALSE(result.forced);
+        EXPECT_EQ(host_.requests().size(), 1u) << "only the exit message";
+        // The settings file lies below the Japanese root folder.
+        EXPECT_EQ(ReadSetting(root_ + L"\\sysinfo\\qxSystem.ini", section, L"確認メッセージ"),
+                  std::optional<std::wstring>(confirm ? L"1" : L"0"));
+        return question;
+    }
+
+    RecordingHost host_;
+    std::wstring root_;
+};
+
+TEST_F(JapaneseNames, EveryFileThePatternSelectsGoesAndNothingElse) {
+    for (const NameRow& row : NameRows()) {
+        SCOPED_TRACE(row.what);
+        RemoveAll(root_ + L"\\sysinfo\\CSB");
+        for (const auto& f : row.gone) MakeFile(root_ + L"\\" + f);
+        for (const auto& f : row.kept) MakeFile(root_ + L"\\" + f);
+        for (const auto& f : row.gone) ASSERT_TRUE(Exists(root_ + L"\\" + f)) << "made " << testing::PrintToString(f);
+        run(row, false);
+        for (const auto& f : row.gone) EXPECT_FALSE(Exists(root_ + L"\\" + f)) << "still there: " << testing::PrintToString(f);
+        for (const auto& f : row.kept) EXPECT_TRUE(Exists(root_ + L"\\" + f)) << "deleted: " << testing::PrintToString(f);
+        for (const auto& f : row.kept) ::DeleteFileW(Long(root_ + L"\\" + f).c_str());
+    }
+}
+
+TEST_F(JapaneseNames, TheQuestionShowsTheJapaneseFolder) {
+    const NameRow& row = NameRows().at(0);
+    for (const auto& f : row.gone) MakeFile(root_ + L"\\" + f);
+    EXPECT_EQ(run(row, true), L"｢" + root_ + L"\\sysinfo\\CSB｣内のファイルを削除します。よろしいですか？");
+    for (const auto& f : row.gone) EXPECT_FALSE(Exists(root_ + L"\\" + f)) << testing::PrintToString(f);
 }
 
 }  // namespace

@@ -10,27 +10,6 @@ using namespace kavtest::rows;
 
 #define KAV_CURVE "ref:28 ref:880 ref:1760 ref:880"
 
-static const ExportTable kBSpline{
-    {"VokCalFitBSplineCurveIF", "arr:16*@1 i16 i16 ref:16 i16 ref:16 " KAV_CURVE},
-    {"VokCalFitBSplineCurveClosedIF", "arr:16*@1 i16 " KAV_CURVE},
-    {"VokCalFitBSplineCurve2IF", "i16 arr:16*@2 i16 " KAV_CURVE},
-    {"VokCalFitBSplineCurveClosed2IF", "i16 arr:16*@2 i16 " KAV_CURVE},
-    {"VokCalSmoothBSplineCurveIF", "i16 i16 arr:16*@3 i16 " KAV_CURVE},
-    {"VokCalSmoothBSplineCurveClosedIF", "i16 i16 arr:16*@3 i16 " KAV_CURVE},
-    {"VokCalTransBSplineIF", KAV_CURVE " ref:52 " KAV_CURVE},
-    {"VokCalIntOfLineBSplineIF", "ref:32 " KAV_CURVE " arr:1600"},
-    {"VokCalIntOfCircleBSplineIF", "ref:24 " KAV_CURVE " arr:1600"},
-    {"VokCalIntOfArcBSplineIF", "ref:44 " KAV_CURVE " arr:1600"},
-    {"VokCalIntOfElliBSplineIF", "ref:40 " KAV_CURVE " arr:1600"},
-    {"VokCalIntOfEllArcBSplineIF", "ref:60 " KAV_CURVE " arr:1600"},
-    {"VokCalIntOfBSplineBSplineIF", KAV_CURVE " " KAV_CURVE " arr:1600"},
-    {"VokCalPerpToBSplineIF", "ref:16 " KAV_CURVE " arr:1600"},
-    {"VokCalClosestOnBSplineIF", "ref:16 " KAV_CURVE " ref:16"},
-    {"VokCalNumPntsOnBSplineIF", KAV_CURVE " i16 arr:1600"},
-    {"VokCalNumArcsOnBSplineIF", KAV_CURVE " i16 arr:4400"},
-    {"VokCalNumOfSegmentsOnBSplineIF", KAV_CURVE},
-};
-
 namespace {
 
 constexpr Back All = Back::All;

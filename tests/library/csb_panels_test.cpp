@@ -6,20 +6,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kCsbPanels{
-    {"VokCreateCSB", "i16 text text i16"}, {"VokComposeCSB", "i32"}, {"VokDestroyCSB", "i32"},
-    {"VokGetCSBHandle", "i16"}, {"VokCreatePushButton", "i32 i16 text"}, {"VokCreateCheckButton", "i32 i16 text"},
-    {"VokCreateRadioButton", "i32 i16 text"}, {"VokCreatePullBox", "i32 i16 text"},
-    {"VokCreateIntegerBox", "i32 i16 i16 text"}, {"VokCreateRealBox", "i32 i16 i16 i16 text"},
-    {"VokCreateTextBox", "i32 i16 text"}, {"VokGetButtonStatus", "i32 i16 ref:6"},
-    {"VokGetPullBoxStatus", "i32 i16 ref:2"}, {"VokGetIntegerBoxStatus", "i32 i16 ref:276"},
-    {"VokGetRealBoxStatus", "i32 i16 ref:276"}, {"VokGetTextBoxStatus", "i32 i16 ref:276"},
-    {"VokSetButtonStatus", "i32 i16 ref:6"}, {"VokSetPullBoxStatus", "i32 i16 i16"},
-    {"VokSetIntegerBoxStatus", "i32 i16 ref:276"}, {"VokSetRealBoxStatus", "i32 i16 ref:276"},
-    {"VokSetTextBoxStatus", "i32 i16 ref:276"}, {"VokEnableCSBPart", "i32 i16"}, {"VokDisableCSBPart", "i32 i16"},
-    {"VokCSBSetFocus", "i32 i16"},
-};
-
 namespace {
 constexpr uint32_t kPanel = 0x80C5B001;  // a handle with the high bit set travels unchanged
 const Bytes kButton = seq(0x10, 6);

@@ -10,46 +10,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kDatabase{
-    {"VokGetDBInfo", "ref:1336", "i16"},
-    {"VokGetSpecificDBInfo", "i32 ref:1336", "i16"},
-    {"VokGetDBInfoEx", "ref:130", "i16"},
-    {"VokGetNumberElement", ""},
-    {"VokGetEpsLength", "", "f64"},
-    {"VokSetEpsLength", "f64"},
-    {"VokGetEpsAngle", "", "f64"},
-    {"VokSetEpsAngle", "f64", "i16"},
-    {"VokGetDispDigit", "", "i16"},
-    {"VokSetDispDigit", "i16"},
-    {"VokGetDBDispLayerMask", "arr:128", "i16"},
-    {"VokSetDBDispLayerMask", "arr:128"},
-    {"VokGetDBEditLayerMask", "arr:128", "i16"},
-    {"VokSetDBEditLayerMask", "arr:128"},
-    {"VokGetInputLayer", ""},
-    {"VokChangeInputLayer", "i16"},
-    {"VokGetLayerBlockScale", "i16", "f64"},
-    {"VokSetLayerBlockScale", "i16 f64"},
-    {"VokGetLayerName", "i16 ref:32", "i16"},
-    {"VokSetLayerName", "i16 text"},
-    {"VokGetDBOrigin1", "ref:16"},
-    {"VokSetDBOrigin1", "ref:16"},
-    {"VokGetDBOrigin2", "ref:16"},
-    {"VokSetDBOrigin2", "ref:16"},
-    {"VokSetDBInfo", "ref:1336"},
-    {"VokSetDBInfoEx", "ref:130"},
-    {"VokOpenFile", "text i16"},
-    {"VokSaveFile", "text"},
-    {"VokLockCurrentDB", ""},
-    {"VokUnlockCurrentDB", ""},
-    {"VokCreateDB", "ref:1336"},
-    {"VokGetCurrentDBHandle", ""},
-    {"VokGetNextDBHandle", "i32"},
-    {"VokActivateDB", "i32"},
-    {"VokDeleteDB", "i32"},
-    {"VokGetBlockName", "i32 i16 ref:32"},
-    {"VokGetCharDispMode", ""},
-};
-
 using Database = FamilyTest;
 
 TEST_F(Database, EveryRequest) {

@@ -7,42 +7,6 @@
 using namespace kavtest;
 using namespace kavtest::rows;
 
-static const ExportTable kDimensions{
-    {"VokRubberHorizontalDimIF", "i16 ref:16*@0 ref:16"},
-    {"VokCreateHorizontalDimIF", "i16 ref:16*@0 ref:16"},
-    {"VokRubberVerticalDimIF", "i16 ref:16*@0 ref:16"},
-    {"VokCreateVerticalDimIF", "i16 ref:16*@0 ref:16"},
-    {"VokRubberLinearDimIF", "i16 ref:16*@0 ref:8 ref:16"},
-    {"VokCreateLinearDimIF", "i16 ref:16*@0 ref:8 ref:16"},
-    {"VokRubberChamferDim", "i32 i16 ref:16"},
-    {"VokCreateChamferDim", "i32 i16 ref:16"},
-    {"VokRubberDiameterDim", "i32 i16 ref:16 i16 ref:8"},
-    {"VokCreateDiameterDim", "i32 i16 ref:16 i16 ref:8"},
-    {"VokRubberRadiusDim", "i32 i16 ref:16 i16 ref:8"},
-    {"VokCreateRadiusDim", "i32 i16 ref:16 i16 ref:8"},
-    {"VokRubberAngularDim", "i32 i32 i16 ref:16 i16 i16 ref:8"},
-    {"VokCreateAngularDim", "i32 i32 i16 ref:16 i16 i16 ref:8"},
-    {"VokRubberOffsetDim", "i32 i32 i16 ref:16"},
-    {"VokCreateOffsetDim", "i32 i32 i16 ref:16"},
-    {"VokRubberArcLengDim", "i32 i16 ref:16 ref:16 ref:16 i16 i16 ref:8"},
-    {"VokCreateArcLengDim", "i32 i16 ref:16 ref:16 ref:16 i16 i16 ref:8"},
-    {"VokResolveDimGroup", "i32"},
-    {"VokSetDimPrefix", "text"},
-    {"VokSetDimSuffix", "text"},
-    {"VokSetDimString", "text"},
-    {"VokSetDimValue", "f64"},
-    {"VokSetDimTolerance", "i32 text text text"},
-    {"VokDimCenterModeOn", ""},
-    {"VokDimCenterModeOff", ""},
-    {"VokResetDimModifiers", ""},
-    {"VokChangeDimText", "i32 text"},
-    {"VokChangeDimTextSize", "i32 f64"},
-    {"VokChangeDimTextPos", "i32 ref:16"},
-    {"VokGetDimAttr", "ref:8 ref:8 ref:56 ref:100 ref:168"},
-    {"VokSetDimAttr", "ref:8 ref:8 ref:56 ref:100 ref:168"},
-    {"VokCreateSlantDimIF", "i16 ref:16*@0 ref:8 ref:16 ref:8"},
-};
-
 namespace {
 
 constexpr Back All = Back::All;

@@ -11,37 +11,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kDisplay{
-    {"VokDisplayPointShape", "ref:16 ref:8"},
-    {"VokDisplayLineShape", "ref:32 ref:8"},
-    {"VokDisplayCircleShape", "ref:24 ref:8"},
-    {"VokDisplayArcShape", "ref:44 ref:8"},
-    {"VokDisplayEllipseShape", "ref:40 ref:8"},
-    {"VokDisplayStringShape", "sshape ref:56"},
-    {"VokDisplayElement", "i32"},
-    {"VokDisplayMark", "i32"},
-    {"VokClearElement", "i32"},
-    {"VokHilightElement", "i32 i16"},
-    {"VokHilightMark", "i32 i16"},
-    {"VokDisplayEllArcShape", "ref:60 ref:8"},
-    {"VokClearMark", "i32"},
-    {"VokDisplayAll", ""},
-    {"VokDoubleHilightElement", "i32 i16"},
-    {"VokDoubleHilightMark", "i32 i16"},
-    {"VokDisplayBSplineShapeIF", "ref:28 ref:880 ref:1760 ref:880 ref:8"},
-    {"VokDisplayZoomAll", ""},
-    {"VokStartRubber", ""},
-    {"VokEndRubber", ""},
-    {"VokDrawRubberLine", "ref:32"},
-    {"VokDrawRubberLongLine", "ref:32"},
-    {"VokDrawRubberCircle", "ref:24"},
-    {"VokDrawRubberArc", "ref:44"},
-    {"VokDrawRubberEllipse", "ref:40"},
-    {"VokDrawRubberEllArc", "ref:60"},
-    {"VokDrawRubberMarkElements", "ref:76"},
-    {"VokDrawRubberString", "sshape ref:56 ref:2 ref:2"},
-};
-
 using Display = FamilyTest;
 
 TEST_F(Display, EveryRequest) {

@@ -9,32 +9,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kElementAccess{
-    {"VokGetIndex", "i32 i32"}, {"VokGetElementType", "i32"}, {"VokGetElementLayer", "i32"},
-    {"VokChangeElementLayer", "i32 i16"}, {"VokDeleteElement", "i32"},
-    {"VokGetPointShape", "i32 ref:16"}, {"VokGetLineShape", "i32 ref:32"}, {"VokGetCircleShape", "i32 ref:24"},
-    {"VokGetArcShape", "i32 ref:44"}, {"VokGetEllipseShape", "i32 ref:40"}, {"VokGetEllArcShape", "i32 ref:60"},
-    {"VokGetStringShape", "i32 sshape:256"}, {"VokGetBSplineShapeIF", "i32 ref:28 ref:880 ref:1760 ref:880"},
-    {"VokCreatePoint", "ref:16"}, {"VokCreateLine", "ref:32"}, {"VokCreateLongLine", "ref:32"},
-    {"VokCreateCircle", "ref:24"}, {"VokCreateArc", "ref:44"}, {"VokCreateEllipse", "ref:40"},
-    {"VokCreateEllArc", "ref:60"}, {"VokCreateString", "sshape"}, {"VokCreateBSplineIF", "ref:28 ref:880 ref:1760 ref:880"},
-    {"VokAppendPoint", "ref:16 ref:8"}, {"VokAppendLine", "ref:32 ref:8"}, {"VokAppendLongLine", "ref:32 ref:8"},
-    {"VokAppendCircle", "ref:24 ref:8"}, {"VokAppendArc", "ref:44 ref:8"}, {"VokAppendEllipse", "ref:40 ref:8"},
-    {"VokAppendEllArc", "ref:60 ref:8"}, {"VokAppendString", "sshape ref:56"},
-    {"VokAppendBSplineIF", "ref:28 ref:880 ref:1760 ref:880 ref:8"}, {"VokAppendStringEx", "sshape ref:56 i16 i16 text"},
-    {"VokChangePoint", "i32 ref:16"}, {"VokChangeLine", "i32 ref:32"}, {"VokChangeLongLine", "i32 ref:32"},
-    {"VokChangeCircle", "i32 ref:24"}, {"VokChangeArc", "i32 ref:44"}, {"VokChangeEllipse", "i32 ref:40"},
-    {"VokChangeEllArc", "i32 ref:60"}, {"VokChangeString", "i32 sshape"},
-    {"VokChangeBSplineIF", "i32 ref:28 ref:880 ref:1760 ref:880"},
-    {"VokGetElementAttr", "i32 ref:8"}, {"VokGetStringAttr", "i32 ref:56"}, {"VokChangeElementAttr", "i32 ref:8"},
-    {"VokChangeStringAttr", "i32 ref:56"}, {"VokGetSubcode", "i32"}, {"VokChangeSubcode", "i32 i16"},
-    {"VokGetStringAttrEx", "i32 ref:2 ref:2"}, {"VokChangeStringAttrEx", "i32 i16 i16"},
-    {"VokGetStringSBox", "i32 ref:40"}, {"VokGetElementCmdID", "i32"}, {"VokChangeElementCmdID", "i32 i16"},
-    {"VokAppendPolylineInfo", "i32 ref:6"}, {"VokGetPolylineInfo", "i32 ref:6"}, {"VokDeletePolylineInfo", "i32"},
-    {"VokAssignLink", ""}, {"VokFreeLink", "i32"}, {"VokLinkElement", "i32 i32"}, {"VokSeekLinkedElement", "i32 i32"},
-    {"VokGetStringFont", "i32", "bstr"}, {"VokChangeStringFont", "i32 text"},
-};
-
 namespace {
 
 constexpr uint32_t kElem = 0x80000011;  // negative: travels unchanged
@@ -183,6 +157,10 @@ TEST_F(ElementAccess, FontNameFieldIsAlways32BytesEndingInZero) {
         {"VokChangeStringFont", {slot(kElem), txt("Mincho")}, {}, 1269, kElem, font("Mincho"), patterned()},
         {"VokChangeStringFont", {slot(kElem), txt(std::string(31, 'G'))}, {}, 1269, kElem, font(std::string(31, 'G')), patterned()},
         {"VokChangeStringFont", {slot(kElem), txt(std::string(32, 'G'))}, {}, 1269, kElem, font(std::string(31, 'G')), patterned()},
+        // byte 31 would be the first half of 表 (95 5C in code page 932): cut before it
+        {"VokChangeStringFont", {slot(kElem), txt(std::string(30, 'G') + "\x95\x5C")}, {}, 1269, kElem, font(std::string(30, 'G')), patterned()},
+        {"VokChangeStringFont", {slot(kElem), txt(std::string(29, 'G') + "\x95\x5C")}, {}, 1269, kElem, font(std::string(29, 'G') + "\x95\x5C"), patterned()},
+        {"VokChangeStringFont", {slot(kElem), txt(std::string(29, 'G') + "\xB6\x95\x5C")}, {}, 1269, kElem, font(std::string(29, 'G') + "\xB6"), patterned()},
         refusal("VokChangeStringFont", {slot(kElem), nul()}),
     };
     for (const IoCase& row : rows) runIoCase(host, row);

@@ -11,12 +11,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kChannelExports{
-    {"InitVBCmdLib", "i32 i32", "void"},
-    {"VokExitCommand", ""},
-    {"CopyStringToBStr", "strvar text"},
-};
-
 TEST(ExportTable, ExactlyTheDeclaredNamesUndecorated) {
     std::set<std::string> declared;
     for (const ExportSpec& e : allExports()) EXPECT_TRUE(declared.insert(e.name).second) << "declared twice: " << e.name;

@@ -11,31 +11,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kFeedback{
-    {"VokCommandGuide", "text"},
-    {"VokCommandMode", "text"},
-    {"VokWarnBeep", ""},
-    {"VokErrorBeep", ""},
-    {"VokWarnMessage", "text"},
-    {"VokErrorMessage", "text"},
-    {"VokConfirmYesNo", ""},
-    {"VokEraseAllDigmark", ""},
-    {"VokGetCommandID", ""},
-    {"VokCopyElement", "ref:76 ref:14"},
-    {"VokCommitDBAccess", ""},
-    {"VokSelectCoordinates", "i16"},
-    {"VokShowHelp", ""},
-    {"VokGetRGBColor", "i32 i16 i16 ref:4 ref:1"},
-    {"VokCountRGBColor", "i32 ref:2"},
-    {"VokGetLineTypePitch", "i32 u8 ref:1 ref:2 arr:96"},
-    {"VokGetLineTypeName", "i32 u8 ref:1 ref:257"},
-    {"VokCountLineType", "i32 ref:2"},
-    {"VokGetLineWidth", "i32 u8 ref:1 ref:8 ref:4"},
-    {"VokCountLineWidth", "i32 ref:2"},
-    {"VokLongToDate", "i64", "f64"},
-    {"VokDateToLong", "f64", "i64"},
-};
-
 using Feedback = FamilyTest;
 
 TEST_F(Feedback, EveryRequest) {

@@ -5,15 +5,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kMarksGroups{
-    {"VokAssignMark", ""}, {"VokFreeMark", "i32"}, {"VokOpenMark", "i32"}, {"VokCloseMark", "i32"},
-    {"VokReadMark", "i32"}, {"VokMarkElement", "i32 i32 i16"}, {"VokMarkAllElements", "i32 i16"},
-    {"VokDeleteMarkElements", "i32"}, {"VokCountMarkElements", "i32"}, {"VokCheckMarkElement", "i32 i32"},
-    {"VokCreateGroup", "i32"}, {"VokResolveGroup", "i32"}, {"VokGetGroupFirstMember", "i32"},
-    {"VokGetGroupNextMember", "i32"}, {"VokAppendGroupMember", "i32 i32"}, {"VokFreeGroupMember", "i32 i32"},
-    {"VokGetGroupByMember", "i32"},
-};
-
 using MarksGroups = FamilyTest;
 
 TEST_F(MarksGroups, EveryRequest) {

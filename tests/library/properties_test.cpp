@@ -10,29 +10,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kProperties{
-    {"VokAppendPropertyOfLong", "i32 text i32"},
-    {"VokAppendPropertyOfDouble", "i32 text f64"},
-    {"VokAppendPropertyOfString", "i32 text text"},
-    {"VokGetPropertyOfLong", "i32 text ref:4", "i16"},
-    {"VokGetPropertyOfDouble", "i32 text ref:8", "i16"},
-    {"VokGetPropertyOfString", "i32 text strvar", "i16"},
-    {"VokDeletePropertyOfLong", "i32 text"},
-    {"VokDeletePropertyOfDouble", "i32 text"},
-    {"VokDeletePropertyOfString", "i32 text"},
-    {"VokAppendProperty", "i32 i32 text i32 ref:+1@3"},
-    {"VokMarkProperty", "i32 i32 text ref:4"},
-    {"VokReadPropertyIndex", "i32 i32 ref:4 ref:4 strvar", "i16"},
-    // The data buffer must hold as many bytes as the host's record says.
-    {"VokGetPropertyOfAny", "i32 i32 text ref:4 ref:256", "i16"},
-    {"VokGetAnyPropertyOfString", "i32 i32 text ref:4 strvar", "i16"},
-    {"VokDeleteProperty", "i32 i32 text"},
-    {"VokAppendDBPropertyOfLong", "i32 i32 text i32"},
-    {"VokGetDBPropertyOfLong", "i32 i32 text ref:4"},
-    {"VokAppendDBPropertyOfString", "i32 i32 text text"},
-    {"VokGetDBPropertyOfString", "i32 i32 text strvar", "i16"},
-};
-
 namespace {
 
 // Property data in this process, where a host's record may point.

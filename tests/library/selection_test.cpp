@@ -7,44 +7,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kSelection{
-    {"VokGetEventMask", ""},
-    {"VokSetEventMask", "i32"},
-    {"VokSetOptionDetectablePosition", "i32"},
-    {"VokSetOptionElementType", "i32 i32"},
-    {"VokSetOptionSubcodeEx", "i16 i16 ref:2*@1"},
-    {"VokSetOptionColor", "i32 i32"},
-    {"VokSetOptionLinestyle", "i32 i32"},
-    {"VokSetOptionLinewidth", "i32 i32"},
-    {"VokSetOptionTermtype", "i32 i32 i32"},
-    {"VokSetOptionPropertiesEx", "i32 i16 ref:4*@1 names@1"},
-    {"VokSetOptionDetectableLayer", "i32 arr:128"},
-    {"VokSetOptionGroupDetection", "i32 i32"},
-    {"VokSetOptionDimGroupDetection", "i32 i32"},
-    {"VokSetOptionPartDetection", "i32 i32"},
-    {"VokSetOptionRestrictiveElements", "i32 i32"},
-    {"VokSetOptionSelectiveOperation", "i32"},
-    {"VokSetOptionBoxingMode", "i32"},
-    {"VokSetOptionOperation", "i32"},
-    {"VokSetOptionSystemInfo", "i32"},
-    {"VokSetOptionDetectableLayerScale", "i32"},
-    {"VokSetOptionCheckButton", "i32"},
-    {"VokSetOptionPreparedLayer", "i32 i16"},
-    {"VokSelectCSB", "ref:4", "i16"},
-    {"VokSetSelectElementType", "i32"},
-    {"VokSetSelectColor", "i32"},
-    {"VokSetSelectLineStyle", "i32"},
-    {"VokSetSelectLineWidth", "i32"},
-    {"VokSetSelectTermType", "i16 i16"},
-    {"VokSetSelectSubcode", "i16 arr:2*@0"},
-    {"VokSetSelectGroupDetection", "i32"},
-    {"VokSetSelectDimGroupDetection", "i32"},
-    {"VokSetSelectPartDetection", "i32"},
-    {"VokSelectCSBBySegregateMark", "ref:4 ref:4 ref:32"},
-    {"VokDetectElementsByRect", "ref:16 ref:16 ref:4 ref:4"},
-    {"VokSearchElements", ""},
-};
-
 namespace {
 
 Bytes subcodes(std::initializer_list<uint16_t> values) {
@@ -209,6 +171,18 @@ TEST_F(Selection, PropertiesFilterTenEntriesLongNamesCut) {
     for (int32_t t : f.tags) want.u32(static_cast<uint32_t>(t));
     for (const std::string& n : names) want.raw(field(n.substr(0, 31)).b.data(), 32);
     ASSERT_EQ(want.size(), 362u);
+    expectRequest(host.only(), 1909, 6, want);
+}
+
+TEST_F(Selection, PropertiesFilterNamesCutAtAWholeCharacter) {
+    ASSERT_EQ(::GetACP(), 932u) << "double-byte characters of code page 932";
+    // 30 bytes, then ソ (83 5C): the name is cut before it; 29 bytes and ソ fit.
+    Filter f({std::string(30, 'a') + "\x83\x5C" + "b", std::string(29, 'c') + "\x83\x5C" + "d"});
+    host.reply(kAnswer);
+    EXPECT_EQ(host.call("VokSetOptionPropertiesEx", f.slots(6, 2)).eax, kAnswer);
+    Bytes want = Bytes{2, 0};
+    for (int32_t t : f.tags) want.u32(static_cast<uint32_t>(t));
+    want.raw(field(std::string(30, 'a')).b.data(), 32).raw(field(std::string(29, 'c') + "\x83\x5C").b.data(), 32);
     expectRequest(host.only(), 1909, 6, want);
 }
 

@@ -7,34 +7,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kSymbolsParts{
-    {"VokCreatePart", "bstr"},
-    {"VokPositionPart", "i32 ref:16 f64 f64 i16"},
-    {"VokResolvePart", "i32 i32"},
-    {"VokGetPartIndex", "i32"},
-    {"VokGetFirstPartFigure", "i32"},
-    {"VokGetNextPartFigure", "i32"},
-    {"VokGetPartFigureAttr", "i32 ref:16 ref:8 ref:8 ref:2", "i16"},
-    {"VokGetPartFigureByVMember", "i32"},
-    {"VokResolvePartYesNo", ""},
-    {"VokCreateSymbol", "i32 ref:16"},
-    {"VokPositionSymbol", "i32 ref:16 f64 f64 i32"},
-    {"VokPositionSymbolEx", "i32 ref:16 f64 f64 ref:8"},
-    {"VokResolveSymbol", "i32"},
-    {"VokGetSymbolFirstMember", "i32"},
-    {"VokGetSymbolNextMember", "i32"},
-    {"VokGetSymbolIndex", "i32"},
-    {"VokGetSymbolAttr", "i32 ref:16 ref:32", "i16"},
-    {"VokGetSymbolFigureAttr", "i32 ref:16 ref:8 ref:8 ref:2", "i16"},
-    {"VokGetSymbolFirstFigure", "i32"},
-    {"VokGetSymbolNextFigure", "i32"},
-    {"VokAppendSymbolPoint", "i32 ref:16"},
-    {"VokDeleteSymbolPoint", "i32 i16"},
-    {"VokDeleteAllSymbolPoint", "i32"},
-    {"VokGetPartInfo", "i32 strvar strvar strvar", "i16"},
-    {"VokHasWasher", "i32 ref:2 ref:2 strvar strvar", "void"},
-};
-
 namespace {
 
 Bytes point(double x, double y) { return Bytes{}.f64(x).f64(y); }
@@ -114,6 +86,10 @@ TEST_F(SymbolsParts, PartInfoAndWashers) {
         {"VokGetPartInfo",
          {slot(8), strvar("a", std::string(256, 'p')), strvar("b", std::string(256, 'q')), strvar("c", "r")}, {}, 2150, 8, {},
          Reply{0xFFFF}.write(0, Bytes{}.fill('p', 256).fill('q', 256).str("r")), low16(-1)},
+        // a field without a zero byte whose last byte is the first half of 構 (8D 5C): 255 bytes
+        {"VokGetPartInfo",
+         {slot(8), strvar("a", std::string(255, 'p')), strvar("b", std::string(254, 'q') + "\x8D\x5C"), strvar("c", "r")}, {}, 2150, 8, {},
+         Reply{1}.write(0, Bytes{}.fill('p', 255).raw("\x8D", 1).fill('q', 254).raw("\x8D\x5C", 2).str("r")), low16(1)},
 
         {"VokHasWasher",
          {slot(8), buf(u16(0x1111), u16(0xFFFF)), buf(u16(0x1111), u16(0xFFFF)), strvar("P", "PWF10"), strvar("S", "SLW10")}, {},

@@ -6,17 +6,6 @@
 
 using namespace kavtest;
 
-static const ExportTable kSystemAttributes{
-    {"VokGetSystemElementAttr", "ref:8"},      {"VokSetSystemElementAttr", "ref:8"},
-    {"VokGetSystemStringAttr", "ref:56"},      {"VokSetSystemStringAttr", "ref:56"},
-    {"VokGetSystemStringAttrEx", "ref:2 ref:2"}, {"VokSetSystemStringAttrEx", "i16 i16"},
-    {"VokCountStringStyle", ""},               {"VokGetStringStyle", "i16 ref:92"},
-    {"VokGetCurrentBinder", ""},               {"VokGetNextBinder", "i32"},
-    {"VokGetNextSheet", "i32 ref:4"},          {"VokGetBinderFilePath", "i32 ref:256"},
-    {"VokGetBinderPlanName", "i32 ref:256"},   {"VokSaveBinder", "i32 ref:256"},
-    {"VokDeleteBinder", "i32"},
-};
-
 using SystemAttributes = FamilyTest;
 
 TEST_F(SystemAttributes, EveryRequest) {

@@ -3,12 +3,6 @@
 #include <sstream>
 
 namespace kavtest {
-namespace {
-std::vector<ExportSpec>& registry() {
-    static std::vector<ExportSpec> specs;
-    return specs;
-}
-}  // namespace
 
 std::vector<std::string> ExportSpec::kinds() const {
     std::vector<std::string> out;
@@ -23,16 +17,10 @@ uint32_t ExportSpec::argBytes() const {
     return bytes;
 }
 
-const std::vector<ExportSpec>& allExports() { return registry(); }
-
 const ExportSpec* findExport(const std::string& name) {
-    for (const ExportSpec& e : registry())
+    for (const ExportSpec& e : allExports())
         if (name == e.name) return &e;
     return nullptr;
-}
-
-ExportTable::ExportTable(std::initializer_list<ExportSpec> specs) {
-    registry().insert(registry().end(), specs.begin(), specs.end());
 }
 
 }  // namespace kavtest

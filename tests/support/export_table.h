@@ -1,7 +1,8 @@
-// Every family test file declares the exports it covers: name, argument kinds
-// and result kind.  The export table test checks the union against the built
-// DLL (names, and the argument bytes each export removes); the robustness
-// driver and the stand-in host's decoder test build arguments from the kinds.
+// Every export of kavlink.dll with its argument kinds and result kind, as the
+// export table (api/kavlink.exports) lists them; the rows are generated from
+// it at build time.  The export table test checks them against the built DLL
+// (names, and the argument bytes each export removes); the robustness driver
+// and the decoder test build arguments from the kinds.
 //
 // Argument kinds, one token per argument, separated by spaces:
 //   i32 i16 u8        integer by value (one slot; only the low 16 / 8 bits count)
@@ -19,11 +20,9 @@
 //   arr:N             address of a SAFEARRAY* variable whose data holds N bytes
 //   arr:N*@K          ... N x (argument K) bytes
 //   names@K           address of (argument K) addresses of texts
-// Result kinds: i32 (default), i16, f64, i64, bstr (a new string the caller
-// frees), void.
+// Result kinds: i32, i16, f64, i64, bstr (a new string the caller frees), void.
 #pragma once
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -31,8 +30,9 @@ namespace kavtest {
 
 struct ExportSpec {
     const char* name;
-    const char* args;            // argument kinds, as above ("" for none)
-    const char* result = "i32";
+    const char* args;    // argument kinds, as above ("" for none)
+    const char* result;
+    int line;            // the row's line in api/kavlink.exports
 
     std::vector<std::string> kinds() const;
     uint32_t argBytes() const;   // bytes of arguments the callee removes
@@ -41,9 +41,5 @@ struct ExportSpec {
 
 const std::vector<ExportSpec>& allExports();
 const ExportSpec* findExport(const std::string& name);
-
-struct ExportTable {
-    ExportTable(std::initializer_list<ExportSpec> specs);
-};
 
 }  // namespace kavtest
