@@ -24,6 +24,9 @@ host_files() { (cd "$cad_unix" && find sysinfo sysdata -type f -exec md5sum {} +
 # reference for the package's registry rows.
 dlls=()
 for c in $components; do cp "$KAV_RELEASE/$c.dll" "$cad_unix/"; dlls+=("$cad\\$c.dll"); done
+# Registrations left in the prefix by other runs go first: RegisterTypeLib
+# keeps an existing HELPDIR.
+quiet_wine regsvr32 /u /s "${dlls[@]}" || true
 quiet_wine regsvr32 /s "${dlls[@]}"
 reference=$(component_text "$(reg_text 'HKLM\Software\Classes')" "$classes" $components)
 quiet_wine regsvr32 /u /s "${dlls[@]}"

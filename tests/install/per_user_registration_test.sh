@@ -19,6 +19,9 @@ dlls=()
 for c in $components; do dlls+=("$dir\\$c.dll"); done
 
 # The machine-wide entries, moved to the user's classes: what is expected.
+# Registrations left in the prefix by other runs go first: RegisterTypeLib
+# keeps an existing HELPDIR.
+quiet_wine regsvr32 /u /s "${dlls[@]}" || true
 quiet_wine regsvr32 /s "${dlls[@]}"
 expected=$(component_text "$(reg_text 'HKLM\Software\Classes')" "$machine" $components \
     | sed 's/^\[HKEY_LOCAL_MACHINE\\Software\\Classes\\/[HKEY_CURRENT_USER\\Software\\Classes\\/')
