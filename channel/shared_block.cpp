@@ -1,5 +1,5 @@
 #include "shared_block.h"
-#include "handles.h"
+#include "kav/handles.h"
 
 #include <cstring>
 

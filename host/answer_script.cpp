@@ -1,36 +1,43 @@
 #include "answer_script.h"
 
 #include "decoder.h"
+#include "morvik_events.h"
 
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <sstream>
 
 namespace kavhost {
 
+// The component's event methods, from the one table of the interface.
 const std::vector<EventMethod>& eventMethods() {
-    static const std::vector<EventMethod> methods = {
-        {"VokProcStartCmd", {"I4", "I4", "I4&"}},
-        {"VokProcEndCmd", {"I4&"}},
-        {"VokProcPreEvent", {}},
-        {"VokProcDrawRubber", {"R8", "R8"}},
-        {"VokProcPositionEvent", {"I2", "R8", "R8"}},
-        {"VokProcPositionEventEx", {"I2", "R8", "R8", "R8", "R8", "I4", "I4", "I2", "I2"}},
-        {"VokProcElementEvent", {"I4", "I2"}},
-        {"VokProcElementEventEx", {"I4", "I2", "R8", "R8", "I2"}},
-        {"VokProcMultiElementEvent", {"I2", "I4", "I4", "I4"}},
-        {"VokProcMultiElementEventEx", {"I2", "I4", "I4", "I4", "R8", "R8", "R8", "R8"}},
-        {"VokProcSystemEvent", {"I2"}},
-        {"VokProcOperationEvent", {"I2", "I2"}},
-        {"VokProcStringBoxEventHook", {"I2", "I2", "I4"}},
-        {"VokProcIntBoxEvent", {"I2", "I2", "I4"}},
-        {"VokProcRealBoxEvent", {"I2", "I2", "R8"}},
-        {"VokProcButtonEvent", {"I2", "I2", "I2"}},
-        {"VokProcStringBoxEvent", {"I2", "I2", "BSTR"}},
-    };
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list;
+        for (const kavcmd::EventMethod& m : kavcmd::kEventMethods)
+            list.emplace_back(m.name, m.name + std::wcslen(m.name));  // ASCII names
+        return list;
+    }();
+    static const std::vector<EventMethod> methods = [] {
+        std::vector<EventMethod> list;
+        for (unsigned n = 0; n < kavcmd::kEventMethodCount; ++n) {
+            const kavcmd::EventMethod& m = kavcmd::kEventMethods[n];
+            EventMethod method{names[n].c_str(), {}};
+            for (unsigned i = 0; i < m.count; ++i) {
+                const kavcmd::EventParameter& p = m.params[i];
+                method.params.push_back(p.byRef           ? "I4&"
+                                        : p.vt == VT_I2   ? "I2"
+                                        : p.vt == VT_I4   ? "I4"
+                                        : p.vt == VT_R8   ? "R8"
+                                                          : "BSTR");
+            }
+            list.push_back(std::move(method));
+        }
+        return list;
+    }();
     return methods;
 }
 
@@ -286,7 +293,7 @@ const Rule* Answerer::take(const std::string& key, uint32_t code, bool any) {
             matching.push_back(&r);
     }
     if (matching.empty()) return nullptr;
-    const std::string id = any ? "*" : !key.empty() ? key : "#" + std::to_string(code);
+    const std::string id = any ? "*" : !key.empty() ? key : std::string("#").append(std::to_string(code));
     size_t& n = used_[id];
     const Rule* r = matching[std::min(n, matching.size() - 1)];
     ++n;

@@ -241,9 +241,14 @@ LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
         j.pop_back();  // reopen the object for the host's own fields
         j += ",\"seq\":" + std::to_string(r.seq) + ",\"message\":1534,\"answer\":" +
              std::to_string(static_cast<int32_t>(r.reply.answer)) + ",\"writes\":[";
-        for (size_t i = 0; i < r.reply.writes.size(); ++i)
-            j += (i ? "," : "") + std::string("{\"offset\":") + std::to_string(r.reply.writes[i].offset) +
-                 ",\"size\":" + std::to_string(r.reply.writes[i].bytes.size()) + "}";
+        for (size_t i = 0; i < r.reply.writes.size(); ++i) {
+            if (i) j += ',';
+            j += "{\"offset\":";
+            j += std::to_string(r.reply.writes[i].offset);
+            j += ",\"size\":";
+            j += std::to_string(r.reply.writes[i].bytes.size());
+            j += '}';
+        }
         j += "]}\n";
         write(options_.json, j);
     }

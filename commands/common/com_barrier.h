@@ -8,16 +8,27 @@
 
 namespace kavcmd {
 
-template <class F>
-HRESULT ComBarrier(F&& body) noexcept {
+// The HRESULT for the exception being handled; called only inside a catch
+// block.  The one mapping for every barrier: COM methods, server entry points
+// and the dialog procedure.
+inline HRESULT HresultFromCaughtException() noexcept {
     try {
-        return body();
+        throw;
     } catch (const HresultFailure& failure) {  // a binding or a step of the command
         return FAILED(failure.hr) ? failure.hr : E_FAIL;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
         return E_UNEXPECTED;
+    }
+}
+
+template <class F>
+HRESULT ComBarrier(F&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return HresultFromCaughtException();
     }
 }
 

@@ -3,10 +3,10 @@
 // the machine or, through DllInstall, for the current user alone.
 #include "com_barrier.h"
 #include "component_identity.h"
-#include "morvik_interface.h"
+#include "morvik_command.h"
 #include "type_info.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 
 #include <olectl.h>
 #include <atomic>

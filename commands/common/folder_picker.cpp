@@ -1,5 +1,6 @@
 #include "folder_picker.h"
 
+#include "kav/ignored.h"
 #include "binding.h"
 #include "text_utils.h"
 
@@ -36,6 +37,7 @@ int CALLBACK PickFolderCallback(HWND window, UINT message, LPARAM, LPARAM) {
             ::SendMessageW(window, BFFM_SETSELECTIONW, 1, reinterpret_cast<LPARAM>(initialFolder.c_str()));
         }
     } catch (...) {
+        kav::ReportIgnoredException("folder picker");
     }
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "form.h"
 
-#include "binding.h"
+#include "com_barrier.h"
 #include "command_icon.h"
 #include "module.h"
 #include "settings.h"
@@ -23,9 +23,8 @@ constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILD
 constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
 
 int LogicalDpi(int index) {
-    HDC screen = ::GetDC(nullptr);
-    const int dpi = screen ? ::GetDeviceCaps(screen, index) : 96;
-    if (screen) ::ReleaseDC(nullptr, screen);
+    const kav::WindowDc screen(nullptr);
+    const int dpi = screen ? ::GetDeviceCaps(screen.get(), index) : 96;
     return dpi > 0 ? dpi : 96;
 }
 
@@ -59,11 +58,9 @@ HRESULT Form::ShowModal(HWND owner) {
     const INT_PTR result = ::DialogBoxIndirectParamW(ThisModule(), &tmpl.header, owner, DialogProc,
                                                      reinterpret_cast<LPARAM>(this));
     const DWORD lastError = ::GetLastError();
-    if (font_) ::DeleteObject(font_);
-    if (bigIcon_) ::DestroyIcon(bigIcon_);
-    if (smallIcon_) ::DestroyIcon(smallIcon_);
-    font_ = nullptr;
-    bigIcon_ = smallIcon_ = nullptr;
+    font_.reset();
+    bigIcon_.reset();
+    smallIcon_.reset();
     window_ = nullptr;
     if (FAILED(failure_)) return failure_;
     if (result == -1) return lastError ? HRESULT_FROM_WIN32(lastError) : E_FAIL;
@@ -82,12 +79,8 @@ INT_PTR CALLBACK Form::DialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     if (!form) return FALSE;
     try {
         return form->Handle(message, wParam, lParam);
-    } catch (const BindingFailure& f) {
-        form->failure_ = f.hr;
-    } catch (const StepFailure& f) {
-        form->failure_ = f.hr;
     } catch (...) {
-        form->failure_ = E_FAIL;
+        form->failure_ = HresultFromCaughtException();
     }
     ::EndDialog(window, -1);
     return TRUE;
@@ -117,7 +110,7 @@ INT_PTR Form::Handle(UINT message, WPARAM wParam, LPARAM) {
         Close();
         return TRUE;
     case WM_GETFONT:  // the dialog's own font is the one its controls use
-        ::SetWindowLongPtrW(window_, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(font_));
+        ::SetWindowLongPtrW(window_, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(font_.get()));
         return TRUE;
     default:
         return FALSE;
@@ -137,14 +130,14 @@ void Form::Build() {
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     wcscpy(lf.lfFaceName, L"Meiryo UI");
-    font_ = ::CreateFontIndirectW(&lf);
+    font_.reset(::CreateFontIndirectW(&lf));
     if (!font_) throw StepFailure(E_FAIL);
 
-    bigIcon_ = static_cast<HICON>(::LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDI_KAVCMD_ICON), IMAGE_ICON, 32, 32, 0));
-    smallIcon_ = static_cast<HICON>(::LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDI_KAVCMD_ICON), IMAGE_ICON,
-                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
-    if (bigIcon_) ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-    if (smallIcon_) ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    bigIcon_.reset(static_cast<HICON>(::LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDI_KAVCMD_ICON), IMAGE_ICON, 32, 32, 0)));
+    smallIcon_.reset(static_cast<HICON>(::LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDI_KAVCMD_ICON), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0)));
+    if (bigIcon_) ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    if (smallIcon_) ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
     ::SetWindowTextW(window_, def_.caption);
 
@@ -184,7 +177,7 @@ void Form::Build() {
                                          TwipsToPixels(c.width, dpiX_), TwipsToPixels(c.height, dpiY_), window_,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), ThisModule(), nullptr);
         if (!control) throw StepFailure(HRESULT_FROM_WIN32(::GetLastError()));
-        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     }
     if (defaultId_) ::SendMessageW(window_, DM_SETDEFID, static_cast<WPARAM>(defaultId_), 0);
 }

@@ -6,6 +6,7 @@
 // focus starts on the first one that takes focus.  Enter presses the
 // default button; the close box ends the dialog like a cancel.
 #pragma once
+#include "kav/handles.h"
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -64,9 +65,9 @@ private:
 
     FormDef def_;
     HWND window_ = nullptr;
-    HFONT font_ = nullptr;
-    HICON bigIcon_ = nullptr;
-    HICON smallIcon_ = nullptr;
+    kav::UniqueFont font_;
+    kav::UniqueIcon bigIcon_;
+    kav::UniqueIcon smallIcon_;
     int dpiX_ = 96, dpiY_ = 96;
     int defaultId_ = 0;
     HRESULT failure_ = S_OK;

@@ -1,7 +1,7 @@
 // MorvikVbCommand: the event interface that the host drives.  The object
 // holds nothing but its reference count; what a command remembers is module
 // state of the command itself.
-#include "morvik_interface.h"
+#include "morvik_command.h"
 
 #include "com_barrier.h"
 #include "command_steps.h"
@@ -9,7 +9,7 @@
 #include "kavlink_calls.h"
 #include "type_info.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 
 #include <atomic>
 
@@ -55,10 +55,11 @@ public:
             if (info == nullptr) return E_POINTER;
             *info = nullptr;
             if (index != 0) return DISP_E_BADINDEX;
-            ComRef<ITypeInfo> dispatchSide;
-            const HRESULT hr = InterfaceTypeInfo(dispatchSide, nullptr);
+            InterfaceTypes types{};
+            const HRESULT hr = CommandTypeInfo(types);
             if (FAILED(hr)) return hr;
-            *info = dispatchSide.detach();
+            types.dispatchSide->AddRef();
+            *info = types.dispatchSide;
             return S_OK;
         });
     }
@@ -66,21 +67,21 @@ public:
                                             DISPID* ids) override {
         return ComBarrier([&]() -> HRESULT {
             if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-            ComRef<ITypeInfo> dispatchSide, tableSide;
-            const HRESULT hr = InterfaceTypeInfo(dispatchSide, &tableSide);
+            InterfaceTypes types{};
+            const HRESULT hr = CommandTypeInfo(types);
             if (FAILED(hr)) return hr;
-            return ::DispGetIDsOfNames(tableSide.get(), names, count, ids);
+            return ::DispGetIDsOfNames(types.tableSide, names, count, ids);
         });
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* exception, UINT* argumentError) override {
         return ComBarrier([&]() -> HRESULT {
             if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-            ComRef<ITypeInfo> dispatchSide, tableSide;
-            const HRESULT hr = InterfaceTypeInfo(dispatchSide, &tableSide);
+            InterfaceTypes types{};
+            const HRESULT hr = CommandTypeInfo(types);
             if (FAILED(hr)) return hr;
-            return tableSide->Invoke(static_cast<_MorvikVbCommand*>(this), id, flags, params, result, exception,
-                                     argumentError);
+            return types.tableSide->Invoke(static_cast<_MorvikVbCommand*>(this), id, flags, params, result,
+                                           exception, argumentError);
         });
     }
 
@@ -125,16 +126,10 @@ public:
             if (panel == 0) return S_OK;
             BoxStatus status{};
             kavlink::VokGetTextBoxStatus(panel, itemID, &status);
-            // The whole 256-byte field from the system code page; what the
-            // conversion leaves short of 256 characters stays NUL.
-            wchar_t text[sizeof status.text] = {};
-            ::MultiByteToWideChar(CP_ACP, 0, status.text, sizeof status.text, text, sizeof status.text);
-            kav::UniqueBstr boxText(::SysAllocStringLen(text, sizeof status.text));
-            if (!boxText) return E_OUTOFMEMORY;
-            // Through the interface's function table, as any other caller.
-            _MorvikVbCommand* self = this;
-            asm volatile("" : "+r"(self));
-            const HRESULT hr = self->VokProcStringBoxEvent(csbID, itemID, boxText.get());
+            const std::wstring field = BoxText(status.text);
+            const kav::UniqueBstr text(::SysAllocStringLen(field.data(), static_cast<UINT>(field.size())));
+            if (!text) return E_OUTOFMEMORY;
+            const HRESULT hr = VokProcStringBoxEvent(csbID, itemID, text.get());
             return FAILED(hr) ? hr : S_OK;
         });
     }
@@ -162,5 +157,14 @@ HRESULT CreateMorvikVbCommand(REFIID iid, void** object) {
 }
 
 LONG LiveObjectCount() { return liveObjects.load(); }
+
+std::wstring BoxText(const char (&field)[256]) {
+    // The whole field from the system code page; what the conversion leaves
+    // short of 256 characters stays NUL.
+    constexpr int kChars = sizeof field;
+    std::wstring text(kChars, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, field, kChars, text.data(), kChars);
+    return text;
+}
 
 }  // namespace kavcmd

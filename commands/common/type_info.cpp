@@ -3,6 +3,9 @@
 #include "component_identity.h"
 #include "module.h"
 
+#include <mutex>
+#include <utility>
+
 namespace kavcmd {
 
 std::wstring ModulePath() {
@@ -24,18 +27,39 @@ HRESULT LoadOwnTypeLibrary(ComRef<ITypeLib>& library) {
     return ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
 }
 
-HRESULT InterfaceTypeInfo(ComRef<ITypeInfo>& dispatchSide, ComRef<ITypeInfo>* tableSide) {
+namespace {
+
+std::mutex cacheLock;
+ComRef<ITypeInfo> cachedDispatchSide;
+ComRef<ITypeInfo> cachedTableSide;
+
+HRESULT LoadInterfaceTypes(ComRef<ITypeInfo>& dispatchSide, ComRef<ITypeInfo>& tableSide) {
     ComRef<ITypeLib> library;
     HRESULT hr = LoadOwnTypeLibrary(library);
     if (FAILED(hr)) return hr;
     hr = library->GetTypeInfoOfGuid(ThisComponent().iid, dispatchSide.put());
-    if (FAILED(hr) || tableSide == nullptr) return hr;
+    if (FAILED(hr)) return hr;
     // A dual interface's dispatch side refers to its function-table side as
     // implemented type -1.
     HREFTYPE ref = 0;
     hr = dispatchSide->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
     if (FAILED(hr)) return hr;
-    return dispatchSide->GetRefTypeInfo(ref, tableSide->put());
+    return dispatchSide->GetRefTypeInfo(ref, tableSide.put());
+}
+
+}  // namespace
+
+HRESULT CommandTypeInfo(InterfaceTypes& types) {
+    const std::lock_guard<std::mutex> hold(cacheLock);
+    if (!cachedTableSide) {
+        ComRef<ITypeInfo> dispatchSide, tableSide;
+        const HRESULT hr = LoadInterfaceTypes(dispatchSide, tableSide);
+        if (FAILED(hr)) return hr;
+        cachedDispatchSide = std::move(dispatchSide);
+        cachedTableSide = std::move(tableSide);
+    }
+    types = {cachedDispatchSide.get(), cachedTableSide.get()};
+    return S_OK;
 }
 
 }  // namespace kavcmd

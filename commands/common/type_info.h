@@ -14,8 +14,17 @@ std::wstring ModulePath();
 // Loads the type library from this module's file without registering it.
 HRESULT LoadOwnTypeLibrary(ComRef<ITypeLib>& library);
 
-// The dispatch side of _MorvikVbCommand (what GetTypeInfoOfGuid gives) and
-// the function-table side (what ITypeInfo::Invoke calls through).
-HRESULT InterfaceTypeInfo(ComRef<ITypeInfo>& dispatchSide, ComRef<ITypeInfo>* tableSide);
+// The two sides of _MorvikVbCommand in the component's type library: the
+// dispatch side (what GetTypeInfoOfGuid gives, handed out by GetTypeInfo)
+// and the function-table side (what GetIDsOfNames and Invoke go through).
+struct InterfaceTypes {
+    ITypeInfo* dispatchSide;
+    ITypeInfo* tableSide;
+};
+
+// Loaded from the module's file at the first call and kept until the module
+// unloads; the pointers are borrowed.  A failed load is tried again at the
+// next call.
+HRESULT CommandTypeInfo(InterfaceTypes& types);
 
 }  // namespace kavcmd

@@ -1,5 +1,6 @@
 #include "csbclean_form.h"
 
+#include "kav/ignored.h"
 #include "file_deletion.h"
 #include "folder_picker.h"
 #include "messages.h"
@@ -72,14 +73,10 @@ void CsbcleanForm::Delete() {
         if (AskYesNo(L"｢" + t + L"｣内のファイルを削除します。よろしいですか？", Window()) != IDYES) return;
     }
     // From here on errors are ignored and the next step still runs.
-    try {
-        DeleteFilesInFolder(t);
-    } catch (...) {
-    }
-    try {
+    kav::IgnoringFailure("csbclean deletion", [&] { DeleteFilesInFolder(t); });
+    kav::IgnoringFailure("csbclean settings", [&] {
         PutIniString(Folders().settingsFile, kCsbcleanSection, kConfirmKey, NumToText(CheckState(kCheck1)));
-    } catch (...) {
-    }
+    });
     Close();
 }
 

@@ -1,7 +1,7 @@
 // Identity of the csbclean command component: the one place that names its
-// type library, class and interface.  The C++ frame reads it through
-// identity.cpp; the build reads the same lines to generate the type library
-// and the resources, so nothing else repeats these values.
+// type library, class and interface.  kavlink_add_command reads these lines
+// to generate the type library, the resources and ThisComponent(), so
+// nothing else repeats these values.
 #pragma once
 #define KAVCMD_NAME "csbclean"
 #define KAVCMD_LIBID "8687B18D-8CE1-4C8B-AEDD-3A249018775A"

@@ -1,5 +1,6 @@
 #include "histclean_form.h"
 
+#include "kav/ignored.h"
 #include "binding.h"
 #include "file_deletion.h"
 #include "messages.h"
@@ -124,11 +125,11 @@ void HistcleanForm::Delete() {
         const std::wstring t = TrimSpaces(Text(kText2 + i));
         SetText(kText2 + i, t);
         if (t.empty()) {
-            try { ShowWarning(kEmptyPathMessages[i], Window()); } catch (...) {}
+            kav::IgnoringFailure("histclean warning", [&] { ShowWarning(kEmptyPathMessages[i], Window()); });
             return;
         }
         if (!EndsWithUpper(t, L"INI")) {
-            try { ShowWarning(kExtensionMessages[i], Window()); } catch (...) {}
+            kav::IgnoringFailure("histclean warning", [&] { ShowWarning(kExtensionMessages[i], Window()); });
             return;
         }
         bool remove = true;
@@ -136,17 +137,22 @@ void HistcleanForm::Delete() {
             try {
                 remove = AskYesNo(L"｢" + t + L"｣を削除します。よろしいですか？", Window()) == IDYES;
             } catch (...) {
+                kav::ReportIgnoredException("histclean question");
                 remove = false;  // no answer is no consent
             }
         }
         if (remove) {
-            try { DeleteMatchingFiles(t); } catch (...) {}
+            kav::IgnoringFailure("histclean deletion", [&] { DeleteMatchingFiles(t); });
         }
     }
     const std::wstring& file = Folders().settingsFile;
-    try { PutIniString(file, kHistcleanSection, kHistConfirmKey, NumToText(CheckState(kCheck1))); } catch (...) {}
+    kav::IgnoringFailure("histclean settings", [&] {
+        PutIniString(file, kHistcleanSection, kHistConfirmKey, NumToText(CheckState(kCheck1)));
+    });
     for (int i = 0; i < kRows; ++i) {
-        try { PutIniString(file, kHistcleanSection, kRowKeys[i], NumToText(CheckState(kCheck2 + i))); } catch (...) {}
+        kav::IgnoringFailure("histclean settings", [&] {
+            PutIniString(file, kHistcleanSection, kRowKeys[i], NumToText(CheckState(kCheck2 + i)));
+        });
     }
     Close();
 }
@@ -156,7 +162,7 @@ void HistcleanForm::Browse(int row) {
     try {
         chosen = BrowseIniFile(Window(), chosen);
     } catch (...) {
-        // every error of this handler is ignored: the text stays
+        kav::ReportIgnoredException("histclean browse");  // the text stays
     }
     SetText(kText2 + row, chosen);
 }

@@ -1,7 +1,7 @@
 // Identity of the histclean command component: the one place that names its
-// type library, class and interface.  The C++ frame reads it through
-// identity.cpp; the build reads the same lines to generate the type library
-// and the resources, so nothing else repeats these values.
+// type library, class and interface.  kavlink_add_command reads these lines
+// to generate the type library, the resources and ThisComponent(), so
+// nothing else repeats these values.
 #pragma once
 #define KAVCMD_NAME "histclean"
 #define KAVCMD_LIBID "FDEC65FE-7212-4737-B222-D7283AB5A383"

@@ -82,19 +82,19 @@ int main(int argc, char** argv) {
     static uint8_t scratch[8696];
 
     volatile uint32_t sink = 0;
-    auto bare = [&] { sink += static_cast<uint32_t>(::SendMessageA(host, 1534, 1600, 0)); };
+    auto bare = [&] { sink = sink + static_cast<uint32_t>(::SendMessageA(host, 1534, 1600, 0)); };
 
     if (auto f = bind<int32_t __stdcall()>("VokAssignMark"))
-        report("no payload (VokAssignMark)", ratio([&] { sink += f(); }, bare), 1.10);
+        report("no payload (VokAssignMark)", ratio([&] { sink = sink + f(); }, bare), 1.10);
 
     if (auto f = bind<int32_t __stdcall(int32_t, PointShape*)>("VokGetPointShape")) {
         PointShape p{1, 2};
-        report("16-byte record in-out (VokGetPointShape)", ratio([&] { sink += f(5, &p); }, bare), 1.10);
+        report("16-byte record in-out (VokGetPointShape)", ratio([&] { sink = sink + f(5, &p); }, bare), 1.10);
     }
 
     if (auto f = bind<int32_t __stdcall(const char*)>("VokCommandGuide")) {
         const char* text = "Pick the first point of the line";
-        report("text (VokCommandGuide)", ratio([&] { sink += f(text); }, bare), 1.10);
+        report("text (VokCommandGuide)", ratio([&] { sink = sink + f(text); }, bare), 1.10);
     }
 
     using BigFn = int32_t __stdcall(BSplineHeader*, BSplineValues*, BSplinePoints*, BSplineValues*, BSplineHeader*,
@@ -106,11 +106,11 @@ int main(int argc, char** argv) {
         SAFEARRAY* out = ::SafeArrayCreateVector(VT_R8, 0, 200);
         auto baseline = [&] {
             std::memcpy(block + 4, scratch, sizeof scratch);
-            sink += static_cast<uint32_t>(::SendMessageA(host, 1534, 2075, 0));
+            sink = sink + static_cast<uint32_t>(::SendMessageA(host, 1534, 2075, 0));
             std::memcpy(scratch, block + 4, sizeof scratch);
         };
         report("largest request, 8,696 bytes each way (VokCalIntOfBSplineBSplineIF)",
-               ratio([&] { sink += f(&ha, &va1, &pa, &va2, &hb, &vb1, &pb, &vb2, &out); }, baseline), 1.10);
+               ratio([&] { sink = sink + f(&ha, &va1, &pa, &va2, &hb, &vb1, &pb, &vb2, &out); }, baseline), 1.10);
         ::SafeArrayDestroy(out);
     }
 

@@ -1,6 +1,7 @@
 #include "component_support.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
+#include "morvik_events.h"
 
 #include <gtest/gtest.h>
 
@@ -25,30 +26,16 @@ GUID guidOf(const wchar_t* text) {
 }
 
 const std::vector<MethodInfo>& eventMethods() {
-    static const std::vector<MethodInfo> list = {
-        {L"VokProcStartCmd", {{nullptr, VT_I4}, {L"nCmdLine", VT_I4}, {L"nCode", VT_I4, true}}},
-        {L"VokProcEndCmd", {{L"nCode", VT_I4, true}}},
-        {L"VokProcPreEvent", {}},
-        {L"VokProcDrawRubber", {{L"x", VT_R8}, {L"y", VT_R8}}},
-        {L"VokProcPositionEvent", {{L"posType", VT_I2}, {L"xPos", VT_R8}, {L"yPos", VT_R8}}},
-        {L"VokProcPositionEventEx",
-         {{L"posType", VT_I2}, {L"xPos", VT_R8}, {L"yPos", VT_R8}, {L"xReal", VT_R8}, {L"yReal", VT_R8},
-          {L"e1", VT_I4}, {L"e2", VT_I4}, {L"ActiveIndex", VT_I2}, {L"Status", VT_I2}}},
-        {L"VokProcElementEvent", {{L"ElemIndex", VT_I4}, {L"elemType", VT_I2}}},
-        {L"VokProcElementEventEx",
-         {{L"ElemIndex", VT_I4}, {L"elemType", VT_I2}, {L"xPos", VT_R8}, {L"yPos", VT_R8}, {L"Status", VT_I2}}},
-        {L"VokProcMultiElementEvent", {{L"selType", VT_I2}, {L"hSelect", VT_I4}, {L"hAcross", VT_I4}, {L"hLink", VT_I4}}},
-        {L"VokProcMultiElementEventEx",
-         {{L"selType", VT_I2}, {L"hSelect", VT_I4}, {L"hAcross", VT_I4}, {L"hLink", VT_I4}, {L"xPos", VT_R8},
-          {L"yPos", VT_R8}, {L"Width", VT_R8}, {L"Height", VT_R8}}},
-        {L"VokProcSystemEvent", {{L"evType", VT_I2}}},
-        {L"VokProcOperationEvent", {{L"opType", VT_I2}, {L"turnID", VT_I2}}},
-        {L"VokProcStringBoxEventHook", {{L"csbID", VT_I2}, {L"itemID", VT_I2}, {L"pString", VT_I4}}},
-        {L"VokProcIntBoxEvent", {{L"csbID", VT_I2}, {L"itemID", VT_I2}, {L"Value", VT_I4}}},
-        {L"VokProcRealBoxEvent", {{L"csbID", VT_I2}, {L"itemID", VT_I2}, {L"Value", VT_R8}}},
-        {L"VokProcButtonEvent", {{L"csbID", VT_I2}, {L"itemID", VT_I2}, {L"State", VT_I2}}},
-        {L"VokProcStringBoxEvent", {{L"csbID", VT_I2}, {L"itemID", VT_I2}, {L"pString", VT_BSTR}}},
-    };
+    static const std::vector<MethodInfo> list = [] {
+        std::vector<MethodInfo> methods;
+        for (const kavcmd::EventMethod& m : kavcmd::kEventMethods) {
+            MethodInfo method{m.name, {}};
+            for (unsigned i = 0; i < m.count; ++i)
+                method.params.push_back({m.params[i].name, m.params[i].vt, m.params[i].byRef});
+            methods.push_back(std::move(method));
+        }
+        return methods;
+    }();
     return list;
 }
 

@@ -1,9 +1,9 @@
 // What the command component tests share: the expected identity of both
 // components (written out here, independently of the build's identity.h),
-// the expected event interface, and helpers for files, the registry and
+// the event interface, and helpers for files, the registry and
 // child processes.
 #pragma once
-#include "morvik_interface.h"
+#include "morvik_command.h"
 
 #include <windows.h>
 #include <oaidl.h>
@@ -39,7 +39,8 @@ struct MethodInfo {
     const wchar_t* name;
     std::vector<ParamInfo> params;
 };
-// The 17 event methods in interface order (dispatch id 0x60030000 + index).
+// The 17 event methods in interface order (dispatch id 0x60030000 + index),
+// from the table generated from the interface's IDL.
 const std::vector<MethodInfo>& eventMethods();
 
 std::wstring exeFolder();

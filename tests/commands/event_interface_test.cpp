@@ -3,7 +3,7 @@
 // hook's requests and the start skeleton against the recording host.
 #include "registered_fixture.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 #include "ui_driver.h"
 
 #include <cstring>
@@ -60,49 +60,6 @@ HRESULT invoke(IDispatch* d, DISPID id, std::vector<VARIANT>& args) {
 
 VARIANT i4(LONG x) { VARIANT v; ::VariantInit(&v); V_VT(&v) = VT_I4; V_I4(&v) = x; return v; }
 VARIANT i2(SHORT x) { VARIANT v; ::VariantInit(&v); V_VT(&v) = VT_I2; V_I2(&v) = x; return v; }
-
-// What reached VokProcStringBoxEvent through the function table.
-struct Delivered {
-    int calls = 0;
-    short csbID = 0, itemID = 0;
-    std::wstring text;
-};
-Delivered delivered;
-using StringBoxEventFn = HRESULT(STDMETHODCALLTYPE*)(_MorvikVbCommand*, short, short, BSTR);
-StringBoxEventFn originalStringBoxEvent = nullptr;
-
-HRESULT STDMETHODCALLTYPE recordStringBoxEvent(_MorvikVbCommand* self, short csbID, short itemID, BSTR text) {
-    ++delivered.calls;
-    delivered.csbID = csbID;
-    delivered.itemID = itemID;
-    delivered.text.assign(text, ::SysStringLen(text));
-    return originalStringBoxEvent(self, csbID, itemID, text);
-}
-
-// Puts the recorder into the object's function table (slot 7 + 16) for the
-// life of the guard.
-class StringBoxEventSpy {
-public:
-    explicit StringBoxEventSpy(_MorvikVbCommand* command) : slot_(*reinterpret_cast<void***>(command) + 7 + 16) {
-        delivered = {};
-        DWORD old = 0;
-        ::VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
-        originalStringBoxEvent = reinterpret_cast<StringBoxEventFn>(*slot_);
-        *slot_ = reinterpret_cast<void*>(&recordStringBoxEvent);
-        ::VirtualProtect(slot_, sizeof(void*), old, &old);
-    }
-    ~StringBoxEventSpy() {
-        DWORD old = 0;
-        ::VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
-        *slot_ = reinterpret_cast<void*>(originalStringBoxEvent);
-        ::VirtualProtect(slot_, sizeof(void*), old, &old);
-    }
-    StringBoxEventSpy(const StringBoxEventSpy&) = delete;
-    StringBoxEventSpy& operator=(const StringBoxEventSpy&) = delete;
-
-private:
-    void** slot_;
-};
 
 // The start event shows the command's real dialog; the user cancels it.
 HRESULT startAndCancel(const ComponentInfo& c, const std::function<HRESULT()>& start) {
@@ -292,7 +249,6 @@ TEST_P(EventInterface, IDispatchArgumentCoercionAndErrors) {
 TEST_P(EventInterface, StringBoxHookWithoutPanelMakesOneRequest) {
     ComRef<_MorvikVbCommand> c = create();
     ASSERT_TRUE(c);
-    StringBoxEventSpy spy(c.get());
     fresh();
     host.reply(0);
     EXPECT_EQ(c->VokProcStringBoxEventHook(-1, 4, 0x0BADF00D), S_OK);
@@ -302,20 +258,15 @@ TEST_P(EventInterface, StringBoxHookWithoutPanelMakesOneRequest) {
     EXPECT_EQ(r.code, 1807u);
     EXPECT_EQ(r.lParam, 65535u);
     EXPECT_TRUE(r.equals(Bytes{})) << "the panel query carries no payload";
-    EXPECT_EQ(delivered.calls, 0);
 }
 
-TEST_P(EventInterface, StringBoxHookReadsTheBoxAndDeliversItsText) {
-    ASSERT_EQ(::GetACP(), 932u) << "run with the Japanese code page (LANG/LC_ALL=ja_JP.UTF-8)";
+// The text that the hook hands on is BoxText's (start_skeleton_test.cpp).
+TEST_P(EventInterface, StringBoxHookReadsTheBox) {
     ComRef<_MorvikVbCommand> c = create();
     ASSERT_TRUE(c);
-    StringBoxEventSpy spy(c.get());
     fresh();
-    // "テキスト" in code page 932, then a marker further into the field and one
-    // in the host's own tail bytes that must not reach the text.
-    const Bytes sjis{0x83, 0x65, 0x83, 0x4C, 0x83, 0x58, 0x83, 0x67, 0x00};
     host.reply(0x00C0FFEE);
-    host.reply(Reply(1).write(2 + 16, sjis).write(2 + 16 + 250, Bytes{'Z'}).write(2 + 272, Bytes{'T', 'A', 'I', 'L'}));
+    host.reply(Reply(1).write(2 + 16, Bytes{'a', 'b', 0}).write(2 + 272, Bytes{'T', 'A', 'I', 'L'}));
     EXPECT_EQ(c->VokProcStringBoxEventHook(7, -3, 0), S_OK);
 
     ASSERT_EQ(host.requests().size(), 2u) << "1807 and 1824, nothing more";
@@ -327,16 +278,6 @@ TEST_P(EventInterface, StringBoxHookReadsTheBoxAndDeliversItsText) {
     EXPECT_EQ(box.lParam, 0x00C0FFEEu);
     EXPECT_TRUE(box.equals(Bytes{}.u16(static_cast<uint16_t>(-3)).fill(0, 276)))
         << "itemID at offset 0, then a zero-filled 276-byte record";
-
-    ASSERT_EQ(delivered.calls, 1);
-    EXPECT_EQ(delivered.csbID, 7);
-    EXPECT_EQ(delivered.itemID, -3);
-    std::wstring expected = L"テキスト";
-    expected.resize(4 + 242, L'\0');  // 8 bytes became 4 characters
-    expected += L'Z';
-    expected.resize(256, L'\0');
-    EXPECT_EQ(delivered.text.size(), 256u);
-    EXPECT_TRUE(delivered.text == expected) << "text delivered: " << ::testing::PrintToString(delivered.text.substr(0, 8));
 }
 
 TEST_P(EventInterface, StartRunsTheSkeletonThroughTheFunctionTable) {

@@ -3,7 +3,7 @@
 // that need it.  Arguments: ProgID, IID of _MorvikVbCommand, host window.
 // Exit code: the number of failed checks.
 #include "com_ref.h"
-#include "morvik_interface.h"
+#include "morvik_command.h"
 
 #include <objbase.h>
 #include <cstdio>

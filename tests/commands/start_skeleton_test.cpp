@@ -4,7 +4,7 @@
 #include "com_ref.h"
 #include "command_steps.h"
 #include "component_identity.h"
-#include "morvik_interface.h"
+#include "morvik_command.h"
 #include "recording_host.h"
 
 #include <gtest/gtest.h>
@@ -135,4 +135,32 @@ TEST(StartSkeletonArguments, EveryStartRunsAgain) {
     EXPECT_EQ(code, 1);
     EXPECT_EQ(standIn.seen.size(), 4u);
     EXPECT_EQ(host.requests().size(), 2u) << "one exit message per start";
+}
+
+// The text the string box hook hands to VokProcStringBoxEvent: the whole
+// 256-byte field from code page 932, always 256 characters.
+TEST(StringBoxHookText, FieldBecomesTwoHundredFiftySixCharacters) {
+    ASSERT_EQ(::GetACP(), 932u) << "run with the Japanese code page (LANG/LC_ALL=ja_JP.UTF-8)";
+    struct Case {
+        const char* label;
+        std::vector<std::pair<size_t, std::string>> bytes;  // at offsets of the field
+        std::vector<std::pair<size_t, std::wstring>> text;  // expected at character offsets
+    };
+    const Case cases[] = {
+        {"empty field", {}, {}},
+        // "テキスト": 8 bytes become 4 characters, so a later byte moves up by 4.
+        {"double-byte text, then a byte further in", {{0, "\x83\x65\x83\x4C\x83\x58\x83\x67"}, {250, "Z"}},
+         {{0, L"テキスト"}, {246, L"Z"}}},
+        {"text filling the field", {{0, std::string(256, 'x')}}, {{0, std::wstring(256, L'x')}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        char field[256] = {};
+        for (const auto& [at, b] : c.bytes) std::copy(b.begin(), b.end(), field + at);
+        std::wstring expected(256, L'\0');
+        for (const auto& [at, t] : c.text) expected.replace(at, t.size(), t);
+        const std::wstring text = kavcmd::BoxText(field);
+        ASSERT_EQ(text.size(), 256u);
+        EXPECT_TRUE(text == expected) << ::testing::PrintToString(text.substr(0, 8));
+    }
 }

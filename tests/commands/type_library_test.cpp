@@ -3,7 +3,7 @@
 #include "component_support.h"
 #include "com_ref.h"
 
-#include "channel/handles.h"
+#include "kav/handles.h"
 
 #include <gtest/gtest.h>
 #include <cstring>

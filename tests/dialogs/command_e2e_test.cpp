@@ -3,7 +3,7 @@
 // with VokProcStartCmd against the recording host, and driven through the
 // real dialog.  The host sees InitVBCmdLib's window and, at the end, the exit
 // message and nothing else.
-#include "morvik_interface.h"
+#include "morvik_command.h"
 #include "recording_host.h"
 #include "test_files.h"
 #include "ui_driver.h"
@@ -163,35 +163,10 @@ TEST_F(EndToEnd, OverflowingSettingFailsTheStartWithoutDialogOrExit) {
 // Every row makes real files, types its target into the dialog, presses the
 // delete button and checks file by file what went and what stayed.
 
-// Long enough for any row: wide paths past MAX_PATH are made and removed
-// through the "\\?\" form.
-std::wstring Long(const std::wstring& path) { return path.size() >= 200 ? L"\\\\?\\" + path : path; }
-void MakeFolders(const std::wstring& path) {
-    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-        ::CreateDirectoryW(Long(path.substr(0, at)).c_str(), nullptr);
-    ::CreateDirectoryW(Long(path).c_str(), nullptr);
-}
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
-void MakeFile(const std::wstring& path) {
-    const size_t separator = path.find_last_of(L'\\');
-    MakeFolders(path.substr(0, separator));
-    HANDLE h = ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << testing::PrintToString(path);
-    ::CloseHandle(h);
-}
-void RemoveAll(const std::wstring& path) {
-    WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW(Long(path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName, inner = path + L"\\" + name;
-            if (name == L"." || name == L"..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveAll(inner);
-            else ::DeleteFileW(Long(inner).c_str());
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(Long(path).c_str());
+// A file and the folders above it.
+void MakeFileIn(const std::wstring& path) {
+    MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+    WriteFile(path);
 }
 
 const std::wstring kRootName = L"CAD表示ソポ";
@@ -251,16 +226,16 @@ protected:
     void SetUp() override {
         ASSERT_EQ(::GetACP(), 932u);
         root_ = ProgramFolder() + L"\\" + kRootName;
-        RemoveAll(root_);
-        MakeFolders(root_ + L"\\sysinfo");
+        RemoveTree(root_);
+        MakeFolder(root_ + L"\\sysinfo");
         // A component loaded by an earlier test stays loaded, and its file in place.
         for (const wchar_t* file : {L"csbclean.dll", L"histclean.dll", L"kavlink.dll"}) {
             const std::wstring copy = root_ + L"\\" + file;
-            ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"\\" + file).c_str(), copy.c_str(), FALSE) || Exists(copy));
+            ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"\\" + file).c_str(), copy.c_str(), FALSE) || FileExists(copy));
         }
         host_.unbind();
     }
-    void TearDown() override { RemoveAll(root_); }
+    void TearDown() override { RemoveTree(root_); }
 
     // Runs the row's command with its target typed in and the confirmation
     // answered yes; returns the question that was asked ("" if none).
@@ -300,22 +275,22 @@ protected:
 TEST_F(JapaneseNames, EveryFileThePatternSelectsGoesAndNothingElse) {
     for (const NameRow& row : NameRows()) {
         SCOPED_TRACE(row.what);
-        RemoveAll(root_ + L"\\sysinfo\\CSB");
-        for (const auto& f : row.gone) MakeFile(root_ + L"\\" + f);
-        for (const auto& f : row.kept) MakeFile(root_ + L"\\" + f);
-        for (const auto& f : row.gone) ASSERT_TRUE(Exists(root_ + L"\\" + f)) << "made " << testing::PrintToString(f);
+        RemoveTree(root_ + L"\\sysinfo\\CSB");
+        for (const auto& f : row.gone) MakeFileIn(root_ + L"\\" + f);
+        for (const auto& f : row.kept) MakeFileIn(root_ + L"\\" + f);
+        for (const auto& f : row.gone) ASSERT_TRUE(FileExists(root_ + L"\\" + f)) << "made " << testing::PrintToString(f);
         run(row, false);
-        for (const auto& f : row.gone) EXPECT_FALSE(Exists(root_ + L"\\" + f)) << "still there: " << testing::PrintToString(f);
-        for (const auto& f : row.kept) EXPECT_TRUE(Exists(root_ + L"\\" + f)) << "deleted: " << testing::PrintToString(f);
-        for (const auto& f : row.kept) ::DeleteFileW(Long(root_ + L"\\" + f).c_str());
+        for (const auto& f : row.gone) EXPECT_FALSE(FileExists(root_ + L"\\" + f)) << "still there: " << testing::PrintToString(f);
+        for (const auto& f : row.kept) EXPECT_TRUE(FileExists(root_ + L"\\" + f)) << "deleted: " << testing::PrintToString(f);
+        for (const auto& f : row.kept) RemoveTree(root_ + L"\\" + f);
     }
 }
 
 TEST_F(JapaneseNames, TheQuestionShowsTheJapaneseFolder) {
     const NameRow& row = NameRows().at(0);
-    for (const auto& f : row.gone) MakeFile(root_ + L"\\" + f);
+    for (const auto& f : row.gone) MakeFileIn(root_ + L"\\" + f);
     EXPECT_EQ(run(row, true), L"｢" + root_ + L"\\sysinfo\\CSB｣内のファイルを削除します。よろしいですか？");
-    for (const auto& f : row.gone) EXPECT_FALSE(Exists(root_ + L"\\" + f)) << testing::PrintToString(f);
+    for (const auto& f : row.gone) EXPECT_FALSE(FileExists(root_ + L"\\" + f)) << testing::PrintToString(f);
 }
 
 }  // namespace

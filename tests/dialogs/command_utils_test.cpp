@@ -45,7 +45,8 @@ TEST_F(CommandUtils, GetIniStringReadsTrimsAndFallsBack) {
                             L"空=\r\n"
                             L"空白= 1 \r\n"
                             L"日本語=図面属性\r\n"
-                            L"長い=" + std::wstring(600, L'a') + L"\r\n");
+                            L"長い=" + std::wstring(600, L'a') + L"\r\n"
+                            L"長い日本語=" + std::wstring(600, L'表') + L"\r\n");
     const std::wstring section = L"各種履歴情報ファイル削除";
     EXPECT_EQ(kavcmd::GetIniString(ini_, section, L"空", L"1"), L"1");
     EXPECT_EQ(kavcmd::GetIniString(ini_, section, L"空白", L"x"), L"1");
@@ -53,7 +54,8 @@ TEST_F(CommandUtils, GetIniStringReadsTrimsAndFallsBack) {
     EXPECT_EQ(kavcmd::GetIniString(ini_, section, L"無い", L" d "), L" d ") << "the default comes back untrimmed";
     EXPECT_EQ(kavcmd::GetIniString(ini_, L"無いセクション", L"空白", L"7"), L"7");
     EXPECT_EQ(kavcmd::GetIniString(work_ + L"\\missing.ini", section, L"空白", L"1"), L"1");
-    EXPECT_EQ(kavcmd::GetIniString(ini_, section, L"長い", L"x"), std::wstring(511, L'a')) << "512-byte buffer";
+    EXPECT_EQ(kavcmd::GetIniString(ini_, section, L"長い", L"x"), std::wstring(511, L'a')) << "512-character buffer";
+    EXPECT_EQ(kavcmd::GetIniString(ini_, section, L"長い日本語", L"x"), std::wstring(511, L'表')) << "whole characters";
 }
 
 TEST_F(CommandUtils, PutIniStringStoresInTheSystemCodePage) {
@@ -152,6 +154,11 @@ TEST_F(CommandUtils, NameMatching) {
     EXPECT_FALSE(kavcmd::NameMatches(L"a.ini", L"a?.ini"));
     EXPECT_TRUE(kavcmd::NameMatches(L"FileOpenDlg.ini", L"fileopendlg.INI"));
     EXPECT_TRUE(kavcmd::NameMatches(L"x", L"*"));
+    // Characters, not bytes: ソ and 表 end in 0x5C, ポ in 0x7C in code page 932.
+    EXPECT_TRUE(kavcmd::NameMatches(L"ソ.ini", L"?.ini"));
+    EXPECT_TRUE(kavcmd::NameMatches(L"表ソポ.INI", L"*ソポ.ini"));
+    EXPECT_FALSE(kavcmd::NameMatches(L"表ソ.ini", L"?.ini"));
+    EXPECT_TRUE(kavcmd::NameMatches(L"\U0001F600.ini", L"?.ini")) << "a surrogate pair is one character";
 }
 
 TEST_F(CommandUtils, FolderDeletionTakesOnlyTheFilesDirectlyInside) {

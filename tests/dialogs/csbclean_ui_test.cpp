@@ -111,6 +111,8 @@ TEST_F(Csbclean, ValidationMessagesComeInOrderAndKeepTheDialogOpen) {
         {L"CSB", L"｢CSB｣ は削除できません。", L"CSB"},
         {L"  ab ", L"｢ab｣ は削除できません。", L"ab"},
         {L"履歴", L"｢履歴｣ は削除できません。", L"履歴"},
+        {L"\U0001F600SB", L"｢\U0001F600SB｣ は削除できません。", L"\U0001F600SB"},  // 3 characters, 4 UTF-16 units
+        {L"D:\\表ｃｓｂ", L"CSB履歴のカレントフォルダは必ず ｢CSB｣ になります。", L"D:\\表ｃｓｂ"},  // full-width letters are not CSB
         {csb_ + L"\\", L"CSB履歴のカレントフォルダは必ず ｢CSB｣ になります。", csb_ + L"\\"},
         {L"  " + sysinfo_ + L"  ", L"CSB履歴のカレントフォルダは必ず ｢CSB｣ になります。", sysinfo_},
     };

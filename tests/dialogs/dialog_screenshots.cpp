@@ -3,7 +3,7 @@
 // The components are the built DLLs next to this program, started through
 // their class factories as the host starts them; the user's part is played
 // by a second thread.  Usage: dialog_screenshots <output folder>
-#include "morvik_interface.h"
+#include "morvik_command.h"
 #include "ui_driver.h"
 
 #include <windows.h>

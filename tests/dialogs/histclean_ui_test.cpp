@@ -270,7 +270,10 @@ TEST_F(Histclean, YesDeletesAllThreeAndEnterPressesDelete) {
 }
 
 TEST_F(Histclean, OpenFileDialogChoosesOrKeepsTheText) {
-    const std::wstring chosen = other_ + L"\\Chosen.ini";
+    // A folder with 0x5C and 0x7C second bytes in code page 932, and a
+    // character that code page has not: the path comes back whole.
+    MakeFolder(other_ + L"\\ソ表ポ");
+    const std::wstring chosen = other_ + L"\\ソ表ポ\\Chosen한.ini";
     WriteFile(chosen);
     std::wstring afterCancel, afterOk, filter;
     bool readOnlyShown = true;

@@ -5,6 +5,11 @@
 
 namespace kavtest {
 
+namespace {
+// Paths near or past MAX_PATH are passed in their "\\?\" form.
+std::wstring Long(const std::wstring& path) { return path.size() >= 200 ? L"\\\\?\\" + path : path; }
+}  // namespace
+
 std::wstring ProgramFolder() {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -24,19 +29,19 @@ void MakeFolder(const std::wstring& path) {
     if (path.empty() || FileExists(path)) return;
     const size_t separator = path.find_last_of(L"\\/");
     if (separator != std::wstring::npos && separator > 2) MakeFolder(path.substr(0, separator));
-    ::CreateDirectoryW(path.c_str(), nullptr);
+    ::CreateDirectoryW(Long(path).c_str(), nullptr);
 }
 
 void RemoveTree(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(Long(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesW(Long(path).c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ::DeleteFileW(path.c_str());
+        ::DeleteFileW(Long(path).c_str());
         return;
     }
     WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
+    HANDLE search = ::FindFirstFileW(Long(path + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = found.cFileName;
@@ -44,18 +49,18 @@ void RemoveTree(const std::wstring& path) {
         } while (::FindNextFileW(search, &found));
         ::FindClose(search);
     }
-    ::RemoveDirectoryW(path.c_str());
+    ::RemoveDirectoryW(Long(path).c_str());
 }
 
 void WriteFile(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write a test file");
     DWORD written = 0;
     ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(h);
 }
 
-bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::optional<std::wstring> ReadSetting(const std::wstring& file, const std::wstring& section, const std::wstring& key) {
     const std::string f = ToCodePage932(file), s = ToCodePage932(section), k = ToCodePage932(key);

@@ -11,6 +11,7 @@ namespace kavtest {
 std::wstring ProgramFolder();          // without trailing separator
 std::string ToCodePage932(const std::wstring& text);
 
+// Paths of any length (long ones go through the "\\?\" form).
 void MakeFolder(const std::wstring& path);      // with its parents
 void RemoveTree(const std::wstring& path);      // also read-only files
 void WriteFile(const std::wstring& path, const std::string& bytes = "x");

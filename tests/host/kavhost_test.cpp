@@ -172,8 +172,11 @@ TEST(Decoder, TableHoldsEveryExportOnce) {
     std::map<uint32_t, int> perCode;
     for (const ExportLayout& e : exportLayouts())
         if (e.code) ++perCode[e.code];
-    for (const auto& [code, n] : perCode)
-        if (code != 1300 && code != 1529) EXPECT_EQ(n, 1) << "code " << code;
+    for (const auto& [code, n] : perCode) {
+        if (code != 1300 && code != 1529) {
+            EXPECT_EQ(n, 1) << "code " << code;
+        }
+    }
 }
 
 TEST(Decoder, FixedRequestSizes) {
@@ -386,7 +389,10 @@ ProcessRun runKavhost(const std::string& args) {
     si.hStdOutput = ho;
     si.hStdError = he;
     PROCESS_INFORMATION pi{};
-    std::string cmd = "\"" + exeDir() + "kavhost.exe\" " + args;
+    std::string cmd(1, '"');
+    cmd += exeDir();
+    cmd += "kavhost.exe\" ";
+    cmd += args;
     ProcessRun r;
     if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
         WaitForSingleObject(pi.hProcess, 60000);

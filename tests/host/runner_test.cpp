@@ -45,7 +45,10 @@ ProcessRun kavhost(const std::string& args, const std::string& dir) {
     si.hStdOutput = ho;
     si.hStdError = he;
     PROCESS_INFORMATION pi{};
-    std::string cmd = "\"" + exeDir() + "kavhost.exe\" " + args;
+    std::string cmd(1, '"');
+    cmd += exeDir();
+    cmd += "kavhost.exe\" ";
+    cmd += args;
     ProcessRun r;
     r.exit = 0xDEAD;
     if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {

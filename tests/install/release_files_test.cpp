@@ -4,7 +4,7 @@
 // search order cannot hide a wrong load.
 #include "component_identity.h"
 #include "identity.h"  // csbclean's
-#include "morvik_interface.h"
+#include "morvik_command.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

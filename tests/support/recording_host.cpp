@@ -12,6 +12,18 @@ constexpr UINT kExitCommandMessage = 1765;
 constexpr wchar_t kClassName[] = L"KavRecordingHost";
 }  // namespace
 
+Bytes& Bytes::raw(const void* p, size_t n) {
+    const size_t at = b.size();
+    b.resize(at + n);
+    if (n) std::memcpy(b.data() + at, p, n);
+    return *this;
+}
+
+Bytes& Bytes::fill(uint8_t v, size_t n) {
+    b.resize(b.size() + n, v);
+    return *this;
+}
+
 size_t Recorded::length() const {
     size_t n = payload.size();
     while (n > 0 && payload[n - 1] == kSentinel) --n;

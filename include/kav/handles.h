@@ -1,5 +1,6 @@
-// Owning wrappers for the platform handles and OLE objects that the library
-// and its tools hold.  Each closes exactly once, moves, never copies.
+// Owning wrappers for the platform handles, GDI objects and OLE objects that
+// the library, the commands, kavhost and the tests hold.  Each closes exactly
+// once, moves, never copies.
 #pragma once
 #include <windows.h>
 #include <ole2.h>
@@ -52,6 +53,12 @@ KAV_HANDLE_TRAITS(Window, HWND, nullptr, ::DestroyWindow(h));
 KAV_HANDLE_TRAITS(Bstr, BSTR, nullptr, ::SysFreeString(h));
 KAV_HANDLE_TRAITS(SafeArray, SAFEARRAY*, nullptr, ::SafeArrayDestroy(h));
 KAV_HANDLE_TRAITS(Find, HANDLE, INVALID_HANDLE_VALUE, ::FindClose(h));
+KAV_HANDLE_TRAITS(Font, HFONT, nullptr, ::DeleteObject(h));
+KAV_HANDLE_TRAITS(Bitmap, HBITMAP, nullptr, ::DeleteObject(h));
+KAV_HANDLE_TRAITS(Icon, HICON, nullptr, ::DestroyIcon(h));
+KAV_HANDLE_TRAITS(MemoryDc, HDC, nullptr, ::DeleteDC(h));
+KAV_HANDLE_TRAITS(RegKey, HKEY, nullptr, ::RegCloseKey(h));
+KAV_HANDLE_TRAITS(CoTaskMem, void*, nullptr, ::CoTaskMemFree(h));
 }  // namespace traits
 
 using UniqueFileHandle = UniqueHandle<traits::File>;
@@ -63,5 +70,43 @@ using UniqueWindow = UniqueHandle<traits::Window>;
 using UniqueBstr = UniqueHandle<traits::Bstr>;
 using UniqueSafeArray = UniqueHandle<traits::SafeArray>;
 using UniqueFind = UniqueHandle<traits::Find>;
+using UniqueFont = UniqueHandle<traits::Font>;
+using UniqueBitmap = UniqueHandle<traits::Bitmap>;
+using UniqueIcon = UniqueHandle<traits::Icon>;
+using UniqueMemoryDc = UniqueHandle<traits::MemoryDc>;  // CreateCompatibleDC
+using UniqueRegKey = UniqueHandle<traits::RegKey>;
+using UniqueCoTaskMem = UniqueHandle<traits::CoTaskMem>;
+
+// A window's device context from GetDC, released to that window.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    ~WindowDc() {
+        if (dc_) ::ReleaseDC(window_, dc_);
+    }
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// An object selected into a device context, put back at the end of scope.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+    ~SelectedObject() {
+        if (previous_ && previous_ != HGDI_ERROR) ::SelectObject(dc_, previous_);
+    }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
 
 }  // namespace kav
