@@ -163,6 +163,9 @@ size_t parseWrite(const std::vector<std::string>& w, size_t at, int line, Payloa
         throw ScriptError(line, "unknown write type '" + type + "' (u8 i16 i32 f64 point text hex)");
     }
     if (out.offset + out.bytes.size() > kPayloadSize) throw ScriptError(line, "write runs past the payload area");
+    out.shown = type;
+    for (size_t i = at + 2; i < next; ++i)
+        out.shown += type == "text" || type == "hex" ? " \"" + w[i] + "\"" : " " + w[i];
     return next;
 }
 
@@ -293,7 +296,10 @@ const Rule* Answerer::take(const std::string& key, uint32_t code, bool any) {
             matching.push_back(&r);
     }
     if (matching.empty()) return nullptr;
-    const std::string id = any ? "*" : !key.empty() ? key : std::string("#").append(std::to_string(code));
+    std::string id = "#";
+    if (any) id = "*";
+    else if (!key.empty()) id = key;
+    else id += std::to_string(code);
     size_t& n = used_[id];
     const Rule* r = matching[std::min(n, matching.size() - 1)];
     ++n;

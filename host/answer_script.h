@@ -33,6 +33,7 @@ struct ScriptError : std::runtime_error {
 struct PayloadWrite {
     uint32_t offset = 0;
     std::vector<uint8_t> bytes;
+    std::string shown;  // the value as the script wrote it ("i32 5", "text \"ok\""), for the log
 };
 
 struct Rule {

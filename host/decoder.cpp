@@ -203,14 +203,7 @@ template <class T> T load(const uint8_t* p) {
     return v;
 }
 
-std::string point(const uint8_t* p) {
-    std::string s(1, '(');
-    s += num(load<double>(p));
-    s += ", ";
-    s += num(load<double>(p + 8));
-    s += ')';
-    return s;
-}
+std::string point(const uint8_t* p) { return std::string("(") + num(load<double>(p)) + ", " + num(load<double>(p + 8)) + ")"; }
 
 std::string quoted(const std::string& ansi) {
     std::string u = ansiToUtf8(ansi), out = "\"";

@@ -1,18 +1,22 @@
 // kavhost: plays the CAD host for kavlink.dll and the command components.
 #include "answer_script.h"
+#include "component_runner.h"
 #include "decoder.h"
+#include "dialog_driver.h"
 #include "host.h"
+#include "host_text.h"
+#include "session.h"
 
 #include <fcntl.h>
 #include <io.h>
 #include <ole2.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
+#include <vector>
 
 using namespace kavhost;
 
@@ -32,6 +36,14 @@ const char kUsage[] =
     "  --quiet            no readable log\n"
     "  --serve <ms>       without --command: answer requests for this long, or until\n"
     "                     the exit message; prints the window handle first\n"
+    "  --window-file <file>  with --serve: also write the window handle (decimal) there\n"
+    "  --record <file>    write the session: every request decoded with its bytes, the\n"
+    "                     answer and the bytes written back (JSON lines, with the\n"
+    "                     command-line number and the script in its first line)\n"
+    "  --replay <file>    answer every request from a recorded session and check that\n"
+    "                     the command makes the same requests in the same order; the\n"
+    "                     recording's script and command-line number are used unless\n"
+    "                     --script or --cmdline are given\n"
     "  --ui-timeout <ms>  how long a ui step waits for its window (20000)\n"
     "  --check-script <file>  parse a script and report, nothing else\n"
     "  --help\n"
@@ -45,26 +57,41 @@ const char kUsage[] =
     "  ui wait \"<caption>\" [ms] | click \"<button>\" | check \"<box>\" | uncheck \"<box>\"\n"
     "     settext <n> \"<text>\" | answer \"<caption>\" yes|no|ok | sleep <ms>\n"
     "     signal <file> | waitfile <file> [ms] | close | expect \"<caption>\"\n"
-    "Exit status: 0 the command ran and reported its end; 1 it failed (HRESULT,\n"
-    "no exit message, a ui step failed); 2 bad command line or script.\n";
+    "Exit status:\n"
+    "  0  the command ran and reported its end (and, with --replay, made exactly the\n"
+    "     recorded requests)\n"
+    "  1  the command failed: an HRESULT, no exit message, a ui step that failed, a\n"
+    "     component that cannot be loaded or created\n"
+    "  2  bad command line, script or recording\n"
+    "  3  --replay: the command's requests differ from the recording (the first\n"
+    "     difference is printed on standard error)\n";
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitReplayDiffers = 3;
 
 int usageError(const std::string& msg) {
     std::fprintf(stderr, "kavhost: %s\n(kavhost --help shows the options)\n", msg.c_str());
-    return 2;
-}
-
-bool readFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    out = s.str();
-    return true;
+    return kExitUsage;
 }
 
 struct FileCloser {
     void operator()(FILE* f) const { if (f && f != stdout && f != stderr) std::fclose(f); }
 };
+
+// Paths are UTF-8 here; the files are opened by their wide names, so any
+// character a folder name holds is found.
+FILE* openFile(const std::string& path, const wchar_t* mode) { return _wfopen(widen(path).c_str(), mode); }
+
+bool readFile(const std::string& path, std::string& out) {
+    std::unique_ptr<FILE, FileCloser> in(openFile(path, L"rb"));
+    if (!in) return false;
+    out.clear();
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) out.append(chunk, n);
+    return !std::ferror(in.get());
+}
 
 struct OleSession {
     HRESULT hr;
@@ -72,11 +99,17 @@ struct OleSession {
     ~OleSession() { if (SUCCEEDED(hr)) OleUninitialize(); }
 };
 
-int run(int argc, char** argv) {
+struct Options {
     std::string command, registerDll, scriptPath, jsonPath, logPath = "-", checkPath;
+    std::string recordPath, replayPath, windowFile;
     int32_t cmdLine = 0;
+    bool cmdLineGiven = false;
     int64_t serveMs = -1, uiTimeout = 20000;
-    bool quiet = false;
+    bool quiet = false, help = false;
+};
+
+// Returns "" or the reason the command line is refused.
+std::string parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](std::string& out) -> bool {
@@ -88,95 +121,171 @@ int run(int argc, char** argv) {
             std::string v;
             return value(v) && parseInteger(v, out);
         };
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
         int64_t n = 0;
-        if (a == "--command") { if (!value(command)) return usageError("--command needs a ProgID, CLSID or DLL"); }
-        else if (a == "--register") { if (!value(registerDll)) return usageError("--register needs a DLL"); }
-        else if (a == "--script") { if (!value(scriptPath)) return usageError("--script needs a file"); }
-        else if (a == "--check-script") { if (!value(checkPath)) return usageError("--check-script needs a file"); }
-        else if (a == "--json") { if (!value(jsonPath)) return usageError("--json needs a file or -"); }
-        else if (a == "--log") { if (!value(logPath)) return usageError("--log needs a file or -"); }
-        else if (a == "--quiet") quiet = true;
-        else if (a == "--cmdline") { if (!number(n)) return usageError("--cmdline needs a number"); cmdLine = static_cast<int32_t>(n); }
-        else if (a == "--serve") { if (!number(serveMs) || serveMs < 0) return usageError("--serve needs milliseconds"); }
-        else if (a == "--ui-timeout") { if (!number(uiTimeout) || uiTimeout < 0) return usageError("--ui-timeout needs milliseconds"); }
-        else return usageError("unknown option '" + a + "'");
+        if (a == "--help" || a == "-h") o.help = true;
+        else if (a == "--command") { if (!value(o.command)) return "--command needs a ProgID, CLSID or DLL"; }
+        else if (a == "--register") { if (!value(o.registerDll)) return "--register needs a DLL"; }
+        else if (a == "--script") { if (!value(o.scriptPath)) return "--script needs a file"; }
+        else if (a == "--check-script") { if (!value(o.checkPath)) return "--check-script needs a file"; }
+        else if (a == "--json") { if (!value(o.jsonPath)) return "--json needs a file or -"; }
+        else if (a == "--log") { if (!value(o.logPath)) return "--log needs a file or -"; }
+        else if (a == "--record") { if (!value(o.recordPath)) return "--record needs a file"; }
+        else if (a == "--replay") { if (!value(o.replayPath)) return "--replay needs a recorded session"; }
+        else if (a == "--window-file") { if (!value(o.windowFile)) return "--window-file needs a file"; }
+        else if (a == "--quiet") o.quiet = true;
+        else if (a == "--cmdline") {
+            if (!number(n) || n < INT32_MIN || n > INT32_MAX) return "--cmdline needs a 32-bit number";
+            o.cmdLine = static_cast<int32_t>(n);
+            o.cmdLineGiven = true;
+        }
+        else if (a == "--serve") { if (!number(o.serveMs) || o.serveMs < 0) return "--serve needs milliseconds"; }
+        else if (a == "--ui-timeout") { if (!number(o.uiTimeout) || o.uiTimeout < 0) return "--ui-timeout needs milliseconds"; }
+        else return "unknown option '" + a + "'";
     }
-    if (!checkPath.empty()) scriptPath = checkPath;
-    Script script;
-    if (!scriptPath.empty()) {
-        std::string text;
-        if (!readFile(scriptPath, text)) return usageError("cannot read the script " + scriptPath);
-        try {
-            script = parseScript(text);
-        } catch (const ScriptError& e) {
-            std::fprintf(stderr, "kavhost: script %s: %s\n", scriptPath.c_str(), e.what());
-            return 2;
+    if (o.help || !o.checkPath.empty()) return "";
+    if (!o.replayPath.empty() && o.command.empty()) return "--replay needs --command";
+    if (o.command.empty() && o.serveMs < 0) return "give --command to run a component, or --serve <ms>";
+    if (!o.command.empty() && o.serveMs >= 0) return "--command and --serve exclude each other";
+    if (!o.windowFile.empty() && o.serveMs < 0) return "--window-file goes with --serve";
+    return "";
+}
+
+// Opens "-" as standard output or a file for writing; false when it cannot.
+bool openOutput(const std::string& path, std::unique_ptr<FILE, FileCloser>& keep, FILE*& out) {
+    if (path == "-") {
+        out = stdout;
+        return true;
+    }
+    keep.reset(openFile(path, L"wb"));
+    out = keep.get();
+    return out != nullptr;
+}
+
+int serveMode(Host& host, DialogDriver& driver, const Options& o) {
+    const long handle = static_cast<long>(reinterpret_cast<intptr_t>(host.window()));
+    std::printf("kavhost: window %ld\n", handle);
+    std::fflush(stdout);
+    if (!o.windowFile.empty()) {
+        std::unique_ptr<FILE, FileCloser> f(openFile(o.windowFile, L"wb"));
+        if (!f || std::fprintf(f.get(), "%ld\n", handle) < 0) {
+            std::fprintf(stderr, "kavhost: cannot write the window handle to %s\n", o.windowFile.c_str());
+            return kExitFailed;
         }
     }
-    if (!checkPath.empty()) {
-        std::printf("%s: %zu rules, %zu events, %zu ui steps\n", checkPath.c_str(), script.rules.size(),
+    driver.start();
+    host.serve(static_cast<DWORD>(o.serveMs));
+    driver.stop();
+    host.note("served " + std::to_string(host.requests().size()) + " messages");
+    if (driver.failed()) host.fail(driver.error());
+    return driver.failed() ? kExitFailed : 0;
+}
+
+int commandMode(Host& host, DialogDriver& driver, const Options& o, const Session* replay) {
+    std::unique_ptr<Replayer> replayer;
+    if (replay) {
+        replayer = std::make_unique<Replayer>(replay->requests, [&](const std::string& diff) {
+            host.fail("replay: " + diff);
+            driver.abandon("the replay stopped at its first difference");
+        });
+        host.setReplySource(replayer.get());
+    }
+    RunOptions ro;
+    ro.command = o.command;
+    ro.registerDll = o.registerDll;
+    ro.cmdLine = replay && !o.cmdLineGiven ? replay->cmdLine : o.cmdLine;
+    const bool ok = runCommand(host, driver, ro);
+    host.setReplySource(nullptr);
+    if (replayer && !replayer->differed() && !replayer->finish()) host.fail("replay: " + replayer->difference());
+    if (replayer && replayer->differed()) {
+        host.note("kavhost: the session differs from " + o.replayPath);
+        return kExitReplayDiffers;
+    }
+    host.note(ok ? "kavhost: the command ran to its end" : "kavhost: FAILED");
+    return ok ? 0 : kExitFailed;
+}
+
+int run(int argc, char** argv) {
+    Options o;
+    if (const std::string why = parseOptions(argc, argv, o); !why.empty()) return usageError(why);
+    if (o.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    Session session;
+    if (!o.replayPath.empty()) {
+        std::string text;
+        if (!readFile(o.replayPath, text)) return usageError("cannot read the recorded session " + o.replayPath);
+        try {
+            session = parseSession(text);
+        } catch (const SessionError& e) {
+            std::fprintf(stderr, "kavhost: recorded session %s: %s\n", o.replayPath.c_str(), e.what());
+            return kExitUsage;
+        }
+    }
+    if (!o.checkPath.empty()) o.scriptPath = o.checkPath;
+    std::string scriptText = session.script;
+    if (!o.scriptPath.empty() && !readFile(o.scriptPath, scriptText)) return usageError("cannot read the script " + o.scriptPath);
+    Script script;
+    try {
+        script = parseScript(scriptText);
+    } catch (const ScriptError& e) {
+        const std::string& where = o.scriptPath.empty() ? "of the recorded session " + o.replayPath : o.scriptPath;
+        std::fprintf(stderr, "kavhost: script %s: %s\n", where.c_str(), e.what());
+        return kExitUsage;
+    }
+    if (!o.checkPath.empty()) {
+        std::printf("%s: %zu rules, %zu events, %zu ui steps\n", o.checkPath.c_str(), script.rules.size(),
                     script.events.size(), script.ui.size());
         return 0;
     }
-    if (command.empty() && serveMs < 0) return usageError("give --command to run a component, or --serve <ms>");
-    if (!command.empty() && serveMs >= 0) return usageError("--command and --serve exclude each other");
 
-    std::unique_ptr<FILE, FileCloser> logFile, jsonFile;
+    std::unique_ptr<FILE, FileCloser> logFile, jsonFile, recordFile;
     HostOptions options;
-    options.uiTimeoutMs = static_cast<DWORD>(uiTimeout);
-    if (!quiet) {
-        if (logPath == "-") options.text = stdout;
-        else {
-            logFile.reset(std::fopen(logPath.c_str(), "wb"));
-            if (!logFile) return usageError("cannot write the log " + logPath);
-            options.text = logFile.get();
-        }
-    }
-    if (!jsonPath.empty()) {
-        if (jsonPath == "-") options.json = stdout;
-        else {
-            jsonFile.reset(std::fopen(jsonPath.c_str(), "wb"));
-            if (!jsonFile) return usageError("cannot write " + jsonPath);
-            options.json = jsonFile.get();
-        }
-    }
+    if (!o.quiet && !openOutput(o.logPath, logFile, options.text)) return usageError("cannot write the log " + o.logPath);
+    if (!o.jsonPath.empty() && !openOutput(o.jsonPath, jsonFile, options.json)) return usageError("cannot write " + o.jsonPath);
+    if (!o.recordPath.empty() && !openOutput(o.recordPath, recordFile, options.record))
+        return usageError("cannot write the session " + o.recordPath);
 
     OleSession ole;
     if (FAILED(ole.hr)) {
         std::fprintf(stderr, "kavhost: OleInitialize failed: %s\n", describeHresult(ole.hr).c_str());
-        return 1;
+        return kExitFailed;
     }
+    const int32_t cmdLine = !o.replayPath.empty() && !o.cmdLineGiven ? session.cmdLine : o.cmdLine;
     Host host(std::move(script), options);
-    if (serveMs >= 0) {
-        std::printf("kavhost: window %ld\n", static_cast<long>(reinterpret_cast<intptr_t>(host.window())));
-        std::fflush(stdout);
-        host.startUi();
-        host.serve(static_cast<DWORD>(serveMs));
-        host.note("served " + std::to_string(host.requests().size()) + " messages");
-        return host.uiFailed() ? 1 : 0;
-    }
-    Host::RunOptions ro;
-    ro.command = command;
-    ro.registerDll = registerDll;
-    ro.cmdLine = cmdLine;
-    const bool ok = host.runCommand(ro);
-    host.note(ok ? "kavhost: the command ran to its end" : "kavhost: FAILED");
-    if (!ok) std::fprintf(stderr, "kavhost: the command failed (see the log)\n");
-    return ok ? 0 : 1;
+    host.record(sessionHeader(cmdLine, scriptText));
+    DialogDriver driver(host, host.script().ui, static_cast<DWORD>(o.uiTimeout));
+    const int status = o.serveMs >= 0 ? serveMode(host, driver, o)
+                                      : commandMode(host, driver, o, o.replayPath.empty() ? nullptr : &session);
+    // The reasons on standard error, so that a run with --quiet or a log
+    // file still says what went wrong.
+    for (const std::string& f : host.failures()) std::fprintf(stderr, "kavhost: %s\n", f.c_str());
+    if (status == kExitFailed && host.failures().empty()) std::fprintf(stderr, "kavhost: the command failed\n");
+    return status;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     // Logs are UTF-8: no translation.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     try {
-        return run(argc, argv);
+        // The arguments as the wide command line has them, in UTF-8 like
+        // every other text here: the ANSI ones lose what code page 932
+        // cannot hold and would be read as UTF-8 later.
+        int argc = 0;
+        std::unique_ptr<LPWSTR, decltype(&LocalFree)> wide(CommandLineToArgvW(GetCommandLineW(), &argc), &LocalFree);
+        if (!wide) {
+            std::fprintf(stderr, "kavhost: cannot read the command line\n");
+            return 1;
+        }
+        std::vector<std::string> args;
+        for (int i = 0; i < argc; ++i) args.push_back(narrow(wide.get()[i]));
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        return run(argc, argv.data());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kavhost: %s\n", e.what());
         return 1;

@@ -1,5 +1,6 @@
 // The in-process server entry points: class factory of MorvikVbCommand,
-// unload check, and self-registration (type library, class, ProgID).
+// unload check, and self-registration (type library, class, ProgID), for
+// the machine or, through DllInstall, for the current user alone.
 #include "com_barrier.h"
 #include "component_identity.h"
 #include "morvik_command.h"
@@ -11,6 +12,13 @@
 #include <atomic>
 #include <cwchar>
 #include <string>
+
+// The per-user type library registration of oleaut32 (Windows Vista and
+// later), which the mingw-w64 headers do not declare.
+extern "C" {
+HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* fullPath, OLECHAR* helpDir);
+HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind);
+}
 
 namespace kavcmd {
 
@@ -79,6 +87,11 @@ HRESULT DeleteKeyTree(const std::wstring& subkey) {
 
 std::wstring ClassKey() { return L"CLSID\\" + GuidText(ThisComponent().clsid); }
 
+// Registration for the current user alone (DllInstall "user"): while it
+// runs, HKEY_CLASSES_ROOT stands for HKCU\Software\Classes in this process,
+// so that the class, ProgID and type library keys all land there.
+bool perUser = false;
+
 HRESULT RegisterComponent() {
     const ComponentIdentity& id = ThisComponent();
     std::wstring path = ModulePath();
@@ -88,7 +101,8 @@ HRESULT RegisterComponent() {
     ComRef<ITypeLib> library;
     HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
     if (FAILED(hr)) return hr;
-    hr = ::RegisterTypeLib(library.get(), path.data(), nullptr);
+    hr = perUser ? ::RegisterTypeLibForUser(library.get(), path.data(), nullptr)
+                 : ::RegisterTypeLib(library.get(), path.data(), nullptr);
     if (FAILED(hr)) return hr;
 
     const std::wstring clsidText = GuidText(id.clsid);
@@ -127,12 +141,38 @@ HRESULT UnregisterComponent() {
     wchar_t version[16] = {};
     ::swprintf(version, 16, L"%x.%x", id.libMajor, id.libMinor);  // the registry writes versions in hex
     if (ClassesKeyExists(L"TypeLib\\" + GuidText(id.libid) + L"\\" + version))
-        result = ::UnRegisterTypeLib(id.libid, id.libMajor, id.libMinor, LOCALE_NEUTRAL, SYS_WIN32);
+        result = perUser ? ::UnRegisterTypeLibForUser(id.libid, id.libMajor, id.libMinor, LOCALE_NEUTRAL, SYS_WIN32)
+                         : ::UnRegisterTypeLib(id.libid, id.libMajor, id.libMinor, LOCALE_NEUTRAL, SYS_WIN32);
     for (const std::wstring& key : {ClassKey(), std::wstring(id.progId)}) {
         const HRESULT hr = DeleteKeyTree(key);
         if (FAILED(hr) && SUCCEEDED(result)) result = hr;
     }
     return result;
+}
+
+HRESULT Register() {
+    const HRESULT hr = RegisterComponent();
+    if (FAILED(hr)) UnregisterComponent();  // leave nothing half written
+    return hr;
+}
+
+// Runs `step` with HKEY_CLASSES_ROOT redirected to the user's own classes.
+template <class Step>
+HRESULT ForCurrentUser(Step step) {
+    UniqueKey userClasses;
+    LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                       KEY_ALL_ACCESS, nullptr, userClasses.put(), nullptr);
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    status = ::RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses.get());
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    perUser = true;
+    struct Restore {
+        ~Restore() {
+            perUser = false;
+            ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        }
+    } restore;
+    return step();
 }
 
 }  // namespace
@@ -155,13 +195,20 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllRegisterServer() {
-    return ComBarrier([]() -> HRESULT {
-        const HRESULT hr = RegisterComponent();
-        if (FAILED(hr)) UnregisterComponent();  // leave nothing half written
-        return hr;
-    });
+    return ComBarrier([]() -> HRESULT { return Register(); });
 }
 
 STDAPI DllUnregisterServer() {
     return ComBarrier([]() -> HRESULT { return UnregisterComponent(); });
+}
+
+// regsvr32 /n /i:user registers for the current user only (HKCU\Software\Classes,
+// no administrator rights needed); /u /n /i:user removes that again.  Without
+// a command line it is the machine-wide registration.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+    return ComBarrier([&]() -> HRESULT {
+        if (commandLine == nullptr || *commandLine == L'\0') return install ? Register() : UnregisterComponent();
+        if (::_wcsicmp(commandLine, L"user") != 0) return E_INVALIDARG;
+        return install ? ForCurrentUser(Register) : ForCurrentUser(UnregisterComponent);
+    });
 }

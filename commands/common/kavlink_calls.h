@@ -1,5 +1,6 @@
 // The four kavlink.dll functions that the command frame calls, bound by name
-// at their first call (no import of kavlink.dll).  Each throws
+// at their first call (no import of kavlink.dll), from the kavlink.dll beside
+// the component when there is one.  Each throws
 // BindingFailure when kavlink.dll or the entry point cannot be found.
 #pragma once
 #include "kavlink.h"  // BoxStatus

@@ -5,6 +5,7 @@
 #include "decoder.h"
 #include "host.h"
 #include "kavlink.h"
+#include "process_runner.h"
 #include "recording_host.h"
 
 #include <gtest/gtest.h>
@@ -17,16 +18,11 @@
 using namespace kavhost;
 using kavtest::Bytes;
 using kavtest::lib;
+using kavtest::ProcessRun;
+using kavtest::runKavhost;
 using kavtest::Slots;
 
 namespace {
-
-std::string exeDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s = path;
-    return s.substr(0, s.find_last_of("\\/") + 1);
-}
 
 // ------------------------------------------------------------ script parser
 
@@ -172,11 +168,10 @@ TEST(Decoder, TableHoldsEveryExportOnce) {
     std::map<uint32_t, int> perCode;
     for (const ExportLayout& e : exportLayouts())
         if (e.code) ++perCode[e.code];
-    for (const auto& [code, n] : perCode) {
+    for (const auto& [code, n] : perCode)
         if (code != 1300 && code != 1529) {
             EXPECT_EQ(n, 1) << "code " << code;
         }
-    }
 }
 
 TEST(Decoder, FixedRequestSizes) {
@@ -369,52 +364,6 @@ TEST(HostInProcess, JapaneseTextsComeThroughBothWays) {
 
 // ------------------------------------------------------------ kavhost.exe
 
-struct ProcessRun {
-    DWORD exit = 0;
-    std::string out, err;
-};
-
-// Runs kavhost.exe with the arguments; standard output and error to files.
-ProcessRun runKavhost(const std::string& args) {
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    const std::string out = std::string(dir) + "kavhost_out.txt", err = std::string(dir) + "kavhost_err.txt";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE ho = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    HANDLE he = CreateFileA(err.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = ho;
-    si.hStdError = he;
-    PROCESS_INFORMATION pi{};
-    std::string cmd(1, '"');
-    cmd += exeDir();
-    cmd += "kavhost.exe\" ";
-    cmd += args;
-    ProcessRun r;
-    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        WaitForSingleObject(pi.hProcess, 60000);
-        GetExitCodeProcess(pi.hProcess, &r.exit);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    } else {
-        r.exit = 0xDEAD;
-    }
-    CloseHandle(ho);
-    CloseHandle(he);
-    auto slurp = [](const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    };
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
-
 TEST(KavhostExe, BadCommandLinesAndScriptsAreRefusedClearly) {
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
@@ -435,6 +384,10 @@ TEST(KavhostExe, BadCommandLinesAndScriptsAreRefusedClearly) {
         {"--serve 10 --command x", "exclude each other"},
         {"--script Z:\\no\\such\\file --serve 0", "cannot read the script"},
         {"--script \"" + bad + "\" --serve 0", "line 2: 99999 does not fit i16"},
+        {"--replay x.jsonl", "--replay needs --command"},
+        {"--command x --replay Z:\\no\\such.jsonl", "cannot read the recorded session"},
+        {"--command x --replay \"" + bad + "\"", "line 1: not a JSON value"},
+        {"--window-file w.txt --command x", "--window-file goes with --serve"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -452,6 +405,26 @@ TEST(KavhostExe, Help) {
     const ProcessRun h = runKavhost("--help");
     EXPECT_EQ(h.exit, 0u);
     EXPECT_NE(h.out.find("usage: kavhost"), std::string::npos);
+    EXPECT_NE(h.out.find("  3  --replay: the command's requests differ"), std::string::npos) << h.out;
+}
+
+TEST(KavhostExe, ServeWritesItsWindowHandleToTheFile) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string file = std::string(dir) + "kavhost_window.txt";
+    DeleteFileA(file.c_str());
+    const ProcessRun r = runKavhost("--serve 0 --window-file \"" + file + "\"");
+    EXPECT_EQ(r.exit, 0u) << r.err;
+    std::ifstream in(file);
+    long written = 0;
+    ASSERT_TRUE(in >> written) << "no handle in " << file;
+    EXPECT_NE(written, 0);
+    EXPECT_NE(r.out.find("kavhost: window " + std::to_string(written) + "\n"), std::string::npos) << r.out;
+    in.close();
+    DeleteFileA(file.c_str());
+    const ProcessRun bad = runKavhost("--serve 0 --window-file Z:\\no\\such\\folder\\w.txt");
+    EXPECT_EQ(bad.exit, 1u);
+    EXPECT_NE(bad.err.find("cannot write the window handle"), std::string::npos) << bad.err;
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 // (and tells the host the answer through VokCommandGuide), shows a small
 // dialog when it is 4, fails without the
 // exit message when nCmdLine is 3; VokProcButtonEvent asks the host for the
-// panel of its csbID and fails when State is 99.
+// panel of its csbID and fails when State is 99, and when State is 98 refuses
+// its third argument as Invoke does a VARIANT of the wrong type.  Built with
+// KAVHOST_PROBE_NEEDS_DEPENDENCY it imports kavhost_probe_dep.dll.
 #include <windows.h>
 #include <ole2.h>
 
@@ -18,6 +20,10 @@ const CLSID kClsid = {0x6e0a7c55, 0x0f2b, 0x4c8e, {0x9b, 0x7a, 0x3d, 0x2f, 0x1a,
 const wchar_t kClsidText[] = L"{6E0A7C55-0F2B-4C8E-9B7A-3D2F1A5C9E01}";
 const wchar_t kProgId[] = L"kavhost.Probe";
 HMODULE g_module = nullptr;
+
+#ifdef KAVHOST_PROBE_NEEDS_DEPENDENCY
+extern "C" __declspec(dllimport) int kavhostProbeDependency();
+#endif
 LONG g_objects = 0;
 
 enum : DISPID { kStart = 1, kButton = 2, kEnd = 3 };
@@ -65,6 +71,7 @@ INT_PTR CALLBACK probeDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
             return TRUE;
         }
     } catch (...) {
+        OutputDebugStringA("kavhost probe: exception in the dialog procedure\n");
     }
     return FALSE;
 }
@@ -72,7 +79,8 @@ INT_PTR CALLBACK probeDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
 INT_PTR showProbeDialog(HWND owner) {
     DialogTemplate t;
     DLGTEMPLATE head{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | WS_VISIBLE, 0, 4, 0, 0, 200, 80};
-    const WORD* w = reinterpret_cast<const WORD*>(&head);
+    WORD w[sizeof head / 2];
+    std::memcpy(w, &head, sizeof head);
     t.words.assign(w, w + sizeof head / 2);
     t.words.push_back(0);  // no menu
     t.words.push_back(0);  // standard class
@@ -122,7 +130,8 @@ public:
         }
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*,
+                                     UINT* argErr) override {
         try {
             if (!p) return E_INVALIDARG;
             auto arg = [&](UINT i) -> LONG {  // argument i in call order
@@ -159,6 +168,10 @@ public:
                 using Handle = int32_t(WINAPI*)(int16_t);
                 auto handle = bind<Handle>("VokGetCSBHandle");
                 if (!handle) return E_FAIL;
+                if (arg(2) == 98) {
+                    if (argErr) *argErr = 0;  // counted from the last argument: State
+                    return DISP_E_TYPEMISMATCH;
+                }
                 handle(static_cast<int16_t>(arg(0)));
                 return arg(2) == 99 ? E_INVALIDARG : S_OK;
             }
@@ -212,6 +225,9 @@ bool setKey(const std::wstring& path, const wchar_t* name, const std::wstring& v
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) g_module = instance;
+#ifdef KAVHOST_PROBE_NEEDS_DEPENDENCY
+    if (reason == DLL_PROCESS_DETACH) kavhostProbeDependency();
+#endif
     return TRUE;
 }
 

@@ -1,136 +1,42 @@
 // kavhost.exe running a command component to its exit message, headless:
 // a sandbox root folder with the component and kavlink.dll, sample files,
 // and a script that works the dialog as a user would.
-#include "temp_folder.h"
+#include "sandbox.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
-
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
-std::string exeDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s = path;
-    return s.substr(0, s.find_last_of("\\/") + 1);
-}
+using namespace hosttest;
 
-bool exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void touch(const std::string& p) { std::ofstream(p) << "sample\n"; }
-
-std::string slurp(const std::string& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-struct ProcessRun {
-    DWORD exit = 0;
-    std::string out, err;
-};
-
-ProcessRun kavhost(const std::string& args, const std::string& dir) {
-    const std::string out = dir + "\\out.txt", err = dir + "\\err.txt";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE ho = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    HANDLE he = CreateFileA(err.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = ho;
-    si.hStdError = he;
-    PROCESS_INFORMATION pi{};
-    std::string cmd(1, '"');
-    cmd += exeDir();
-    cmd += "kavhost.exe\" ";
-    cmd += args;
-    ProcessRun r;
-    r.exit = 0xDEAD;
-    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 0xDEAD);
-        GetExitCodeProcess(pi.hProcess, &r.exit);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    CloseHandle(ho);
-    CloseHandle(he);
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
-
-// A sandbox root: the component and kavlink.dll, sysinfo\CSB with sample
-// files (and a subfolder that must survive), sysdata with the open history.
-class Sandbox {
-public:
-    explicit Sandbox(const char* component) {
-        char tmp[MAX_PATH];
-        GetTempPathA(MAX_PATH, tmp);
-        root = std::string(tmp) + "kavhost_sandbox_" + component;
-        wipe(root);
-        CreateDirectoryA(root.c_str(), nullptr);
-        CreateDirectoryA((root + "\\sysinfo").c_str(), nullptr);
-        CreateDirectoryA((root + "\\sysinfo\\CSB").c_str(), nullptr);
-        CreateDirectoryA((root + "\\sysinfo\\CSB\\keep").c_str(), nullptr);
-        CreateDirectoryA((root + "\\sysdata").c_str(), nullptr);
-        for (const char* f : {"a.csb", "b.csb", "c.txt"}) touch(root + "\\sysinfo\\CSB\\" + f);
-        touch(root + "\\sysinfo\\CSB\\keep\\inner.csb");
-        touch(root + "\\sysdata\\FileOpenDlg.ini");
-        touch(root + "\\sysinfo\\BndAttrData.ini");
-        touch(root + "\\sysinfo\\DrwAttrData.ini");
-        touch(root + "\\sysinfo\\other.ini");
-        dll = root + "\\" + component + ".dll";
-        CopyFileA((exeDir() + component + ".dll").c_str(), dll.c_str(), FALSE);
-        CopyFileA((exeDir() + "kavlink.dll").c_str(), (root + "\\kavlink.dll").c_str(), FALSE);
-    }
-    ~Sandbox() { wipe(root); }
-
-    std::string script(const std::string& text) {
-        const std::string p = root + "\\script.txt";
-        std::ofstream(p, std::ios::binary) << text;
-        return p;
-    }
-
-    static void wipe(const std::string& dir) {
-        std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, nullptr, 0)), L'\0');
-        MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-        wide.resize(wide.size() - 1);
-        kavtest::removeTree(wide);
-    }
-
-    std::string root, dll;
-};
-
-bool componentBuilt(const char* name) { return exists(exeDir() + name + ".dll"); }
-
-#define NEEDS_DIALOG(cmd, built)                                                                  \
-    if (!componentBuilt(cmd)) GTEST_SKIP() << cmd ".dll is not built";                            \
-    if (!(built)) GTEST_SKIP() << cmd "'s dialog is not built yet (placeholder start steps)";       \
+#define NEEDS_COMMAND(cmd)                                                                        \
+    if (!componentBuilt(cmd)) GTEST_SKIP() << cmd << ".dll is not built";                            \
     if (GetACP() != 932) GTEST_SKIP() << "the commands' Japanese texts need code page 932 (LANG=ja_JP.UTF-8, as ./kav test sets)"
 
-TEST(RunCommand, ComponentsWithoutDialogRunToTheirExit) {
-    for (const auto& [cmd, dialog] : {std::pair<const char*, bool>{"csbclean", KAV_CSBCLEAN_DIALOG},
-                                      std::pair<const char*, bool>{"histclean", KAV_HISTCLEAN_DIALOG}}) {
-        if (!componentBuilt(cmd) || dialog) continue;
+// Closing the dialog with its close box ends either command like a cancel:
+// the exit message, nCode 1, nothing deleted.
+TEST(RunCommand, TheCloseBoxEndsEitherCommand) {
+    const std::pair<const char*, const char*> commands[] = {
+        {"csbclean", "コマンドサブボックス履歴の削除"},
+        {"histclean", "各種履歴･情報ファイル削除"},
+    };
+    for (const auto& [cmd, caption] : commands) {
         SCOPED_TRACE(cmd);
+        NEEDS_COMMAND(cmd);
         Sandbox box(cmd);
-        const ProcessRun r = kavhost("--command \"" + box.dll + "\"", box.root);
+        const std::string script = box.script(std::string("ui wait \"") + caption + "\"\nui close\n");
+        const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
         EXPECT_EQ(r.exit, 0u) << r.out << r.err;
         EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("VokProcStartCmd returned 0x00000000"), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("nCode = 1"), std::string::npos) << r.out;
+        EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\a.csb"));
+        EXPECT_TRUE(exists(box.root + "\\sysdata\\FileOpenDlg.ini"));
     }
 }
 
 TEST(RunCommand, CsbcleanDeletesTheHistoryFilesAndEnds) {
-    NEEDS_DIALOG("csbclean", KAV_CSBCLEAN_DIALOG);
+    NEEDS_COMMAND("csbclean");
     Sandbox box("csbclean");
     const std::string script = box.script(
         "ui wait \"コマンドサブボックス履歴の削除\"\n"
@@ -150,7 +56,7 @@ TEST(RunCommand, CsbcleanDeletesTheHistoryFilesAndEnds) {
 }
 
 TEST(RunCommand, HistcleanDeletesTheThreeFilesAndEnds) {
-    NEEDS_DIALOG("histclean", KAV_HISTCLEAN_DIALOG);
+    NEEDS_COMMAND("histclean");
     Sandbox box("histclean");
     const std::string script = box.script(
         "ui wait \"各種履歴･情報ファイル削除\"\n"
@@ -166,8 +72,28 @@ TEST(RunCommand, HistcleanDeletesTheThreeFilesAndEnds) {
     EXPECT_TRUE(exists(box.root + "\\sysinfo\\other.ini"));
 }
 
+// A root folder whose name holds characters with 0x5C and 0x7C second bytes
+// in code page 932 (ソ, 表, ポ): kavhost registers and runs the component
+// from there, and the component finds its folder.
+TEST(RunCommand, AComponentUnderAJapaneseFolderNameRuns) {
+    NEEDS_COMMAND("csbclean");
+    Sandbox box("csbclean");
+    box.script("ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n");
+    const std::wstring plain(box.root.begin(), box.root.end());
+    const std::wstring japanese = plain + L"_\u30BD\u8868\u30DD";
+    ASSERT_TRUE(MoveFileW(plain.c_str(), japanese.c_str()));
+    char ansi[MAX_PATH * 2];
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, japanese.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr), 0);
+    const std::string root = ansi;
+    const std::string script = root + "\\script.txt";
+    const ProcessRun r = kavhost("--command \"" + root + "\\csbclean.dll\" --script \"" + script + "\"", root);
+    MoveFileW(japanese.c_str(), plain.c_str());  // back, for the sandbox's clean-up
+    EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+    EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << r.out;
+}
+
 TEST(RunCommand, CancelStillReportsTheEnd) {
-    NEEDS_DIALOG("csbclean", KAV_CSBCLEAN_DIALOG);
+    NEEDS_COMMAND("csbclean");
     Sandbox box("csbclean");
     const std::string script = box.script("ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n");
     const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
@@ -176,7 +102,7 @@ TEST(RunCommand, CancelStillReportsTheEnd) {
 }
 
 TEST(RunCommand, AWindowThatNeverComesFailsWithoutHanging) {
-    NEEDS_DIALOG("csbclean", KAV_CSBCLEAN_DIALOG);
+    NEEDS_COMMAND("csbclean");
     Sandbox box("csbclean");
     const std::string script = box.script("ui wait \"no such caption\" 1500\n");
     const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
@@ -186,14 +112,13 @@ TEST(RunCommand, AWindowThatNeverComesFailsWithoutHanging) {
 }
 
 TEST(RunCommand, StringBoxHookAsksForThePanelAndThenItsText) {
-    if (!componentBuilt("csbclean")) GTEST_SKIP() << "csbclean.dll is not built";
+    NEEDS_COMMAND("csbclean");
     Sandbox box("csbclean");
-    std::string text = "on VokGetCSBHandle answer 0\non VokGetCSBHandle answer 0x3001\n"
-                       "on VokGetTextBoxStatus answer 1 write 18 text \"typed\"\n"
-                       "event VokProcStringBoxEventHook 5 6 0\n"
-                       "event VokProcStringBoxEventHook 5 6 0\n";
-    if (KAV_CSBCLEAN_DIALOG) text += "ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n";
-    const std::string script = box.script(text);
+    const std::string script = box.script("on VokGetCSBHandle answer 0\non VokGetCSBHandle answer 0x3001\n"
+                                          "on VokGetTextBoxStatus answer 1 write 18 text \"typed\"\n"
+                                          "event VokProcStringBoxEventHook 5 6 0\n"
+                                          "event VokProcStringBoxEventHook 5 6 0\n"
+                                          "ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n");
     const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
     // First hook: no panel, one request.  Second: the panel, then its text box.
@@ -206,6 +131,8 @@ TEST(RunCommand, StringBoxHookAsksForThePanelAndThenItsText) {
     EXPECT_NE(status, std::string::npos) << r.out;
     EXPECT_NE(r.out.find("@0         2  itemID = 6", status), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("@2       276  status = text \"\"", status), std::string::npos) << "sent zero-filled";
+    EXPECT_NE(r.out.find("<- wrote text \"typed\" at @18 (6 bytes, into status +16; now status = text \"typed\")", status), std::string::npos)
+        << "the log shows the value written back";
 }
 
 TEST(RunCommand, ADllThatIsNoComponentIsReported) {
@@ -217,22 +144,6 @@ TEST(RunCommand, ADllThatIsNoComponentIsReported) {
 }
 
 // ---- the tests' own probe component: the runner whatever commands exist
-
-std::string writeScript(const std::string& name, const std::string& text) {
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    const std::string p = std::string(tmp) + name;
-    std::ofstream(p, std::ios::binary) << text;
-    return p;
-}
-
-std::string tempDir() {
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    std::string s = tmp;
-    if (!s.empty() && (s.back() == '\\' || s.back() == '/')) s.pop_back();
-    return s;
-}
 
 TEST(RunProbe, RegistersStartsAnswersTheQuestionAndCallsEvents) {
     const std::string script = writeScript("kavhost_probe_ok.txt",

@@ -1,0 +1,292 @@
+#include "component_runner.h"
+
+#include "diagnosis.h"
+#include "dialog_driver.h"
+#include "host_text.h"
+
+#include <ole2.h>
+#include <oleauto.h>
+
+#include <memory>
+
+namespace kavhost {
+namespace {
+
+struct ComRelease {
+    void operator()(IUnknown* p) const { if (p) p->Release(); }
+};
+template <class T> using ComPtr = std::unique_ptr<T, ComRelease>;
+
+struct TypeAttrRelease {
+    ITypeInfo* info;
+    void operator()(TYPEATTR* a) const { if (a) info->ReleaseTypeAttr(a); }
+};
+
+// The arguments of one Invoke, cleared however the call ends.
+struct Variants {
+    std::vector<VARIANTARG> v;
+    explicit Variants(size_t n) : v(n) { for (VARIANTARG& a : v) VariantInit(&a); }
+    ~Variants() { for (VARIANTARG& a : v) VariantClear(&a); }
+    Variants(const Variants&) = delete;
+    Variants& operator=(const Variants&) = delete;
+};
+
+struct ExcepInfo {
+    EXCEPINFO e = {};
+    ~ExcepInfo() {
+        SysFreeString(e.bstrSource);
+        SysFreeString(e.bstrDescription);
+        SysFreeString(e.bstrHelpFile);
+    }
+};
+
+bool endsWithDll(const std::string& s) { return s.size() > 4 && _stricmp(s.c_str() + s.size() - 4, ".dll") == 0; }
+
+std::string guidText(const GUID& g) {
+    wchar_t buf[64] = {};
+    StringFromGUID2(g, buf, 63);
+    return narrow(buf);
+}
+
+std::string withDiagnosis(std::string what, const std::wstring& component) {
+    for (const std::string& d : diagnoseComponent(component)) what += "; " + d;
+    return what;
+}
+
+bool registerServer(Host& host, const std::string& dll) {
+    host.note("registering " + dll);
+    const std::wstring path = widen(dll);
+    kav::UniqueLibrary m(LoadLibraryW(path.c_str()));
+    if (!m) {
+        const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+        host.fail(withDiagnosis("cannot load " + dll + ": " + describeHresult(hr), path));
+        return false;
+    }
+    using Fn = HRESULT(STDAPICALLTYPE*)();
+    auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(m.get(), "DllRegisterServer")));
+    if (!fn) {
+        host.fail(dll + " has no DllRegisterServer");
+        return false;
+    }
+    const HRESULT hr = fn();
+    if (FAILED(hr)) host.fail("DllRegisterServer of " + dll + " failed: " + describeHresult(hr));
+    return SUCCEEDED(hr);
+}
+
+// The class of the component DLL, from its embedded type library.
+bool classOfDll(Host& host, const std::string& dll, CLSID& clsid) {
+    ITypeLib* raw = nullptr;
+    const HRESULT hr = LoadTypeLibEx(widen(dll).c_str(), REGKIND_NONE, &raw);
+    if (FAILED(hr)) {
+        host.fail("cannot read the type library of " + dll + ": " + describeHresult(hr));
+        return false;
+    }
+    ComPtr<ITypeLib> lib(raw);
+    for (UINT i = 0, n = lib->GetTypeInfoCount(); i < n; ++i) {
+        TYPEKIND kind;
+        ITypeInfo* ti = nullptr;
+        if (FAILED(lib->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS || FAILED(lib->GetTypeInfo(i, &ti))) continue;
+        ComPtr<ITypeInfo> info(ti);
+        TYPEATTR* a = nullptr;
+        if (FAILED(info->GetTypeAttr(&a))) continue;
+        std::unique_ptr<TYPEATTR, TypeAttrRelease> attr(a, TypeAttrRelease{info.get()});
+        clsid = attr->guid;
+        return true;
+    }
+    host.fail(dll + " declares no creatable class");
+    return false;
+}
+
+// Finds the class to create, registering what needs registering.
+bool resolveClass(Host& host, const RunOptions& o, CLSID& clsid) {
+    if (!o.registerDll.empty() && !registerServer(host, o.registerDll)) return false;
+    if (endsWithDll(o.command)) {
+        if (!classOfDll(host, o.command, clsid)) return false;
+        // Registered from this very file, so that the class runs from here
+        // (and finds its folders beside it), even when another copy was
+        // registered before.
+        if (_stricmp(o.registerDll.c_str(), o.command.c_str()) == 0) return true;
+        return registerServer(host, o.command);
+    }
+    if (!o.command.empty() && o.command[0] == '{') {
+        if (SUCCEEDED(CLSIDFromString(widen(o.command).c_str(), &clsid))) return true;
+        host.fail("not a class identifier: " + o.command);
+        return false;
+    }
+    const HRESULT hr = CLSIDFromProgID(widen(o.command).c_str(), &clsid);
+    if (SUCCEEDED(hr)) return true;
+    host.fail("unknown ProgID " + o.command + ": " + describeHresult(hr) +
+              " (register the component, or pass its DLL with --register)");
+    return false;
+}
+
+const char* variantTypeName(VARTYPE vt) {
+    switch (vt) {
+    case VT_I2: return "VT_I2";
+    case VT_I4: return "VT_I4";
+    case VT_R8: return "VT_R8";
+    case VT_BSTR: return "VT_BSTR";
+    case VT_I4 | VT_BYREF: return "VT_I4|VT_BYREF";
+    default: return "VT_?";
+    }
+}
+
+// Calls event methods through IDispatch by name.
+class EventCaller {
+public:
+    EventCaller(Host& host, IDispatch* component) : host_(host), component_(component) {}
+
+    // `types` and `args` in call order; "I4&" is passed by reference to *byRef.
+    HRESULT call(const std::string& method, const std::vector<const char*>& types,
+                 const std::vector<std::string>& args, int32_t* byRef) {
+        std::wstring wname = widen(method);
+        LPOLESTR names[] = {wname.data()};
+        DISPID id = 0;
+        detail_.clear();
+        HRESULT hr = component_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        if (FAILED(hr)) {
+            host_.note(method + ": the component does not know this method: " + describeHresult(hr));
+            return hr;
+        }
+        Variants v(types.size());
+        fill(v, types, args, byRef);
+        DISPPARAMS dp = {v.v.data(), nullptr, static_cast<UINT>(v.v.size()), 0};
+        ExcepInfo ex;
+        UINT argErr = UINT(-1);
+        hr = component_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &dp, nullptr, &ex.e, &argErr);
+        if (hr == DISP_E_EXCEPTION) {
+            if (ex.e.pfnDeferredFillIn) ex.e.pfnDeferredFillIn(&ex.e);
+            const HRESULT inner = ex.e.scode ? ex.e.scode : E_FAIL;
+            host_.note(method + " failed: " + describeHresult(inner) +
+                       (ex.e.bstrDescription ? std::string(" ") + narrow(ex.e.bstrDescription) : std::string()));
+            return inner;
+        }
+        if (FAILED(hr)) {
+            detail_ = argumentHint(hr, argErr, types);
+            host_.note(method + " failed in Invoke: " + describeHresult(hr) + detail_);
+        }
+        return hr;
+    }
+
+    // What Invoke said beyond its HRESULT about the last call that failed there.
+    const std::string& detail() const { return detail_; }
+
+private:
+    static void fill(Variants& v, const std::vector<const char*>& types, const std::vector<std::string>& args,
+                     int32_t* byRef) {
+        for (size_t i = 0; i < types.size(); ++i) {
+            VARIANTARG& a = v.v[types.size() - 1 - i];  // arguments go in reverse order
+            const std::string t = types[i];
+            const std::string arg = i < args.size() ? args[i] : std::string();
+            int64_t n = 0;
+            if (t == "I4&") {
+                a.vt = VT_I4 | VT_BYREF;
+                a.plVal = reinterpret_cast<LONG*>(byRef);
+            } else if (t == "R8") {
+                a.vt = VT_R8;
+                a.dblVal = std::strtod(arg.c_str(), nullptr);
+            } else if (t == "BSTR") {
+                a.vt = VT_BSTR;
+                a.bstrVal = SysAllocString(widen(arg).c_str());
+            } else {
+                parseInteger(arg, n);
+                if (t == "I2") { a.vt = VT_I2; a.iVal = static_cast<SHORT>(n); }
+                else { a.vt = VT_I4; a.lVal = static_cast<LONG>(n); }
+            }
+        }
+    }
+
+    // puArgErr counts from the last argument; told in call order here.
+    static std::string argumentHint(HRESULT hr, UINT argErr, const std::vector<const char*>& types) {
+        std::string passed;
+        for (const char* t : types) {
+            const VARTYPE vt = std::string(t) == "I4&" ? VT_I4 | VT_BYREF : std::string(t) == "R8" ? VT_R8
+                             : std::string(t) == "BSTR" ? VT_BSTR : std::string(t) == "I2" ? VT_I2 : VT_I4;
+            passed += (passed.empty() ? "" : ", ") + std::string(variantTypeName(vt));
+        }
+        std::string s;
+        if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND) && argErr < types.size())
+            s = "; argument " + std::to_string(types.size() - argErr) + " of " + std::to_string(types.size()) +
+                " (puArgErr " + std::to_string(argErr) + ")";
+        return s + "; kavhost passed (" + (passed.empty() ? "no arguments" : passed) + ")";
+    }
+
+    Host& host_;
+    IDispatch* component_;
+    std::string detail_;
+};
+
+// Creates the component; a failure says why the DLL could not serve.
+ComPtr<IDispatch> create(Host& host, const std::string& command, const CLSID& clsid, std::wstring& server) {
+    server = endsWithDll(command) ? widen(command) : registeredServer(widen(guidText(clsid)));
+    host.note("creating " + command + " " + guidText(clsid));
+    IDispatch* raw = nullptr;
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&raw));
+    if (FAILED(hr)) host.fail(withDiagnosis("cannot create " + command + ": " + describeHresult(hr), server));
+    return ComPtr<IDispatch>(raw);
+}
+
+bool runStart(Host& host, DialogDriver& driver, EventCaller& caller, int32_t cmdLine, const std::wstring& server) {
+    int32_t nCode = 0;
+    const std::string hwnd = std::to_string(static_cast<int32_t>(reinterpret_cast<intptr_t>(host.window())));
+    host.note("VokProcStartCmd(hWnd " + hwnd + ", nCmdLine " + std::to_string(cmdLine) + ", nCode 0)");
+    driver.start();
+    const HRESULT hr = caller.call("VokProcStartCmd", {"I4", "I4", "I4&"}, {hwnd, std::to_string(cmdLine), ""}, &nCode);
+    driver.stop();
+    host.note("VokProcStartCmd returned " + describeHresult(hr) + ", nCode = " + std::to_string(nCode));
+    bool ok = true;
+    if (FAILED(hr)) {
+        std::string why = "VokProcStartCmd returned " + describeHresult(hr) + caller.detail();
+        if (const std::string k = server.empty() ? "" : kavlinkProblem(server); !k.empty()) why += "; " + k;
+        host.fail(why);
+        ok = false;
+    } else if (!host.exitSeen()) {
+        host.fail("the command returned without ExitCommandMessage");
+        ok = false;
+    }
+    if (driver.failed()) {
+        if (ok) host.fail(driver.error());
+        ok = false;
+    } else if (!driver.done()) {
+        host.fail("the command ended before the ui steps were done (next: script line " +
+                  std::to_string(driver.nextLine()) + ")");
+        ok = false;
+    }
+    return ok;
+}
+
+bool runEvents(Host& host, EventCaller& caller) {
+    bool ok = true;
+    for (const EventCall& e : host.script().events) {
+        const EventMethod* m = findEventMethod(e.method);
+        if (!m) continue;
+        int32_t ref = 0;
+        std::string args;
+        for (const std::string& s : e.args) args += (args.empty() ? "" : ", ") + s;
+        host.note(e.method + "(" + args + ")");
+        const HRESULT hr = caller.call(e.method, m->params, e.args, &ref);
+        host.note(e.method + " returned " + describeHresult(hr));
+        if (FAILED(hr)) {
+            host.fail(e.method + " (script line " + std::to_string(e.line) + ") returned " + describeHresult(hr) +
+                      caller.detail());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool runCommand(Host& host, DialogDriver& driver, const RunOptions& o) {
+    CLSID clsid = {};
+    if (!resolveClass(host, o, clsid)) return false;
+    std::wstring server;
+    ComPtr<IDispatch> component = create(host, o.command, clsid, server);
+    if (!component) return false;
+    EventCaller caller(host, component.get());
+    const bool started = runStart(host, driver, caller, o.cmdLine, server);
+    const bool events = runEvents(host, caller);
+    return started && events;
+}
+
+}  // namespace kavhost

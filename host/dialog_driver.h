@@ -1,0 +1,64 @@
+// The dialog driver: works a command's dialog from the script's ui steps as
+// a user would (wait for a window, click, check, type, answer a message
+// box), from a timer on the request window, while the command runs its
+// modal loop inside the start event.  When a step fails it ends the
+// command's windows the way a user who gives up would, so that the command
+// returns instead of waiting for nobody.
+#pragma once
+#include "answer_script.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kavhost {
+
+class Host;
+
+class DialogDriver {
+public:
+    DialogDriver(Host& host, std::vector<UiStep> steps, DWORD timeoutMs);
+    ~DialogDriver();
+    DialogDriver(const DialogDriver&) = delete;
+    DialogDriver& operator=(const DialogDriver&) = delete;
+
+    void start();
+    void stop();
+    // Stops working the steps and closes the command's windows from now on.
+    void abandon(const std::string& why);
+
+    bool done() const { return index_ >= steps_.size(); }
+    bool failed() const { return !error_.empty(); }
+    const std::string& error() const { return error_; }
+    // Script line of the next step not done (0 when all are done).
+    int nextLine() const { return done() ? 0 : steps_[index_].line; }
+
+private:
+    static void CALLBACK timerProc(HWND, UINT, UINT_PTR, DWORD);
+    void tick();
+    bool step(const UiStep& s, DWORD elapsed);
+    bool waitWindow(const UiStep& s, DWORD elapsed);
+    bool signalFile(const UiStep& s);
+    bool waitFile(const UiStep& s, DWORD elapsed);
+    bool answerBox(const UiStep& s, DWORD elapsed);
+    bool pressButton(const UiStep& s);
+    bool setText(const UiStep& s);
+    bool closeWindow();
+    bool fail(const UiStep& s, const std::string& why);
+    DWORD timeout(const UiStep& s, size_t argIndex) const;
+
+    Host& host_;
+    std::vector<UiStep> steps_;
+    DWORD timeoutMs_;
+    size_t index_ = 0;
+    DWORD stepStart_ = 0;
+    HWND window_ = nullptr;   // the window the steps work on ("ui wait")
+    HWND lastBox_ = nullptr;  // the message box answered last, still closing
+    std::string error_;
+    bool running_ = false;
+    bool tearDown_ = false;
+    bool busy_ = false;       // a step that pumps messages must not re-enter
+};
+
+}  // namespace kavhost

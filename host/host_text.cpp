@@ -1,0 +1,112 @@
+#include "host_text.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdio>
+
+namespace kavhost {
+namespace {
+
+// Automation and COM codes an event call can end in; the system message
+// table does not always carry them.
+struct HresultName {
+    HRESULT hr;
+    const char* text;
+};
+const HresultName kKnown[] = {
+    {DISP_E_UNKNOWNINTERFACE, "unknown interface"},
+    {DISP_E_MEMBERNOTFOUND, "member not found"},
+    {DISP_E_PARAMNOTFOUND, "parameter not found"},
+    {DISP_E_TYPEMISMATCH, "type mismatch"},
+    {DISP_E_UNKNOWNNAME, "unknown name"},
+    {DISP_E_NONAMEDARGS, "no named arguments"},
+    {DISP_E_BADVARTYPE, "bad variable type"},
+    {DISP_E_EXCEPTION, "exception occurred"},
+    {DISP_E_OVERFLOW, "out of present range"},
+    {DISP_E_BADINDEX, "invalid index"},
+    {DISP_E_BADPARAMCOUNT, "invalid number of parameters"},
+    {DISP_E_PARAMNOTOPTIONAL, "parameter not optional"},
+    {E_NOTIMPL, "not implemented"},
+    {E_NOINTERFACE, "no such interface supported"},
+    {E_POINTER, "invalid pointer"},
+    {E_FAIL, "unspecified error"},
+    {E_UNEXPECTED, "catastrophic failure"},
+    {E_INVALIDARG, "the parameter is incorrect"},
+    {E_OUTOFMEMORY, "not enough memory"},
+    {REGDB_E_CLASSNOTREG, "class not registered"},
+    {CLASS_E_CLASSNOTAVAILABLE, "class not available from this DLL"},
+    {HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), "the specified module could not be found"},
+};
+
+std::string trimmed(std::string s) {
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+    return s;
+}
+
+}  // namespace
+
+std::wstring widen(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+    return w;
+}
+
+std::string narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::string describeHresult(long hr) {
+    char head[16];
+    std::snprintf(head, sizeof head, "0x%08lX", static_cast<unsigned long>(hr));
+    wchar_t* msg = nullptr;
+    std::string text;
+    if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&msg), 0, nullptr) && msg) {
+        text = trimmed(narrow(msg));
+        LocalFree(msg);
+    }
+    if (text.empty())
+        for (const HresultName& k : kKnown)
+            if (k.hr == hr) text = k.text;
+    return text.empty() ? head : std::string(head) + " (" + text + ")";
+}
+
+std::string hexText(const uint8_t* p, size_t n, size_t limit) {
+    static const char digits[] = "0123456789ABCDEF";
+    const size_t shown = limit && n > limit ? limit : n;
+    std::string s;
+    s.reserve(shown * 3 + 4);
+    for (size_t i = 0; i < shown; ++i) {
+        if (i) s += ' ';
+        s += digits[p[i] >> 4];
+        s += digits[p[i] & 15];
+    }
+    if (shown < n) s += " ...";
+    return s;
+}
+
+bool fromHex(const std::string& text, std::vector<uint8_t>& out) {
+    out.clear();
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    for (size_t i = 0; i < text.size(); i += 3) {
+        if (i + 1 >= text.size() || (i + 2 < text.size() && text[i + 2] != ' ')) return false;
+        const int hi = digit(text[i]), lo = digit(text[i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out.push_back(static_cast<uint8_t>(hi * 16 + lo));
+    }
+    return true;
+}
+
+}  // namespace kavhost
