@@ -10,13 +10,13 @@
 #include <fcntl.h>
 #include <io.h>
 #include <ole2.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
+#include <vector>
 
 using namespace kavhost;
 
@@ -75,18 +75,23 @@ int usageError(const std::string& msg) {
     return kExitUsage;
 }
 
-bool readFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    out = s.str();
-    return true;
-}
-
 struct FileCloser {
     void operator()(FILE* f) const { if (f && f != stdout && f != stderr) std::fclose(f); }
 };
+
+// Paths are UTF-8 here; the files are opened by their wide names, so any
+// character a folder name holds is found.
+FILE* openFile(const std::string& path, const wchar_t* mode) { return _wfopen(widen(path).c_str(), mode); }
+
+bool readFile(const std::string& path, std::string& out) {
+    std::unique_ptr<FILE, FileCloser> in(openFile(path, L"rb"));
+    if (!in) return false;
+    out.clear();
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) out.append(chunk, n);
+    return !std::ferror(in.get());
+}
 
 struct OleSession {
     HRESULT hr;
@@ -151,7 +156,7 @@ bool openOutput(const std::string& path, std::unique_ptr<FILE, FileCloser>& keep
         out = stdout;
         return true;
     }
-    keep.reset(std::fopen(path.c_str(), "wb"));
+    keep.reset(openFile(path, L"wb"));
     out = keep.get();
     return out != nullptr;
 }
@@ -161,7 +166,7 @@ int serveMode(Host& host, DialogDriver& driver, const Options& o) {
     std::printf("kavhost: window %ld\n", handle);
     std::fflush(stdout);
     if (!o.windowFile.empty()) {
-        std::unique_ptr<FILE, FileCloser> f(std::fopen(o.windowFile.c_str(), "wb"));
+        std::unique_ptr<FILE, FileCloser> f(openFile(o.windowFile, L"wb"));
         if (!f || std::fprintf(f.get(), "%ld\n", handle) < 0) {
             std::fprintf(stderr, "kavhost: cannot write the window handle to %s\n", o.windowFile.c_str());
             return kExitFailed;
@@ -261,12 +266,26 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     // Logs are UTF-8: no translation.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     try {
-        return run(argc, argv);
+        // The arguments as the wide command line has them, in UTF-8 like
+        // every other text here: the ANSI ones lose what code page 932
+        // cannot hold and would be read as UTF-8 later.
+        int argc = 0;
+        std::unique_ptr<LPWSTR, decltype(&LocalFree)> wide(CommandLineToArgvW(GetCommandLineW(), &argc), &LocalFree);
+        if (!wide) {
+            std::fprintf(stderr, "kavhost: cannot read the command line\n");
+            return 1;
+        }
+        std::vector<std::string> args;
+        for (int i = 0; i < argc; ++i) args.push_back(narrow(wide.get()[i]));
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        return run(argc, argv.data());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kavhost: %s\n", e.what());
         return 1;

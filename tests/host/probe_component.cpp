@@ -79,7 +79,8 @@ INT_PTR CALLBACK probeDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
 INT_PTR showProbeDialog(HWND owner) {
     DialogTemplate t;
     DLGTEMPLATE head{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | WS_VISIBLE, 0, 4, 0, 0, 200, 80};
-    const WORD* w = reinterpret_cast<const WORD*>(&head);
+    WORD w[sizeof head / 2];
+    std::memcpy(w, &head, sizeof head);
     t.words.assign(w, w + sizeof head / 2);
     t.words.push_back(0);  // no menu
     t.words.push_back(0);  // standard class

@@ -72,6 +72,26 @@ TEST(RunCommand, HistcleanDeletesTheThreeFilesAndEnds) {
     EXPECT_TRUE(exists(box.root + "\\sysinfo\\other.ini"));
 }
 
+// A root folder whose name holds characters with 0x5C and 0x7C second bytes
+// in code page 932 (ソ, 表, ポ): kavhost registers and runs the component
+// from there, and the component finds its folder.
+TEST(RunCommand, AComponentUnderAJapaneseFolderNameRuns) {
+    NEEDS_COMMAND("csbclean");
+    Sandbox box("csbclean");
+    box.script("ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n");
+    const std::wstring plain(box.root.begin(), box.root.end());
+    const std::wstring japanese = plain + L"_\u30BD\u8868\u30DD";
+    ASSERT_TRUE(MoveFileW(plain.c_str(), japanese.c_str()));
+    char ansi[MAX_PATH * 2];
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, japanese.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr), 0);
+    const std::string root = ansi;
+    const std::string script = root + "\\script.txt";
+    const ProcessRun r = kavhost("--command \"" + root + "\\csbclean.dll\" --script \"" + script + "\"", root);
+    MoveFileW(japanese.c_str(), plain.c_str());  // back, for the sandbox's clean-up
+    EXPECT_EQ(r.exit, 0u) << r.out << r.err;
+    EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << r.out;
+}
+
 TEST(RunCommand, CancelStillReportsTheEnd) {
     NEEDS_COMMAND("csbclean");
     Sandbox box("csbclean");
