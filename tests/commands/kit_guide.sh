@@ -3,9 +3,12 @@
 # installed into a fresh folder, the guide's files are written into an empty
 # folder outside the source tree, and the guide's own shell steps configure,
 # build, register and run the command under kavhost.  The guide's files must
-# equal examples/hello, and its `cpp compile` samples must compile.
+# equal examples/hello, and its `cpp compile` samples must compile.  The
+# committed golden session of examples/hello must replay, and a request
+# changed by one byte must make the replay fail with a diff naming it.
 #
 #   kit_guide.sh <build dir> <source dir>
+# With KAV_RECORD_GOLDEN set it records examples/hello/golden.jsonl first.
 # Wine's prefix, display and locale come from the environment (./kav test).
 set -euo pipefail
 build=$1
@@ -44,6 +47,7 @@ extract() {  # extract <kind> <name or -> <out>
 echo "== the guide's files, compared with examples/hello"
 mkdir "$work/hello"
 for f in "$src"/examples/hello/*; do
+    case "$f" in *.jsonl) continue ;; esac  # recorded sessions are the steps' output
     name=$(basename "$f")
     extract file "$name" "$work/hello/$name" || fail "the guide has no block for $name of examples/hello"
     diff -u "$f" "$work/hello/$name" || fail "the guide's $name differs from examples/hello/$name"
@@ -61,6 +65,31 @@ grep -q "ExitCommandMessage (1765)" "$work/run.log" || fail "the command did not
 for export in VokCommandGuide VokGetSystemElementAttr VokAppendLine VokCreateCSB VokCreateTextBox VokComposeCSB; do
     grep -q "$export" "$work/run.log" || fail "the command made no $export request"
 done
+
+# KAV_RECORD_GOLDEN: the session the steps just recorded from the installed
+# kit becomes examples/hello/golden.jsonl (review the diff before committing).
+if [ -n "${KAV_RECORD_GOLDEN:-}" ]; then
+    cp "$work/hello/golden.jsonl" "$src/examples/hello/golden.jsonl"
+    echo "kit_guide: recorded $src/examples/hello/golden.jsonl"
+fi
+
+echo "== the committed golden session replays"
+cp "$src/examples/hello/golden.jsonl" "$work/hello/committed.jsonl"
+(cd "$work/hello" && wine "$work/kit/kavhost.exe" --command hello.MorvikVbCommand --replay committed.jsonl --quiet) \
+    || fail "examples/hello/golden.jsonl no longer replays (record it again when the requests change on purpose)"
+
+echo "== one byte changed in a request: the replay names it"
+sed -i 's/Hello from the hello command/Hellp from the hello command/' "$work/hello/hello_steps.cpp"
+grep -q 'Hellp from the hello command' "$work/hello/hello_steps.cpp" || fail "the guide text to change is not in hello_steps.cpp"
+cmake --build "$work/hello/build" >/dev/null || fail "rebuilding the changed sample failed"
+status=0
+(cd "$work/hello" && wine "$work/kit/kavhost.exe" --command hello.MorvikVbCommand --replay committed.jsonl --quiet) \
+    > "$work/diff.log" 2>&1 || status=$?
+cat "$work/diff.log"
+[ "$status" -eq 3 ] || fail "the replay of a changed request ended with status $status, not 3"
+# "Hello" -> "Hellp": byte 4 of the guide text, the first request's only segment.
+grep -q "request #1, VokCommandGuide .*segment message differs at payload offset 4 " "$work/diff.log" \
+    || fail "the replay's difference does not name the changed byte of VokCommandGuide's message"
 
 echo "== the guide's C++ samples compile"
 extract compile - "$work/samples.cpp" || fail "the guide has no cpp compile block"
