@@ -61,8 +61,7 @@ MorvikFactory factory;
 
 // ---- registry -------------------------------------------------------------
 
-KAV_HANDLE_TRAITS(RegistryKeyTraits, HKEY, nullptr, ::RegCloseKey(h));
-using UniqueKey = kav::UniqueHandle<RegistryKeyTraits>;
+using UniqueKey = kav::UniqueRegKey;
 
 std::wstring GuidText(const GUID& guid) {
     wchar_t text[40] = {};
