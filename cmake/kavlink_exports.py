@@ -1,25 +1,42 @@
 #!/usr/bin/env python3
 """Reads api/kavlink.exports and writes the files the build derives from it.
 
-    kavlink_exports.py TABLE [--header H] [--def F] [--import-def F]
-                             [--host-table F] [--test-table F] [--bas F] [--idl F]
+    kavlink_exports.py TABLE [--records H] [--descriptions DIR] [--events IDL]
+                             [--def F] [--import-def F] [--host-table F] [--test-table F]
+                             [--bas F] [--idl F] [--header F] [--reference DIR]
+                             [--summaries F] [--event-template F]
 
---def         the linker's export list: Name = Name@N
---import-def  the decorated names alone (Name@N), for import libraries
---host-table  C++ rows for kavhost's decoder (kavhost::exportRows)
---test-table  C++ rows for the tests (kavtest::allExports)
---bas         the declarations module for Automation clients (needs --header)
---idl         a type library source with a module of every export (needs --header)
+--records       include/kavlink_records.h: the hand-written records and their
+                doc comments (needed by everything below --test-table)
+--descriptions  api/descriptions: one Markdown file of prose per family
+--events        the command IDL template, whose interface block lists the events
+--def           the linker's export list: Name = Name@N
+--import-def    the decorated names alone (Name@N), for import libraries
+--host-table    C++ rows for kavhost's decoder (kavhost::exportRows)
+--test-table    C++ rows for the tests (kavtest::allExports)
+--bas           the declarations module for Automation clients
+--idl           a type library source with a module of every export
+--header        kavlink.h: every prototype with its reference comment
+--reference     the HTML reference (one page per family, records, index)
+--summaries     C++ table of every export's and event's summary (for tests)
+--event-template  the IDL template with a helpstring on every event; needs
+                only --descriptions and --events (TABLE names the exports
+                that the events' @see may name)
 
-The header (include/kavlink.h) gives the C types of the arguments and the
-record layouts; every prototype must agree with its row.
-
-A malformed table stops the build with "TABLE:LINE: message".
+The prototypes are derived from the table: the C type of an argument comes
+from its kind and segments, or from the type the row names.  A malformed
+table stops the build with "TABLE:LINE: message"; a missing or wrong
+description with "FILE:LINE: message" (every problem is listed).
 """
 import argparse
+import os
 import re
 import sys
 import uuid
+
+# kavlink_reference imports this module by name: let it find this run of it.
+if __name__ == "__main__":
+    sys.modules.setdefault("kavlink_exports", sys.modules[__name__])
 
 RESULTS = {"i32", "i16", "f64", "i64", "bstr", "void"}
 SCALAR_KINDS = {"i32", "i16", "u8", "f64", "i64", "text", "strvar", "bstr", "sshape", "sshape:256"}
@@ -36,7 +53,8 @@ class TableError(Exception):
 
 
 class Export:
-    def __init__(self, line, section, code, lparam, result, name, args, segments, read_back, rule):
+    def __init__(self, line, section, code, lparam, result, name, args, segments, read_back, rule,
+                 arg_types=None, c_result=None):
         self.line = line
         self.section = section
         self.code = code
@@ -47,6 +65,9 @@ class Export:
         self.segments = segments    # ["name:kind/dir"]
         self.read_back = read_back  # ["name:kind"]
         self.rule = rule            # "", "nonzero", "true"
+        self.arg_types = arg_types or [None] * len(args)  # C types the row names
+        self.c_result = c_result    # C result the row names (i32=T*)
+        self.prototype = None       # Prototype, once derived
 
     def arg_bytes(self):
         return sum(8 if kind in ("f64", "i64") else 4 for kind, _ in self.args)
@@ -91,6 +112,11 @@ def parse(path):
             raise TableError(f"{where}: not a row: {text}")
         code, lparam, result, name, arglist, rest = m.groups()
         where = f"{where} ({name})"
+        c_result = None
+        if "=" in result:
+            result, c_result = result.split("=", 1)
+            if result != "i32" or not re.match(r"^[A-Za-z_]\w*\*$", c_result):
+                raise TableError(f"{where}: a C result is given as i32=Type*")
         if result not in RESULTS:
             raise TableError(f"{where}: unknown result '{result}'")
         if code == "-":
@@ -102,11 +128,13 @@ def parse(path):
         if (code == 0) != (lparam in ("-", "exit")):
             raise TableError(f"{where}: code and lParam disagree")
         args = []
+        arg_types = []
         for a in [a.strip() for a in arglist.split(",") if a.strip()]:
             parts = a.split()
-            if len(parts) != 2 or not (parts[0] in SCALAR_KINDS or ARG_KIND.match(parts[0])):
+            if len(parts) not in (2, 3) or not (parts[0] in SCALAR_KINDS or ARG_KIND.match(parts[0])):
                 raise TableError(f"{where}: bad argument '{a}'")
-            args.append((parts[0], parts[1]))
+            args.append((parts[0], parts[-1]))
+            arg_types.append(parts[1] if len(parts) == 3 else None)
         names = [n for _, n in args]
         if len(set(names)) != len(names):
             raise TableError(f"{where}: argument named twice")
@@ -151,7 +179,8 @@ def parse(path):
                 raise TableError(f"{where}: segment '{s}' names unknown argument '{owner}'")
         if any(e.name == name for e in exports):
             raise TableError(f"{where}: {name} listed twice")
-        exports.append(Export(number, section, code, lparam, result, name, args, segments, read_back, rule))
+        exports.append(Export(number, section, code, lparam, result, name, args, segments, read_back, rule,
+                              arg_types, c_result))
     if not exports:
         raise TableError(f"{path}: no exports")
     return exports
@@ -162,6 +191,7 @@ def c_string(s):
 
 
 def write(path, text, newline="\n"):
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
     with open(path, "w", encoding="utf-8", newline=newline) as f:
         f.write(text)
 
@@ -208,7 +238,7 @@ def write_test_table(exports, path, table):
     write(path, "\n".join(out))
 
 
-# ---------------------------------------------------------------- the header
+# ------------------------------------------------------- records and prototypes
 
 C_FIELD = {"double": ("Double", "double", 8), "int32_t": ("Long", "long", 4), "uint32_t": ("Long", "long", 4),
            "int16_t": ("Integer", "short", 2), "uint8_t": ("Byte", "unsigned char", 1),
@@ -216,22 +246,39 @@ C_FIELD = {"double": ("Double", "double", 8), "int32_t": ("Long", "long", 4), "u
 
 
 class Field:
-    def __init__(self, ctype, name, count, pointer):
-        self.ctype, self.name, self.count, self.pointer = ctype, name, count, pointer
+    def __init__(self, ctype, name, count, pointer, doc=""):
+        self.ctype, self.name, self.count, self.pointer, self.doc = ctype, name, count, pointer, doc
 
 
 class Record:
-    def __init__(self, name, fields):
+    def __init__(self, name, fields, doc="", line=0):
         self.name = name
         self.fields = fields
+        self.doc = doc              # the record's doc comment, as plain lines joined by spaces
+        self.line = line
         self.size = 0
         self.offsets = []
         self.reproducible = True
         self.vb_size = 0
 
+    def opaque(self):
+        """A record of bytes whose inner layout is the host's."""
+        return len(self.fields) == 1 and self.fields[0].ctype == "unsigned char" and self.fields[0].name == "bytes"
+
 
 def strip_comments(text):
     return re.sub(r"/\*.*?\*/", "", re.sub(r"//[^\n]*", "", text), flags=re.S)
+
+
+def doc_text(comment):
+    """The text of a /** ... */ comment: leading stars dropped, lines kept."""
+    body = comment[3:-2]
+    lines = [re.sub(r"^\s*\*? ?", "", line).rstrip() for line in body.split("\n")]
+    while lines and not lines[0].strip():
+        lines.pop(0)
+    while lines and not lines[-1].strip():
+        lines.pop()
+    return "\n".join(lines)
 
 
 def field_size(f, records):
@@ -251,32 +298,42 @@ def field_align(f, records):
     return records[f.ctype].vb_align
 
 
-class Header:
+DOC = r"(?:(/\*\*(?:(?!\*/).)*\*/)\s*)?"
+
+
+class Records:
+    """The hand-written records header: packed records, each with a doc
+    comment, and each field with its own."""
+
     def __init__(self, path):
-        text = strip_comments(open(path, encoding="utf-8").read())
+        self.path = path
+        source = open(path, encoding="utf-8").read()
         self.records = {}
         self.order = []
-        for m in re.finditer(r"typedef struct (\w+)\s*\{(.*?)\}\s*(\w+)\s*;", text, re.S):
-            name, body = m.group(1), m.group(2)
+        for m in re.finditer(DOC + r"typedef struct (\w+)\s*\{(.*?)\}\s*(\w+)\s*;", source, re.S):
+            line = source.count("\n", 0, m.start(2)) + 1
+            name, body = m.group(2), m.group(3)
+            where = f"{path}:{line}"
+            if m.group(4) != name:
+                raise TableError(f"{where}: typedef struct {name} is named {m.group(4)}")
+            if not m.group(1):
+                raise TableError(f"{where}: record {name} has no doc comment (/** ... */ above it)")
             fields = []
-            for decl in [d.strip() for d in body.split(";") if d.strip()]:
-                words = decl.replace("*", " * ").split()
-                i = 0
-                ctype = []
-                while i < len(words) and words[i] not in ("*",) and not (ctype and words[i - 1] not in ("unsigned",) and
-                                                                        " ".join(ctype) in C_FIELD | self.records.keys()):
-                    ctype.append(words[i])
-                    i += 1
-                ctype = " ".join(ctype)
-                rest = " ".join(words[i:])
-                for n in [n.strip() for n in rest.split(",")]:
-                    pointer = n.startswith("*")
-                    n = n.lstrip("* ").strip()
-                    am = re.match(r"(\w+)\s*(?:\[(\d+)\])?$", n)
-                    if not am or (ctype not in C_FIELD and ctype not in self.records):
-                        raise TableError(f"{path}: cannot read field '{decl}' of {name}")
-                    fields.append(Field(ctype, am.group(1), int(am.group(2) or 1), pointer))
-            r = Record(name, fields)
+            for fm in re.finditer(r"\s*" + DOC + r"([^;]*?);", body, re.S):
+                decl = " ".join(strip_comments(fm.group(2)).split())
+                if not decl:
+                    continue
+                if not fm.group(1):
+                    raise TableError(f"{where}: field '{decl}' of {name} has no doc comment")
+                fm2 = re.match(r"^((?:unsigned )?\w+) (\*?) ?(\w+) ?(?:\[(\d+)\])?$",
+                               " ".join(decl.replace("*", " * ").replace("[", " [").split()))
+                if not fm2 or "," in decl:
+                    raise TableError(f"{where}: cannot read field '{decl}' of {name} (one field per declaration)")
+                ctype, pointer, fname, count = fm2.group(1), fm2.group(2) == "*", fm2.group(3), fm2.group(4)
+                if ctype not in C_FIELD and ctype not in self.records:
+                    raise TableError(f"{where}: field '{decl}' of {name} has an unknown type")
+                fields.append(Field(ctype, fname, int(count or 1), pointer, doc_text(fm.group(1))))
+            r = Record(name, fields, doc_text(m.group(1)), line)
             offset = vb_offset = 0
             vb_align = 1
             for f in fields:
@@ -296,41 +353,142 @@ class Header:
                 r.reproducible = False
             self.records[name] = r
             self.order.append(name)
+        text = strip_comments(source)
         for name, size in re.findall(r"KAV_RECORD_SIZE\((\w+),\s*(\d+)\)", text):
             if name in self.records and self.records[name].size != int(size):
                 raise TableError(f"{path}: {name} reads as {self.records[name].size} bytes, the header says {size}")
-        self.prototypes = {}
-        for m in re.finditer(r"([\w ]+?\**)\s*KAVAPI\s+(\w+)\s*\(([^)]*)\)\s*;", text):
-            result, name, params = " ".join(m.group(1).split()), m.group(2), m.group(3)
-            ps = []
-            for p in [" ".join(p.split()) for p in params.split(",")]:
-                if p in ("void", ""):
-                    continue
-                const = p.startswith("const ")
-                stars = p.count("*")
-                words = p.replace("const", " ").replace("*", " ").split()
-                ps.append((" ".join(words[:-1]), stars, const, words[-1]))
-            self.prototypes[name] = (result, ps)
+        if "KAVAPI" in text:
+            raise TableError(f"{path}: prototypes belong to the generated kavlink.h, not to the records header")
 
-    def check(self, exports, path):
-        """Every row has a prototype that takes as many slots of the same kinds."""
-        byvalue = {"i32": ("int32_t", "HWND"), "i16": ("int16_t",), "u8": ("uint8_t",), "f64": ("double",),
-                   "i64": ("int64_t",), "bstr": ("BSTR",)}
-        for e in exports:
-            if e.name not in self.prototypes:
-                raise TableError(f"{path}: {e.name} (table line {e.line}) has no prototype")
-            _, ps = self.prototypes[e.name]
-            if len(ps) != len(e.args):
-                raise TableError(f"{path}: {e.name} takes {len(ps)} arguments, table line {e.line} says {len(e.args)}")
-            for (ctype, stars, _, pname), (kind, name) in zip(ps, e.args):
-                if kind in byvalue and (stars or ctype not in byvalue[kind]):
-                    raise TableError(f"{path}: {e.name} argument {pname} is '{ctype}{'*' * stars}', "
-                                     f"table line {e.line} says {kind}")
-                if kind not in byvalue and not stars:
-                    raise TableError(f"{path}: {e.name} argument {pname} is passed by value, table line {e.line} says {kind}")
-        missing = set(self.prototypes) - {e.name for e in exports}
-        if missing:
-            raise TableError(f"{path}: prototypes without a row in the table: {', '.join(sorted(missing))}")
+    def check_host_records(self, exports):
+        """A record of bytes says that its layout is the host's, how large it
+        is and exactly which functions move it."""
+        for name in self.order:
+            r = self.records[name]
+            if not r.opaque():
+                continue
+            where = f"{self.path}:{r.line}"
+            flat = " ".join(r.doc.split())
+            m = re.search(r"Inner layout: the host's, (\d+) bytes", flat)
+            if not m or int(m.group(1)) != r.size:
+                raise TableError(f"{where}: {name} must say \"Inner layout: the host's, {r.size} bytes\"")
+            m = re.search(r"Moved by: ([\w ,]+)\.", flat)
+            said = set(re.split(r"[ ,]+", m.group(1).strip())) if m else set()
+            moving = set(movers(exports, name))
+            if said != moving:
+                raise TableError(f"{where}: the \"Moved by:\" list of {name} must name exactly "
+                                 f"{', '.join(sorted(moving, key=str.lower))}")
+
+
+def movers(exports, record):
+    """The exports that take `record` (by reference), in table order."""
+    return [e.name for e in exports if any(p.ctype == record for p in e.prototype.params)]
+
+
+# The C type of a reference, from the kind of the segment it travels as.
+SEGMENT_CTYPE = {"u8": "uint8_t", "i16": "int16_t", "i32": "int32_t", "f64": "double", "pt": "PointShape",
+                 "line": "LineShape", "circle": "CircleShape", "arc": "ArcShape", "ellipse": "EllipseShape",
+                 "ellarc": "EllArcShape", "spos": "StringShape", "sshape": "StringShape", "sattr": "StringAttr",
+                 "eattr": "ElementAttr", "matrix": "TransMatrix", "rpt": "ResultPoint", "bsh": "BSplineHeader",
+                 "bsv": "BSplineValues", "bsp": "BSplinePoints", "boxst": "BoxStatus", "text": "char"}
+BY_VALUE = {"i32": "int32_t", "i16": "int16_t", "u8": "uint8_t", "f64": "double", "i64": "int64_t", "bstr": "BSTR"}
+SCALAR_SIZE = {"int16_t": 2, "int32_t": 4, "uint8_t": 1, "double": 8, "char": 1}
+C_RESULT = {"void": "void", "i32": "int32_t", "i16": "int16_t", "f64": "double", "i64": "int64_t", "bstr": "BSTR"}
+
+
+class CParam:
+    def __init__(self, ctype, stars, const, name):
+        self.ctype, self.stars, self.const, self.name = ctype, stars, const, name
+
+    def decl(self):
+        if self.stars == 2 and self.const:
+            return f"const {self.ctype} *const *{self.name}"
+        t = ("const " if self.const else "") + self.ctype
+        return f"{t} {'*' * self.stars}{self.name}"
+
+
+class Prototype:
+    def __init__(self, result, params):
+        self.result, self.params = result, params
+
+    def text(self, name, width=110):
+        head = f"{self.result}KAVAPI {name}(" if self.result.endswith("*") else f"{self.result} KAVAPI {name}("
+        params = [p.decl() for p in self.params] or ["void"]
+        lines, line = [], head
+        for i, p in enumerate(params):
+            piece = p + (", " if i < len(params) - 1 else ");")
+            if len(line) + len(piece.rstrip()) > width and line.strip() != head.strip():
+                lines.append(line.rstrip())
+                line = " " * len(head) + piece
+            else:
+                line += piece
+        lines.append(line)
+        return "\n".join(lines)
+
+
+def segment_parts(token):
+    """name, kind without count, direction ('' for a read-back area)."""
+    body, _, direction = token.partition("/")
+    name, kind = body.split(":", 1)
+    return name, re.sub(r"[*+].*$", "", kind), direction
+
+
+def own_segments(e, name):
+    sent = [segment_parts(s) for s in e.segments if segment_parts(s)[0] == name]
+    back = [segment_parts(s) for s in e.read_back if segment_parts(s)[0] == name]
+    return sent, back
+
+
+def derive_prototypes(exports, records, table):
+    """Gives every export its C prototype: from the argument kinds and
+    segments, and from the types the rows name where those do not settle it."""
+    known = set(records.records) | set(SCALAR_SIZE) | {"void", "HWND"}
+    for e in exports:
+        where = f"{table}:{e.line} ({e.name})"
+        params = []
+        for (kind, name), given in zip(e.args, e.arg_types):
+            sent, back = own_segments(e, name)
+            directions = {d for _, _, d in sent}
+            if given and given not in known:
+                raise TableError(f"{where}: argument '{name}' names the unknown type '{given}'")
+            if kind in BY_VALUE:
+                if given and not (kind == "i32" and given == "HWND"):
+                    raise TableError(f"{where}: argument '{name}' is passed by value as {kind}; only i32 may be HWND")
+                params.append(CParam(given or BY_VALUE[kind], 0, False, name))
+                continue
+            if given == "HWND":
+                raise TableError(f"{where}: HWND is passed by value (i32)")
+            if kind == "text":
+                params.append(CParam("char", 1, not directions & {"inout", "out"}, name))
+            elif kind == "strvar":
+                params.append(CParam("BSTR", 1, False, name))
+            elif kind.startswith("arr:"):
+                params.append(CParam("SAFEARRAY", 2, False, name))
+            elif kind.startswith("names@"):
+                params.append(CParam("char", 2, True, name))
+            elif kind.startswith("sshape"):
+                params.append(CParam("StringShape", 1, bool(sent) and directions == {"in"}, name))
+            else:
+                ctype = given
+                if not ctype:
+                    kinds = [k for _, k, _ in sent + back]
+                    ctype = SEGMENT_CTYPE.get(kinds[0]) if kinds else None
+                    if kinds and re.match(r"^str\d+$", kinds[0]):
+                        ctype = "char"
+                if not ctype:
+                    raise TableError(f"{where}: argument '{name}' needs its C type in the row ({kind} Type {name})")
+                size = re.match(r"^ref:(\d+)", kind)
+                expected = records.records[ctype].size if ctype in records.records else SCALAR_SIZE.get(ctype)
+                if size and expected and ctype != "char" and int(size.group(1)) != expected:
+                    raise TableError(f"{where}: argument '{name}' is {kind}, but {ctype} is {expected} bytes")
+                params.append(CParam(ctype, 1, bool(sent) and not back and directions == {"in"}, name))
+        result = C_RESULT[e.result]
+        if e.c_result:
+            base = e.c_result[:-1]
+            if base not in known:
+                raise TableError(f"{where}: unknown result type '{e.c_result}'")
+            result = base + " *"
+        e.prototype = Prototype(result, params)
 
 
 # ------------------------------------------------------------ kavlink.bas
@@ -376,7 +534,8 @@ class Param:
 
 def describe(e, index, header):
     kind, name = e.args[index]
-    ctype, stars, const, _ = header.prototypes[e.name][1][index]
+    p = e.prototype.params[index]
+    ctype, stars, const = p.ctype, p.stars, p.const
     n = bas_name(name)
     value = {"i32": ("Long", "long"), "i16": ("Integer", "short"), "u8": ("Byte", "unsigned char"),
              "f64": ("Double", "double"), "i64": ("Currency", "CURRENCY")}
@@ -420,8 +579,7 @@ def describe(e, index, header):
 
 
 def bas_result(e, header):
-    ctype = header.prototypes[e.name][0]
-    if ctype.endswith("*"):
+    if e.prototype.result.endswith("*"):
         return "Long"
     return {"i16": "Integer", "f64": "Double", "i64": "Currency", "bstr": "String"}.get(e.result, "Long")
 
@@ -479,7 +637,7 @@ def bas_helpers(r, header):
     return out
 
 
-def write_bas(exports, header, path):
+def write_bas(exports, header, path, ref):
     out = ['Attribute VB_Name = "kavlink"',
            "' Declarations of every kavlink.dll export for 32-bit OLE Automation clients,",
            "' generated from the library's export table.",
@@ -516,6 +674,7 @@ def write_bas(exports, header, path):
     for e in exports:
         sub = e.result == "void"
         params = [describe(e, i, header) for i in range(len(e.args))]
+        out += kavlink_reference.bas_comment(ref, e)
         for p in params:
             if p.note:
                 out.append(f"' {e.name}: {p.note}")
@@ -542,8 +701,9 @@ def idl_field(f, header):
     return f"        {t} {f.name}" + (f"[{f.count}]" if f.count > 1 else "") + ";"
 
 
-def write_idl(exports, header, path):
-    out = ["// Generated from api/kavlink.exports and include/kavlink.h; edit those files.", "import \"oaidl.idl\";", "",
+def write_idl(exports, header, path, ref):
+    out = ["// Generated from api/kavlink.exports, include/kavlink_records.h and api/descriptions/; edit those.",
+           "import \"oaidl.idl\";", "",
            f"[uuid({stable_uuid('library')}), version(1.0),",
            ' helpstring("kavlink.dll: every export, for Automation clients")]',
            "library Kavlink", "{", '    importlib("stdole2.tlb");', ""]
@@ -558,48 +718,80 @@ def write_idl(exports, header, path):
             '     helpstring("the exports of kavlink.dll")]', "    module KavlinkExports", "    {"]
     results = {"void": "void", "i32": "long", "i16": "short", "f64": "double", "i64": "CURRENCY", "bstr": "BSTR"}
     for e in exports:
-        result = "long" if header.prototypes[e.name][0].endswith("*") else results[e.result]
+        result = "long" if e.prototype.result.endswith("*") else results[e.result]
         params = ", ".join(describe(e, i, header).idl for i in range(len(e.args))) or "void"
-        out.append(f"        [entry(\"{e.name}\")] {result} __stdcall {e.name}({params});")
+        help = kavlink_reference.idl_string(kavlink_reference.helpstring(ref.entries[e.name]))
+        out.append(f"        [entry(\"{e.name}\"), helpstring({help})]")
+        out.append(f"        {result} __stdcall {e.name}({params});")
     out += ["    };", "};", ""]
     write(path, "\n".join(out))
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     p.add_argument("table")
+    p.add_argument("--records")
+    p.add_argument("--descriptions")
+    p.add_argument("--events")
     p.add_argument("--def", dest="def_file")
     p.add_argument("--import-def")
     p.add_argument("--host-table")
     p.add_argument("--test-table")
     p.add_argument("--bas")
-    p.add_argument("--header")
     p.add_argument("--idl")
+    p.add_argument("--header")
+    p.add_argument("--reference")
+    p.add_argument("--summaries")
+    p.add_argument("--event-template")
     a = p.parse_args()
+    documented = [a.bas, a.idl, a.header, a.reference, a.summaries]
     try:
         exports = parse(a.table)
-        header = None
+        records = ref = None
+        if any(documented) or a.event_template:
+            if not (a.records and a.descriptions and a.events):
+                raise TableError("--bas, --idl, --header, --reference, --summaries and --event-template need "
+                                 "--records, --descriptions and --events")
+            records = Records(a.records)
+            derive_prototypes(exports, records, a.table)
+            records.check_host_records(exports)
+            events = kavlink_reference.parse_events(a.events)
+            events_only = not any(documented)
+            families, errors = kavlink_reference.parse_descriptions(
+                a.descriptions, kavlink_reference.EVENTS_STEM if events_only else None)
+            ref = kavlink_reference.Reference(exports, events, records, families, a.table, a.descriptions)
+            errors += ref.check(events_only)
+            if errors:
+                for line in errors:
+                    print(f"error: {line}", file=sys.stderr)
+                print(f"error: {len(errors)} problem(s) in the reference descriptions", file=sys.stderr)
+                return 1
+        if a.def_file:
+            write_def(exports, a.def_file)
+        if a.import_def:
+            write_import_def(exports, a.import_def)
+        if a.host_table:
+            write_host_table(exports, a.host_table, "api/kavlink.exports")
+        if a.test_table:
+            write_test_table(exports, a.test_table, "api/kavlink.exports")
+        if a.bas:
+            write_bas(exports, records, a.bas, ref)
+        if a.idl:
+            write_idl(exports, records, a.idl, ref)
         if a.header:
-            header = Header(a.header)
-            header.check(exports, a.header)
-        elif a.bas or a.idl:
-            raise TableError("--bas and --idl need --header")
+            kavlink_reference.write_header(ref, a.header, "api/kavlink.exports")
+        if a.summaries:
+            kavlink_reference.write_summaries(ref, a.summaries)
+        if a.event_template:
+            kavlink_reference.write_event_template(ref, a.events, a.event_template)
+        if a.reference:
+            kavlink_reference.write_reference(ref, a.reference)
     except (TableError, OSError) as err:
         print(f"error: {err}", file=sys.stderr)
         return 1
-    if a.def_file:
-        write_def(exports, a.def_file)
-    if a.import_def:
-        write_import_def(exports, a.import_def)
-    if a.host_table:
-        write_host_table(exports, a.host_table, "api/kavlink.exports")
-    if a.test_table:
-        write_test_table(exports, a.test_table, "api/kavlink.exports")
-    if a.bas:
-        write_bas(exports, header, a.bas)
-    if a.idl:
-        write_idl(exports, header, a.idl)
     return 0
 
+
+import kavlink_reference  # noqa: E402 (it imports this module)
 
 if __name__ == "__main__":
     sys.exit(main())

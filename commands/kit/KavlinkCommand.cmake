@@ -29,6 +29,8 @@
 #   KAVLINK_TEMPLATE_DIR   morvik_command.idl.in, component.rc.in,
 #                          identity_definition.cpp.in, command_server.def,
 #                          command_icon.rc
+#   KAVLINK_IDL_TEMPLATE   the IDL template, if not the one of
+#                          KAVLINK_TEMPLATE_DIR (optional)
 #   KAVLINK_FRAME_TARGET   the frame library target
 #   KAVLINK_WIDL           the widl program
 #   KAVLINK_WIDL_INCLUDE   folder of oaidl.idl and the files it imports
@@ -130,7 +132,11 @@ function(kavlink_add_command name)
 
   set(gen ${CMAKE_CURRENT_BINARY_DIR}/${name}_component)
   set(KAVCMD_TLB ${gen}/${name}.tlb)
-  configure_file(${KAVLINK_TEMPLATE_DIR}/morvik_command.idl.in ${gen}/${name}.idl @ONLY)
+  set(idl_template ${KAVLINK_TEMPLATE_DIR}/morvik_command.idl.in)
+  if(KAVLINK_IDL_TEMPLATE)
+    set(idl_template ${KAVLINK_IDL_TEMPLATE})
+  endif()
+  configure_file(${idl_template} ${gen}/${name}.idl @ONLY)
   configure_file(${KAVLINK_TEMPLATE_DIR}/identity_definition.cpp.in ${gen}/${name}_identity.cpp @ONLY)
   kavlink_widl(-t ${gen}/${name}.idl ${KAVCMD_TLB} "type library of ${name}")
 
