@@ -2,11 +2,14 @@
 // both built components, read back with the platform's own readers.
 #include "component_support.h"
 #include "com_ref.h"
+#include "reference_summaries.h"
 
 #include "kav/handles.h"
 
 #include <gtest/gtest.h>
 #include <cstring>
+#include <iterator>
+#include <string>
 
 using namespace kavtest;
 using kavcmd::ComRef;
@@ -148,6 +151,36 @@ TEST_P(Embedded, TypeLibraryMatches) {
     ASSERT_EQ(coclass->GetRefTypeInfo(ref, implemented.put()), S_OK);
     Attr ia(implemented.get());
     EXPECT_TRUE(IsEqualGUID(ia->guid, guidOf(component().iid)));
+}
+
+// Every event carries the summary of its entry in api/descriptions/events.md
+// as its helpstring, on both sides of the dual interface.
+TEST_P(Embedded, EveryEventCarriesItsSummary) {
+    ComRef<ITypeLib> lib;
+    ASSERT_EQ(::LoadTypeLib(builtPath(component()).c_str(), lib.put()), S_OK);
+    ComRef<ITypeInfo> dispatchSide, tableSide;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(guidOf(component().iid), dispatchSide.put()), S_OK);
+    HREFTYPE ref = 0;
+    ASSERT_EQ(dispatchSide->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
+    ASSERT_EQ(dispatchSide->GetRefTypeInfo(ref, tableSide.put()), S_OK);
+    ASSERT_EQ(std::size(kavref::kEventSummaries), eventMethods().size());
+    for (const kavref::Summary& s : kavref::kEventSummaries) {
+        SCOPED_TRACE(s.name);
+        std::wstring expected;
+        for (const char* c = s.text; *c; ++c) expected += static_cast<wchar_t>(*c);
+        ASSERT_FALSE(expected.empty());
+        for (ITypeInfo* side : {tableSide.get(), dispatchSide.get()}) {
+            std::wstring name(s.name, s.name + std::strlen(s.name));
+            LPOLESTR names[] = {name.data()};
+            MEMBERID id = MEMBERID_NIL;
+            ASSERT_EQ(side->GetIDsOfNames(names, 1, &id), S_OK) << "no method of this name";
+            BSTR doc = nullptr;
+            EXPECT_EQ(side->GetDocumentation(id, nullptr, &doc, nullptr, nullptr), S_OK);
+            const std::wstring got = doc ? doc : L"";
+            ::SysFreeString(doc);
+            EXPECT_TRUE(got == expected) << text(got);
+        }
+    }
 }
 
 TEST_P(Embedded, InterfaceIdentifierResource) {

@@ -1,12 +1,16 @@
 // kavlink.tlb, generated from the export table: its module declares every
 // export of the table by name, with kavlink.dll as its DLL, and parameter
-// and result types that follow the row.
+// and result types that follow the row; its helpstrings are the summaries of
+// the reference descriptions.
+#include "com_ref.h"
 #include "decoder.h"
+#include "reference_summaries.h"
 
 #include <gtest/gtest.h>
 #include <ole2.h>
 
 #include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 
@@ -73,16 +77,29 @@ std::string resultType(const std::string& result) {
     return "3";
 }
 
-TEST(ExportTypeLibrary, TheModuleDeclaresEveryExportAsItsRowSays) {
-    ITypeLib* lib = nullptr;
-    const HRESULT loaded = ::LoadTypeLibEx(besideTheProgram(L"kavlink.tlb").c_str(), REGKIND_NONE, &lib);
-    ASSERT_TRUE(SUCCEEDED(loaded)) << "LoadTypeLibEx(kavlink.tlb): " << hr(loaded);
-    ITypeInfo* module = nullptr;
-    for (UINT i = 0; i < lib->GetTypeInfoCount() && !module; ++i) {
+// The module of kavlink.tlb (empty, with a failure reported, when it cannot be read).
+kavcmd::ComRef<ITypeInfo> loadModule() {
+    kavcmd::ComRef<ITypeLib> lib;
+    kavcmd::ComRef<ITypeInfo> module;
+    const HRESULT loaded = ::LoadTypeLibEx(besideTheProgram(L"kavlink.tlb").c_str(), REGKIND_NONE, lib.put());
+    EXPECT_TRUE(SUCCEEDED(loaded)) << "LoadTypeLibEx(kavlink.tlb): " << hr(loaded);
+    for (UINT i = 0; lib && i < lib->GetTypeInfoCount() && !module; ++i) {
         TYPEKIND kind;
-        if (SUCCEEDED(lib->GetTypeInfoType(i, &kind)) && kind == TKIND_MODULE) lib->GetTypeInfo(i, &module);
+        if (SUCCEEDED(lib->GetTypeInfoType(i, &kind)) && kind == TKIND_MODULE) lib->GetTypeInfo(i, module.put());
     }
-    ASSERT_NE(module, nullptr) << "no module in kavlink.tlb";
+    EXPECT_TRUE(module) << "no module in kavlink.tlb";
+    return module;
+}
+
+// A string that the caller of a type library method frees.
+struct OwnedBstr {
+    BSTR p = nullptr;
+    ~OwnedBstr() { ::SysFreeString(p); }
+};
+
+TEST(ExportTypeLibrary, TheModuleDeclaresEveryExportAsItsRowSays) {
+    const kavcmd::ComRef<ITypeInfo> module = loadModule();
+    ASSERT_TRUE(module);
     TYPEATTR* attr = nullptr;
     ASSERT_TRUE(SUCCEEDED(module->GetTypeAttr(&attr)));
     const UINT functions = attr->cFuncs;
@@ -126,8 +143,35 @@ TEST(ExportTypeLibrary, TheModuleDeclaresEveryExportAsItsRowSays) {
         ::SysFreeString(entry);
         module->ReleaseFuncDesc(fd);
     }
-    module->Release();
-    lib->Release();
+}
+
+// Each function's helpstring is the summary of its entry in api/descriptions.
+TEST(ExportTypeLibrary, EveryFunctionCarriesItsSummary) {
+    std::map<std::string, std::string> summaries;
+    for (const kavref::Summary& s : kavref::kExportSummaries) summaries[s.name] = s.text;
+    ASSERT_EQ(summaries.size(), kavhost::exportLayouts().size());
+    const kavcmd::ComRef<ITypeInfo> module = loadModule();
+    ASSERT_TRUE(module);
+    TYPEATTR* attr = nullptr;
+    ASSERT_TRUE(SUCCEEDED(module->GetTypeAttr(&attr)));
+    const UINT functions = attr->cFuncs;
+    module->ReleaseTypeAttr(attr);
+    std::set<std::string> documented;
+    for (UINT f = 0; f < functions; ++f) {
+        FUNCDESC* fd = nullptr;
+        ASSERT_TRUE(SUCCEEDED(module->GetFuncDesc(f, &fd)));
+        const MEMBERID id = fd->memid;
+        module->ReleaseFuncDesc(fd);
+        OwnedBstr name, doc;
+        EXPECT_EQ(module->GetDocumentation(id, &name.p, &doc.p, nullptr, nullptr), S_OK);
+        SCOPED_TRACE(narrow(name.p));
+        const auto s = summaries.find(narrow(name.p));
+        ASSERT_NE(s, summaries.end()) << "no description";
+        EXPECT_FALSE(narrow(doc.p).empty());
+        EXPECT_EQ(narrow(doc.p), s->second);
+        documented.insert(s->first);
+    }
+    EXPECT_EQ(documented.size(), summaries.size()) << "functions without a helpstring";
 }
 
 }  // namespace
