@@ -406,6 +406,9 @@ class CParam:
         t = ("const " if self.const else "") + self.ctype
         return f"{t} {'*' * self.stars}{self.name}"
 
+    def type_text(self):
+        return self.decl()[:-len(self.name)].rstrip()
+
 
 class Prototype:
     def __init__(self, result, params):

@@ -480,12 +480,12 @@ class Layout:
         if e.code == 0:
             return ""
         if not self.outputs():
-            return "Nothing comes back into the caller's memory."
-        return {"": "Outputs are copied back whatever the host answers.",
-                "nonzero": "Outputs are copied back only when the low 16 bits of the answer are not 0; "
-                           "otherwise the caller's memory keeps its bytes.",
-                "true": "Outputs are copied back only when the low 16 bits of the answer are -1; "
-                        "otherwise the caller's memory keeps its bytes."}[e.rule]
+            return "Copy-back: nothing is taken back from the payload."
+        return {"": "Copy-back: what the payload carries back is taken whatever the host answers.",
+                "nonzero": "Copy-back: what the payload carries back is taken only when the low 16 bits of the "
+                           "answer are not 0.",
+                "true": "Copy-back: what the payload carries back is taken only when the low 16 bits of the "
+                        "answer are -1."}[e.rule]
 
     def refusal(self):
         """The refusal that every request shares, where it can happen."""
@@ -556,9 +556,9 @@ def argument_kind(e, i, records):
     if kind.startswith("names@"):
         return f"`{e.args[int(kind[6:])][1]}` addresses of zero-terminated texts"
     if kind == "sshape":
-        return "StringShape, 20 bytes; its text travels too"
+        return "`StringShape`, 20 bytes; its text travels too"
     if kind == "sshape:256":
-        return "StringShape, 20 bytes; its text names a buffer of 256 bytes"
+        return "`StringShape`, 20 bytes; its text names a buffer of 256 bytes"
     m = re.match(r"^arr:(\d+)(?:\*@(\d+))?$", kind)
     if m:
         times = f" x `{e.args[int(m.group(2))][1]}`" if m.group(2) else ""
@@ -573,12 +573,20 @@ def argument_kind(e, i, records):
         what = "text buffer"
     elif what == "void":
         what = "bytes"
+    elif what in records.records:
+        what = f"`{what}`"
     if m.group(2):
         return f"`{e.args[int(m.group(2))][1]}` x {what}, {size} bytes each"
     return f"{what}, {size} bytes"
 
 
 # ---------------------------------------------------------------- kavlink.h
+
+def sentence(text):
+    """Prose that ends like a sentence."""
+    text = text.strip()
+    return text if not text or text[-1] in ".!?:)\"'`" else text + "."
+
 
 def comment_lines(text, width=100, first="", rest=""):
     text = text.replace("*/", "* /")
@@ -597,7 +605,7 @@ def doc_comment(ref, e):
     for key, lead in (("refuses", "Refused by the library"), ("host", "Belongs to the host")):
         if entry.text(key):
             body.append("")
-            body += comment_lines(f"{lead}: {entry.text(key)}")
+            body += comment_lines(f"{lead}: {sentence(entry.text(key))}")
     body += ["", "@code"] + layout.block_lines() + ["@endcode"]
     for line in (layout.copy_back(), layout.refusal()):
         if line:
@@ -760,10 +768,10 @@ def page(ref, title, here, body):
         "</head>", "<body>", "<nav>" + " ".join(links) + "</nav>", "<main>", body, "</main>", "</body>", "</html>", ""])
 
 
-def html_slots(slots, caption):
+def html_slots(ref, slots, caption):
     rows = [f"<tr><td class=\"num\">{html.escape(s.offset.text())}</td><td class=\"num\">"
             f"{html.escape(s.size.text())}</td><td class=\"{s.direction}\">{s.direction}</td>"
-            f"<td><code>{html.escape(s.name)}</code>: {html.escape(s.what)}</td></tr>" for s in slots]
+            f"<td><code>{html.escape(s.name)}</code>: {link_names(ref, s.what, None)}</td></tr>" for s in slots]
     strip = "".join(f'<div class="{s.direction}" title="{html.escape(s.what)}">{html.escape(s.name)}<br>'
                     f"@{html.escape(s.offset.text())}<br>{html.escape(s.size.text())} B</div>" for s in slots)
     return (f"<p>{caption}</p>\n<div class=\"strip\">{strip}</div>\n"
@@ -777,11 +785,11 @@ def html_request(ref, e, here):
              f"{inline(ref, layout.request_line(), here)}</p>"]
     if e.code:
         if layout.sent:
-            parts.append(html_slots(layout.sent, "Payload, from offset 0 of the payload area (byte 4 of the block):"))
+            parts.append(html_slots(ref, layout.sent, "Payload, from offset 0 of the payload area (byte 4 of the block):"))
         else:
             parts.append("<p>No payload.</p>")
         if layout.back:
-            parts.append(html_slots(layout.back, "Read back from offset 0 after the answer:"))
+            parts.append(html_slots(ref, layout.back, "Read back from offset 0 after the answer:"))
         if layout.sent or layout.back:
             parts.append('<p class="legend"><span class="in">in: to the host</span><span class="in-out">in-out: '
                          'to the host and back</span><span class="out">out: back from the host</span>'
@@ -816,7 +824,7 @@ def html_export(ref, e, here):
     if e.args:
         rows = []
         for i, (_, name) in enumerate(e.args):
-            rows.append(f"<tr><td><code>{name}</code></td><td><code>{html.escape(e.prototype.params[i].decl())}"
+            rows.append(f"<tr><td><code>{name}</code></td><td><code>{html.escape(e.prototype.params[i].type_text())}"
                         f"</code></td><td>{argument_direction(e, i).replace(',', '-')}</td><td>"
                         f"{inline(ref, argument_kind(e, i, ref.records), here)}</td><td>"
                         f"{inline(ref, entry.param(name), here)}</td></tr>")
@@ -826,9 +834,10 @@ def html_export(ref, e, here):
                  f"{inline(ref, entry.text('return'), here)}</p>")
     if entry.text("refuses"):
         parts.append(f"<p><span class=\"label\">Refused by the library:</span> "
-                     f"{inline(ref, entry.text('refuses'), here)}</p>")
+                     f"{inline(ref, sentence(entry.text('refuses')), here)}</p>")
     if entry.text("host"):
-        parts.append(f"<p><span class=\"label\">Belongs to the host:</span> {inline(ref, entry.text('host'), here)}</p>")
+        parts.append(f"<p><span class=\"label\">Belongs to the host:</span> "
+                     f"{inline(ref, sentence(entry.text('host')), here)}</p>")
     parts.append(html_request(ref, e, here))
     parts.append(html_see(ref, entry, here))
     parts.append("</section>")
