@@ -25,9 +25,12 @@ const std::vector<EventMethod>& eventMethods() {
         std::vector<EventMethod> list;
         for (unsigned n = 0; n < kavcmd::kEventMethodCount; ++n) {
             const kavcmd::EventMethod& m = kavcmd::kEventMethods[n];
-            EventMethod method{names[n].c_str(), {}};
+            EventMethod method{names[n].c_str(), {}, {}};
             for (unsigned i = 0; i < m.count; ++i) {
                 const kavcmd::EventParameter& p = m.params[i];
+                std::string name = "hWnd";  // the one parameter the component names itself
+                if (p.name) name.assign(p.name, p.name + std::wcslen(p.name));  // ASCII names
+                method.paramNames.push_back(name);
                 method.params.push_back(p.byRef           ? "I4&"
                                         : p.vt == VT_I2   ? "I2"
                                         : p.vt == VT_I4   ? "I4"
@@ -90,8 +93,6 @@ bool parseInteger(const std::string& s, int64_t& out) {
     return true;
 }
 
-namespace {
-
 bool parseDouble(const std::string& s, double& out) {
     if (s.empty()) return false;
     char* end = nullptr;
@@ -99,6 +100,29 @@ bool parseDouble(const std::string& s, double& out) {
     out = std::strtod(s.c_str(), &end);
     return errno == 0 && *end == '\0';
 }
+
+EventCall parseEventCall(const std::vector<std::string>& w, size_t at, int lineNo) {
+    if (w.size() <= at) throw ScriptError(lineNo, "event needs a method name");
+    const std::string& name = w[at];
+    const EventMethod* m = findEventMethod(name);
+    if (!m) throw ScriptError(lineNo, "unknown event method '" + name + "'");
+    if (name == "VokProcStartCmd") throw ScriptError(lineNo, "the start event is kavhost's own; use --command");
+    if (w.size() - at - 1 != m->params.size())
+        throw ScriptError(lineNo, name + " takes " + std::to_string(m->params.size()) + " arguments");
+    EventCall e{name, std::vector<std::string>(w.begin() + static_cast<long>(at) + 1, w.end()), lineNo};
+    for (size_t k = 0; k < m->params.size(); ++k) {
+        const std::string t = m->params[k];
+        int64_t n = 0;
+        double d = 0;
+        if (t == "R8" ? !parseDouble(e.args[k], d) : t == "BSTR" ? false : !parseInteger(e.args[k], n))
+            throw ScriptError(lineNo, "argument " + std::to_string(k + 1) + " of " + name + " must be " +
+                                          (t == "R8" ? "a number" : "an integer"));
+        if (t == "I2" && (n < -32768 || n > 32767)) throw ScriptError(lineNo, e.args[k] + " is not a 16-bit value");
+    }
+    return e;
+}
+
+namespace {
 
 std::string utf8ToAnsi(const std::string& u) {
     if (u.empty()) return {};
@@ -185,6 +209,7 @@ const UiVerb kUiVerbs[] = {
     {"waitfile", 1, 2},  // waitfile <file> [ms]: wait until the file exists
     {"close", 0, 0},     // close the current window (its close box)
     {"expect", 1, 1},    // expect "<caption>": fail unless such a window is open now
+    {"event", 1, 10},    // event <method> <args...>: deliver an event from inside the dialog
 };
 
 }  // namespace
@@ -244,23 +269,7 @@ Script parseScript(const std::string& text) {
             continue;
         }
         if (verb == "event") {
-            if (w.size() < 2) throw ScriptError(lineNo, "event needs a method name");
-            const EventMethod* m = findEventMethod(w[1]);
-            if (!m) throw ScriptError(lineNo, "unknown event method '" + w[1] + "'");
-            if (w[1] == "VokProcStartCmd") throw ScriptError(lineNo, "the start event is kavhost's own; use --command");
-            if (w.size() - 2 != m->params.size())
-                throw ScriptError(lineNo, w[1] + " takes " + std::to_string(m->params.size()) + " arguments");
-            EventCall e{w[1], std::vector<std::string>(w.begin() + 2, w.end()), lineNo};
-            for (size_t k = 0; k < m->params.size(); ++k) {
-                const std::string t = m->params[k];
-                int64_t n = 0;
-                double d = 0;
-                if (t == "R8" ? !parseDouble(e.args[k], d) : t == "BSTR" ? false : !parseInteger(e.args[k], n))
-                    throw ScriptError(lineNo, "argument " + std::to_string(k + 1) + " of " + w[1] + " must be " +
-                                                  (t == "R8" ? "a number" : "an integer"));
-                if (t == "I2" && (n < -32768 || n > 32767)) throw ScriptError(lineNo, e.args[k] + " is not a 16-bit value");
-            }
-            s.events.push_back(std::move(e));
+            s.events.push_back(parseEventCall(w, 1, lineNo));
             continue;
         }
         if (verb == "ui") {
@@ -272,6 +281,7 @@ Script parseScript(const std::string& text) {
             const size_t n = w.size() - 2;
             if (n < v->minArgs || n > v->maxArgs) throw ScriptError(lineNo, "wrong number of arguments for ui " + w[1]);
             UiStep step{w[1], std::vector<std::string>(w.begin() + 2, w.end()), lineNo};
+            if (step.verb == "event") parseEventCall(w, 2, lineNo);  // checked like an event statement
             int64_t num = 0;
             if ((step.verb == "sleep" || step.verb == "settext") && !parseInteger(step.args[0], num))
                 throw ScriptError(lineNo, "ui " + step.verb + " needs a number first");

@@ -12,8 +12,11 @@
 //                                  u8 i16 i32 <n> | f64 <x> | point <x> <y> |
 //                                  text "..." (system code page, terminator
 //                                  included) | hex "01 02 ..."
-//   event <method> <args...>       an event method called after the start event
-//   ui <step> <args...>            a step of the dialog driver (see kavhost --help)
+//   event <method> <args...>       an event method delivered after the start event
+//                                  has returned, while the command has not ended
+//   ui <step> <args...>            a step of the dialog driver (see kavhost --help);
+//                                  "ui event <method> <args...>" delivers an event
+//                                  from inside the command's dialog
 // "on KEY answer N write ..." may also stand on one line.
 #pragma once
 #include <cstdint>
@@ -46,15 +49,20 @@ struct Rule {
     int line = 0;
 };
 
+// An event for the host to deliver: the arguments in call order as text (the
+// by-reference nCode's slot holds the value passed in).
 struct EventCall {
     std::string method;
     std::vector<std::string> args;
     int line = 0;
+    const char* origin = "script";  // where `line` counts: "script" or "recording"
+    // "VokProcButtonEvent (script line 4)"
+    std::string label() const { return method + " (" + origin + " line " + std::to_string(line) + ")"; }
 };
 
 struct UiStep {
     std::string verb;
-    std::vector<std::string> args;  // UTF-8
+    std::vector<std::string> args;  // UTF-8; for "event", the method and then its arguments
     int line = 0;
 };
 
@@ -69,6 +77,7 @@ struct Script {
 struct EventMethod {
     const char* name;
     std::vector<const char*> params;
+    std::vector<std::string> paramNames;  // for the log ("hWnd" for the start event's window)
 };
 const std::vector<EventMethod>& eventMethods();
 const EventMethod* findEventMethod(const std::string& name);
@@ -79,6 +88,11 @@ const EventMethod* findEventMethod(const std::string& name);
 std::vector<std::string> splitWords(const std::string& line, int lineNo);
 // Parses an integer the way scripts and command lines write it.
 bool parseInteger(const std::string& s, int64_t& out);
+bool parseDouble(const std::string& s, double& out);
+
+// Checks an event's method and arguments (`words` from `at` on: the method,
+// then its arguments) and returns the call; throws ScriptError.
+EventCall parseEventCall(const std::vector<std::string>& words, size_t at, int lineNo);
 
 // Throws ScriptError for anything it does not understand.
 Script parseScript(const std::string& text);

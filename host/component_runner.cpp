@@ -226,54 +226,51 @@ ComPtr<IDispatch> create(Host& host, const std::string& command, const CLSID& cl
     return ComPtr<IDispatch>(raw);
 }
 
-bool runStart(Host& host, DialogDriver& driver, EventCaller& caller, int32_t cmdLine, const std::wstring& server) {
-    int32_t nCode = 0;
-    const std::string hwnd = std::to_string(static_cast<int32_t>(reinterpret_cast<intptr_t>(host.window())));
-    host.note("VokProcStartCmd(hWnd " + hwnd + ", nCmdLine " + std::to_string(cmdLine) + ", nCode 0)");
-    driver.start();
-    const HRESULT hr = caller.call("VokProcStartCmd", {"I4", "I4", "I4&"}, {hwnd, std::to_string(cmdLine), ""}, &nCode);
-    driver.stop();
-    host.note("VokProcStartCmd returned " + describeHresult(hr) + ", nCode = " + std::to_string(nCode));
-    bool ok = true;
-    if (FAILED(hr)) {
-        std::string why = "VokProcStartCmd returned " + describeHresult(hr) + caller.detail();
-        if (const std::string k = server.empty() ? "" : kavlinkProblem(server); !k.empty()) why += "; " + k;
-        host.fail(why);
-        ok = false;
-    } else if (!host.exitSeen()) {
-        host.fail("the command returned without ExitCommandMessage");
-        ok = false;
-    }
-    if (driver.failed()) {
-        if (ok) host.fail(driver.error());
-        ok = false;
-    } else if (!driver.done()) {
-        host.fail("the command ended before the ui steps were done (next: script line " +
-                  std::to_string(driver.nextLine()) + ")");
-        ok = false;
-    }
-    return ok;
-}
+// Delivers events to the component: numbered, logged and recorded by the
+// host, their failures told with the event's place in the script.
+class Delivery {
+public:
+    Delivery(Host& host, EventCaller& caller, const std::wstring& server)
+        : host_(host), caller_(caller), server_(server) {}
 
-bool runEvents(Host& host, EventCaller& caller) {
-    bool ok = true;
-    for (const EventCall& e : host.script().events) {
-        const EventMethod* m = findEventMethod(e.method);
-        if (!m) continue;
-        int32_t ref = 0;
-        std::string args;
-        for (const std::string& s : e.args) args += (args.empty() ? "" : ", ") + s;
-        host.note(e.method + "(" + args + ")");
-        const HRESULT hr = caller.call(e.method, m->params, e.args, &ref);
-        host.note(e.method + " returned " + describeHresult(hr));
-        if (FAILED(hr)) {
-            host.fail(e.method + " (script line " + std::to_string(e.line) + ") returned " + describeHresult(hr) +
-                      caller.detail());
-            ok = false;
+    // False when the event was not delivered (the session has stopped) or
+    // returned a failure.
+    bool deliver(const EventCall& call, const std::string& label, bool inDialog) {
+        const EventMethod* m = findEventMethod(call.method);
+        if (!m) {  // scripts and recordings are checked before, so only a broken table gets here
+            host_.fail(label + ": unknown event method");
+            return false;
         }
+        DeliveredEvent e;
+        e.method = call.method;
+        e.types = m->params;
+        e.args = call.args;
+        e.label = label;
+        e.inDialog = inDialog;
+        if (!host_.beginEvent(e)) return false;
+        int32_t code = e.nCodeIn();
+        try {
+            e.hr = caller_.call(e.method, e.types, e.args, &code);
+        } catch (...) {
+            e.hr = E_UNEXPECTED;
+            host_.endEvent(e);
+            throw;
+        }
+        e.nCodeOut = code;
+        host_.endEvent(e);
+        if (SUCCEEDED(e.hr)) return true;
+        std::string why = label + " returned " + describeHresult(e.hr) + caller_.detail();
+        if (e.method == "VokProcStartCmd" && !server_.empty())
+            if (const std::string k = kavlinkProblem(server_); !k.empty()) why += "; " + k;
+        host_.fail(why);
+        return false;
     }
-    return ok;
-}
+
+private:
+    Host& host_;
+    EventCaller& caller_;
+    std::wstring server_;
+};
 
 }  // namespace
 
@@ -284,9 +281,50 @@ bool runCommand(Host& host, DialogDriver& driver, const RunOptions& o) {
     ComPtr<IDispatch> component = create(host, o.command, clsid, server);
     if (!component) return false;
     EventCaller caller(host, component.get());
-    const bool started = runStart(host, driver, caller, o.cmdLine, server);
-    const bool events = runEvents(host, caller);
-    return started && events;
+    Delivery delivery(host, caller, server);
+    const auto healthy = [&] { return host.failures().empty() && !host.stopped(); };
+
+    // "ui event" steps: delivered from the driver's timer, inside the
+    // command's modal loop.
+    driver.setEventSink([&](const UiStep& s) {
+        EventCall call{s.args[0], std::vector<std::string>(s.args.begin() + 1, s.args.end()), s.line};
+        return delivery.deliver(call, call.label(), true);
+    });
+    struct SinkReset {
+        DialogDriver& d;
+        ~SinkReset() { d.setEventSink(nullptr); }
+    } sinkReset{driver};
+
+    // The start event, then the other events as long as the command has not
+    // ended; the driver works the command's windows meanwhile.
+    driver.start();
+    const std::string hwnd = std::to_string(static_cast<int32_t>(reinterpret_cast<intptr_t>(host.window())));
+    const EventCall start{"VokProcStartCmd", {hwnd, std::to_string(o.cmdLine), "0"}, o.startLine, o.startOrigin};
+    std::string last = o.startLine ? start.label() : start.method;
+    delivery.deliver(start, last, false);
+    size_t next = 0;
+    while (healthy() && !driver.failed() && !host.exitSeen() && next < o.events.size()) {
+        const EventCall& e = o.events[next++];
+        last = e.label();
+        delivery.deliver(e, last, false);
+    }
+    driver.stop();
+    host.endSession();
+
+    if (driver.failed()) {
+        host.fail(driver.error());
+    } else if (healthy() && !driver.done()) {
+        host.fail("the session ended before the ui steps were done (next: script line " + std::to_string(driver.nextLine()) +
+                  ")");
+    }
+    if (healthy() && !host.exitSeen()) {
+        host.fail("the events ran out before the command ended: the last was " + last);
+    } else if (host.exitSeen() && next < o.events.size()) {
+        const size_t more = o.events.size() - next - 1;
+        host.fail("the command ended in " + host.endedIn() + "; " + o.events[next].label() + " was not delivered" +
+                  (more ? " (nor " + std::to_string(more) + " more)" : ""));
+    }
+    return healthy();
 }
 
 }  // namespace kavhost

@@ -427,32 +427,6 @@ std::string formatText(const Decoded& d) {
     return o.str();
 }
 
-std::string jsonEscape(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') { out += '\\'; out += static_cast<char>(c); }
-        else if (c < 0x20) { char b[8]; std::snprintf(b, sizeof b, "\\u%04x", c); out += b; }
-        else out += static_cast<char>(c);
-    }
-    return out;
-}
-
-std::string formatJson(const Decoded& d) {
-    std::ostringstream o;
-    o << "{\"code\":" << d.code << ",\"lParam\":" << d.lParam << ",\"exports\":[";
-    for (size_t i = 0; i < d.names.size(); ++i) o << (i ? "," : "") << '"' << jsonEscape(d.names[i]) << '"';
-    o << "],\"lParamText\":\"" << jsonEscape(d.lParamText) << "\",\"size\":" << d.total << ",\"segments\":[";
-    for (size_t i = 0; i < d.segments.size(); ++i) {
-        const DecodedSegment& s = d.segments[i];
-        o << (i ? "," : "") << "{\"name\":\"" << jsonEscape(s.name) << "\",\"offset\":" << s.offset
-          << ",\"size\":" << s.size << ",\"value\":\"" << jsonEscape(s.value) << "\"}";
-    }
-    o << "]";
-    if (!d.problem.empty()) o << ",\"problem\":\"" << jsonEscape(d.problem) << "\"";
-    o << "}";
-    return o.str();
-}
-
 std::string ansiToUtf8(const std::string& ansi) {
     if (ansi.empty()) return {};
     const int n = static_cast<int>(std::min<size_t>(ansi.size(), 1 << 20));

@@ -102,10 +102,9 @@ struct Decoded {
 // kPayloadSize bytes are looked at).  Never throws for bad data.
 Decoded decode(uint32_t code, uint32_t lParam, const uint8_t* payload, size_t size);
 
-// One request as readable lines (with a trailing newline) and as one JSON object.
+// One request as readable lines (with a trailing newline); its JSON form is
+// decodedJson (session.h).
 std::string formatText(const Decoded& d);
-std::string jsonEscape(const std::string& utf8);
-std::string formatJson(const Decoded& d);
 
 // Converts text in the system code page to UTF-8 (for logs).
 std::string ansiToUtf8(const std::string& ansi);

@@ -122,6 +122,10 @@ void DialogDriver::stop() {
 
 void DialogDriver::abandon(const std::string& why) {
     if (error_.empty()) error_ = why;
+    giveUp();
+}
+
+void DialogDriver::giveUp() {
     // From now on every tick ends the windows of this thread except the
     // request window, until the command returns.
     tearDown_ = true;
@@ -160,7 +164,7 @@ void DialogDriver::tick() {
     if (step(steps_[index_], GetTickCount() - stepStart_)) {
         ++index_;
         stepStart_ = GetTickCount();
-        if (done()) stop();
+        if (done() && !tearDown_) stop();
     }
 }
 
@@ -184,6 +188,7 @@ bool DialogDriver::step(const UiStep& s, DWORD elapsed) {
     if (s.verb == "signal") return signalFile(s);
     if (s.verb == "waitfile") return waitFile(s, elapsed);
     if (s.verb == "answer") return answerBox(s, elapsed);
+    if (s.verb == "event") return deliverEvent(s);
     if (!window_ || !IsWindow(window_)) return fail(s, "no current window (use ui wait first)");
     if (s.verb == "click" || s.verb == "check" || s.verb == "uncheck") return pressButton(s);
     if (s.verb == "settext") return setText(s);
@@ -255,6 +260,13 @@ bool DialogDriver::setText(const UiStep& s) {
         return fail(s, "the window has " + std::to_string(edits.size()) + " edit boxes");
     SetWindowTextW(edits[static_cast<size_t>(n)], widen(s.args[1]).c_str());
     host_.note("ui: edit box " + s.args[0] + " = \"" + s.args[1] + "\"");
+    return true;
+}
+
+bool DialogDriver::deliverEvent(const UiStep& s) {
+    if (!sink_) return fail(s, "no command to deliver the event to");
+    host_.note("ui: event " + s.args[0]);
+    if (!sink_(s)) giveUp();
     return true;
 }
 

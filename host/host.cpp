@@ -54,6 +54,26 @@ Host::Host(Script script, HostOptions options) : answerer_(std::move(script)), o
     if (!window_) throw lastError("cannot create the request window");
 }
 
+Host::~Host() {
+    // Lines held behind an event that never returned (the run broke off):
+    // what is complete still goes out.
+    for (const std::optional<std::string>& line : held_)
+        if (line) writeLog(options_.record, *line + "\n");
+}
+
+int DeliveredEvent::codeSlot() const {
+    for (size_t i = 0; i < types.size(); ++i)
+        if (std::string(types[i]) == "I4&") return static_cast<int>(i);
+    return -1;
+}
+
+int32_t DeliveredEvent::nCodeIn() const {
+    const int slot = codeSlot();
+    int64_t n = 0;
+    if (slot < 0 || static_cast<size_t>(slot) >= args.size() || !parseInteger(args[static_cast<size_t>(slot)], n)) return 0;
+    return static_cast<int32_t>(n);
+}
+
 LRESULT CALLBACK Host::windowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         if (msg == WM_NCCREATE) {
@@ -78,11 +98,84 @@ LRESULT CALLBACK Host::windowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 void Host::note(const std::string& utf8) { writeLog(options_.text, utf8 + "\n"); }
 
 void Host::fail(const std::string& utf8) {
+    if (stopped()) {
+        note("after the replay stopped: " + utf8);
+        return;
+    }
     note("FAILED: " + utf8);
     failures_.push_back(utf8);
 }
 
-void Host::record(const std::string& line) { writeLog(options_.record, line + "\n"); }
+void Host::differ(const std::string& utf8) {
+    if (stopped()) return;
+    note("REPLAY DIFFERS: " + utf8);
+    difference_ = utf8;
+}
+
+void Host::record(const std::string& line) {
+    if (!options_.record) return;
+    if (held_.empty()) writeLog(options_.record, line + "\n");
+    else held_.push_back(line);
+}
+
+void Host::flushRecord() {
+    while (!held_.empty() && held_.front()) {
+        writeLog(options_.record, *held_.front() + "\n");
+        held_.pop_front();
+        ++heldBase_;
+    }
+}
+
+std::string Host::madeBy() const {
+    const std::string e = currentEvent();
+    return e.empty() ? "outside any event" : "made by " + e;
+}
+
+bool Host::beginEvent(DeliveredEvent& e) {
+    if (stopped() || (source_ && !source_->delivering(e)) || stopped()) return false;
+    e.seq = ++seq_;
+    const EventMethod* m = findEventMethod(e.method);
+    std::string args;
+    for (size_t i = 0; i < e.args.size(); ++i) {
+        if (i) args += ", ";
+        if (m && i < m->paramNames.size()) {
+            args += m->paramNames[i];
+            args += ' ';
+        }
+        args += e.args[i];
+    }
+    std::string line = "#";
+    line += std::to_string(e.seq);
+    line += ' ';
+    line += e.method;
+    line += '(';
+    line += args;
+    line += ')';
+    if (e.inDialog) line += " inside the dialog";
+    note(line);
+    const size_t slot = heldBase_ + held_.size();
+    if (options_.record) held_.emplace_back();
+    open_.push_back({e.seq, slot, e.label});
+    return true;
+}
+
+void Host::endEvent(const DeliveredEvent& e) {
+    const int code = e.codeSlot();
+    note(e.method + " returned " + describeHresult(e.hr) + (code >= 0 ? ", nCode = " + std::to_string(e.nCodeOut) : ""));
+    if (!open_.empty() && open_.back().seq == e.seq) {
+        const size_t slot = open_.back().slot;
+        open_.pop_back();
+        if (options_.record && slot >= heldBase_ && slot - heldBase_ < held_.size()) {
+            held_[slot - heldBase_] = eventRecord(e);
+            flushRecord();
+        }
+    }
+    if (source_) source_->returned(e);
+}
+
+void Host::endSession() {
+    if (source_) source_->sessionEnds(exitSeen());
+}
 
 void Host::applyWrites(const Reply& reply) {
     for (const PayloadWrite& w : reply.writes)
@@ -100,23 +193,30 @@ LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
     applyWrites(r.reply);
     if (options_.text && !r.reply.writes.empty()) written_ = decode(code, lParam, payload(), kPayloadSize);
     logText(r);
-    logJson(r);
-    if (options_.record) record(recordLine(r));
+    writeLog(options_.json, jsonLogLine(r) + "\n");
+    record(requestRecord(r));
+    if (exitSeen())
+        fail(r.decoded.nameText() + " (code " + std::to_string(code) + ", seq " + std::to_string(r.seq) +
+             ") arrived after the exit message, " + madeBy());
     const uint32_t answer = r.reply.answer;
     log_.push_back(std::move(r));
     return static_cast<LRESULT>(static_cast<int32_t>(answer));
 }
 
 LRESULT Host::onExit() {
-    ++exitCount_;
     LoggedRequest r;
     r.seq = ++seq_;
     r.message = kExitCommandMessage;
     r.reply = source_ ? source_->reply(r) : Reply{1, {}, "exit", };
     writeLog(options_.text, std::string("#") + std::to_string(r.seq) + " ExitCommandMessage (1765): the command has ended\n");
-    writeLog(options_.json, "{\"seq\":" + std::to_string(r.seq) + ",\"message\":1765,\"exports\":[\"VokExitCommand\"],\"answer\":" +
-                                std::to_string(static_cast<int32_t>(r.reply.answer)) + "}\n");
-    if (options_.record) record(recordLine(r));
+    writeLog(options_.json, jsonLogLine(r) + "\n");
+    record(requestRecord(r));
+    if (exitSeen())
+        fail("ExitCommandMessage (VokExitCommand, seq " + std::to_string(r.seq) + ") arrived after the exit message, " +
+             madeBy());
+    else
+        endedIn_ = currentEvent().empty() ? "no event" : currentEvent();
+    ++exitCount_;
     const uint32_t answer = r.reply.answer;
     log_.push_back(std::move(r));
     return static_cast<LRESULT>(static_cast<int32_t>(answer));
@@ -139,22 +239,6 @@ void Host::logText(const LoggedRequest& r) {
              " bytes" + landing(r.decoded, written_, w.offset) + ")\n";
     }
     writeLog(options_.text, s);
-}
-
-void Host::logJson(const LoggedRequest& r) {
-    if (!options_.json) return;
-    std::string j = formatJson(r.decoded);
-    j.pop_back();  // reopen the object for the host's own fields
-    j += ",\"seq\":" + std::to_string(r.seq) + ",\"message\":1534,\"answer\":" +
-         std::to_string(static_cast<int32_t>(r.reply.answer)) + ",\"writes\":[";
-    for (size_t i = 0; i < r.reply.writes.size(); ++i) {
-        const PayloadWrite& w = r.reply.writes[i];
-        if (i) j += ",";
-        j += std::string("{\"offset\":") + std::to_string(w.offset) +
-             ",\"size\":" + std::to_string(w.bytes.size()) + ",\"bytes\":\"" + hexText(w.bytes.data(), w.bytes.size()) + "\"}";
-    }
-    j += "]}\n";
-    writeLog(options_.json, j);
 }
 
 void Host::serve(DWORD ms) {

@@ -1,8 +1,9 @@
 // The stand-in host's request window: its view of the shared block, the
-// window that answers RequestMessage and ExitCommandMessage, and the request
-// log (readable, JSON lines, session recording).  Everything runs on the
-// thread that creates the Host.  The dialog driver (dialog_driver.h) and the
-// component runner (component_runner.h) work on top of it.
+// window that answers RequestMessage and ExitCommandMessage, the events
+// delivered to the command, and the logs (readable, JSON lines, session
+// recording).  Everything runs on the thread that creates the Host.  The
+// dialog driver (dialog_driver.h) and the component runner
+// (component_runner.h) work on top of it.
 #pragma once
 #include "answer_script.h"
 #include "decoder.h"
@@ -11,6 +12,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,18 +27,42 @@ struct LoggedRequest {
     Reply reply;
 };
 
+// An event the host delivers to the command.  The runner fills in the call;
+// the host numbers it (requests and events share one sequence) and the
+// runner adds the result.
+struct DeliveredEvent {
+    uint32_t seq = 0;
+    std::string method;
+    std::vector<const char*> types;  // the method's parameter types (answer_script.h)
+    std::vector<std::string> args;   // in call order; the by-reference nCode's slot holds its value in
+    std::string label;               // "VokProcButtonEvent (script line 4)", for messages
+    bool inDialog = false;           // delivered by a ui step, inside the command's dialog
+    long hr = 0;
+    int32_t nCodeOut = 0;            // what came back in nCode
+    // The slot of the by-reference nCode, or -1 when the method has none.
+    int codeSlot() const;
+    int32_t nCodeIn() const;
+};
+
 struct HostOptions {
     FILE* text = nullptr;    // readable log (UTF-8), or none
     FILE* json = nullptr;    // JSON lines, or none
     FILE* record = nullptr;  // session recording (session.h), or none
 };
 
-// Answers in place of the script, for instance from a recorded session.
+// Answers in place of the script, for instance from a recorded session,
+// and watches the events delivered.
 class ReplySource {
 public:
     virtual ~ReplySource() = default;
     // `request` is what arrived; the reply's writes go into the payload area.
     virtual Reply reply(const LoggedRequest& request) = 0;
+    // Before an event is delivered; false keeps it from being delivered.
+    virtual bool delivering(const DeliveredEvent&) { return true; }
+    // After the event has returned, with its result.
+    virtual void returned(const DeliveredEvent&) {}
+    // The session delivers nothing more.
+    virtual void sessionEnds(bool /*commandEnded*/) {}
 };
 
 class Host {
@@ -43,6 +70,7 @@ public:
     // Opens (or creates) the block and creates the window; throws
     // std::runtime_error with a readable reason when either fails.
     Host(Script script, HostOptions options);
+    ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
@@ -52,16 +80,38 @@ public:
     const std::vector<LoggedRequest>& requests() const { return log_; }
     bool exitSeen() const { return exitCount_ > 0; }
     int exitCount() const { return exitCount_; }
+    // The event in which the first exit message arrived.
+    const std::string& endedIn() const { return endedIn_; }
     void forgetRequests() { log_.clear(); exitCount_ = 0; }
     void setReplySource(ReplySource* source) { source_ = source; }
+
+    // Events.  beginEvent numbers the event, logs it and keeps its place in
+    // the recording; it returns false when the session has stopped (the
+    // event must then not be delivered, and endEvent is not called).
+    // endEvent logs and records the result.  Events nest: a ui event is
+    // delivered inside the start event.
+    bool beginEvent(DeliveredEvent& e);
+    void endEvent(const DeliveredEvent& e);
+    // The event being delivered, innermost; "" between events.
+    std::string currentEvent() const { return open_.empty() ? std::string() : open_.back().label; }
+    // The runner delivers nothing more.
+    void endSession();
 
     // A line of the readable log.
     void note(const std::string& utf8);
     // A failure: into the readable log, and kept as the reason that
-    // kavhost prints on standard error at its end.
+    // kavhost prints on standard error at its end.  Once the session has
+    // stopped at a replay difference, failures are its consequences and go
+    // into the readable log only.
     void fail(const std::string& utf8);
     const std::vector<std::string>& failures() const { return failures_; }
-    // Writes a line into the session recording, if there is one.
+    // The replay's first difference: it stops the session.
+    void differ(const std::string& utf8);
+    bool stopped() const { return !difference_.empty(); }
+    const std::string& difference() const { return difference_; }
+    // Writes a line into the session recording, if there is one.  Lines
+    // that come after the start of an event that has not returned yet are
+    // held back, so that the recording keeps the order of delivery.
     void record(const std::string& line);
 
     // Pumps messages until the exit message arrives or `ms` pass.
@@ -73,7 +123,6 @@ private:
     LRESULT onExit();
     void applyWrites(const Reply& reply);
     void logText(const LoggedRequest& r);
-    void logJson(const LoggedRequest& r);
 
     Answerer answerer_;
     HostOptions options_;
@@ -81,11 +130,25 @@ private:
     kav::UniqueMappingHandle mapping_;
     kav::UniqueView view_;
     kav::UniqueWindow window_;
+    void flushRecord();
+    std::string madeBy() const;
+
+    struct OpenEvent {
+        uint32_t seq;
+        size_t slot;  // its place in the recording
+        std::string label;
+    };
+
     std::vector<LoggedRequest> log_;
     std::vector<std::string> failures_;
+    std::string difference_;
     Decoded written_;  // the last request decoded again after the host's writes
     uint32_t seq_ = 0;
     int exitCount_ = 0;
+    std::string endedIn_;
+    std::vector<OpenEvent> open_;                 // events being delivered, outermost first
+    std::deque<std::optional<std::string>> held_; // recording lines held back behind an open event
+    size_t heldBase_ = 0;                         // the place of held_.front()
 };
 
 // Writes text to a log stream and flushes it (nothing when f is null).

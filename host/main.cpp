@@ -27,23 +27,28 @@ const char kUsage[] =
     "  --command <ProgID | {CLSID} | path\\to\\command.dll>\n"
     "                     run this command component: create it (a DLL given by its\n"
     "                     path is registered from there first), call VokProcStartCmd with the\n"
-    "                     host window, then the script's events\n"
+    "                     host window, then the script's events in order until the command\n"
+    "                     ends with its exit message\n"
     "  --register <dll>   call DllRegisterServer of this DLL first\n"
     "  --cmdline <n>      the command-line number passed to VokProcStartCmd (0)\n"
     "  --script <file>    answer script (UTF-8): answers, payload writes, events, ui steps\n"
     "  --json <file|->    also write every request as one JSON object per line\n"
-    "  --log <file|->     the readable request log (default: standard output)\n"
+    "  --log <file|->     the readable log of events and requests (default: standard output)\n"
     "  --quiet            no readable log\n"
     "  --serve <ms>       without --command: answer requests for this long, or until\n"
     "                     the exit message; prints the window handle first\n"
     "  --window-file <file>  with --serve: also write the window handle (decimal) there\n"
-    "  --record <file>    write the session: every request decoded with its bytes, the\n"
-    "                     answer and the bytes written back (JSON lines, with the\n"
-    "                     command-line number and the script in its first line)\n"
-    "  --replay <file>    answer every request from a recorded session and check that\n"
-    "                     the command makes the same requests in the same order; the\n"
-    "                     recording's script and command-line number are used unless\n"
-    "                     --script or --cmdline are given\n"
+    "  --record <file>    write the session as JSON lines in the order things happened:\n"
+    "                     every event delivered (arguments, HRESULT, nCode in and out,\n"
+    "                     whether inside the dialog) and every request decoded with its\n"
+    "                     bytes, the answer and the bytes written back; the first line\n"
+    "                     holds the command-line number and the script\n"
+    "  --replay <file>    replay a recorded session: deliver its events (the start event\n"
+    "                     first, with its command-line number), answer every request from\n"
+    "                     it, and check that the command makes the same requests and its\n"
+    "                     events return the same HRESULT and nCode; only the ui steps come\n"
+    "                     from a script (the recording's own, unless --script is given);\n"
+    "                     the first difference stops the session\n"
     "  --ui-timeout <ms>  how long a ui step waits for its window (20000)\n"
     "  --check-script <file>  parse a script and report, nothing else\n"
     "  --help\n"
@@ -53,18 +58,25 @@ const char kUsage[] =
     "  answer <n>                      its 32-bit answer\n"
     "  write <offset> <type> <value>   bytes it writes: u8|i16|i32 <n>, f64 <x>,\n"
     "                                  point <x> <y>, text \"..\", hex \"01 02\"\n"
-    "  event <method> <args...>        an event method called after the start event\n"
+    "  event <method> <args...>        an event delivered after the start event has\n"
+    "                                  returned, while the command has not ended\n"
     "  ui wait \"<caption>\" [ms] | click \"<button>\" | check \"<box>\" | uncheck \"<box>\"\n"
     "     settext <n> \"<text>\" | answer \"<caption>\" yes|no|ok | sleep <ms>\n"
     "     signal <file> | waitfile <file> [ms] | close | expect \"<caption>\"\n"
+    "     event <method> <args...>      an event delivered from inside the command's\n"
+    "                                  dialog (arguments as for event)\n"
     "Exit status:\n"
-    "  0  the command ran and reported its end (and, with --replay, made exactly the\n"
-    "     recorded requests)\n"
-    "  1  the command failed: an HRESULT, no exit message, a ui step that failed, a\n"
-    "     component that cannot be loaded or created\n"
+    "  0  the session passed: the command ended with its exit message (in any event),\n"
+    "     every event delivered returned success, nothing came after the exit message,\n"
+    "     no event was left over, every ui step was done (and, with --replay, the\n"
+    "     session was the recorded one)\n"
+    "  1  the session failed: an event returned a failure HRESULT, the events ran out\n"
+    "     before the exit message, a request came after it, a scripted event was left\n"
+    "     when the command had ended, a ui step failed, a component cannot be loaded\n"
+    "     or created\n"
     "  2  bad command line, script or recording\n"
-    "  3  --replay: the command's requests differ from the recording (the first\n"
-    "     difference is printed on standard error)\n";
+    "  3  --replay: the session differs from the recording (a request, an event or its\n"
+    "     result); the difference is the first line on standard error\n";
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
@@ -182,21 +194,29 @@ int serveMode(Host& host, DialogDriver& driver, const Options& o) {
 
 int commandMode(Host& host, DialogDriver& driver, const Options& o, const Session* replay) {
     std::unique_ptr<Replayer> replayer;
-    if (replay) {
-        replayer = std::make_unique<Replayer>(replay->requests, [&](const std::string& diff) {
-            host.fail("replay: " + diff);
-            driver.abandon("the replay stopped at its first difference");
-        });
-        host.setReplySource(replayer.get());
-    }
     RunOptions ro;
     ro.command = o.command;
     ro.registerDll = o.registerDll;
     ro.cmdLine = replay && !o.cmdLineGiven ? replay->cmdLine : o.cmdLine;
+    ro.events = host.script().events;
+    if (replay) {
+        replayer = std::make_unique<Replayer>(*replay, [&](const std::string& diff) {
+            host.differ(diff);
+            driver.abandon("the replay stopped at its first difference");
+        });
+        host.setReplySource(replayer.get());
+        if (replay->version >= 2) {
+            // The recording's events; only the ui steps come from the script.
+            if (!ro.events.empty())
+                host.note("kavhost: the script's event statements are not used: the recording's events are delivered");
+            ro.events = replay->events();
+            ro.startLine = replay->steps.front().line;
+            ro.startOrigin = "recording";
+        }
+    }
     const bool ok = runCommand(host, driver, ro);
     host.setReplySource(nullptr);
-    if (replayer && !replayer->differed() && !replayer->finish()) host.fail("replay: " + replayer->difference());
-    if (replayer && replayer->differed()) {
+    if (host.stopped()) {
         host.note("kavhost: the session differs from " + o.replayPath);
         return kExitReplayDiffers;
     }
@@ -258,7 +278,8 @@ int run(int argc, char** argv) {
     const int status = o.serveMs >= 0 ? serveMode(host, driver, o)
                                       : commandMode(host, driver, o, o.replayPath.empty() ? nullptr : &session);
     // The reasons on standard error, so that a run with --quiet or a log
-    // file still says what went wrong.
+    // file still says what went wrong: a replay's difference first.
+    if (host.stopped()) std::fprintf(stderr, "kavhost: replay: %s\n", host.difference().c_str());
     for (const std::string& f : host.failures()) std::fprintf(stderr, "kavhost: %s\n", f.c_str());
     if (status == kExitFailed && host.failures().empty()) std::fprintf(stderr, "kavhost: the command failed\n");
     return status;

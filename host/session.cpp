@@ -2,7 +2,7 @@
 
 #include "host_text.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -10,189 +10,188 @@
 namespace kavhost {
 namespace {
 
-// ------------------------------------------------------------ JSON reading
-// Enough JSON for the lines kavhost writes: objects, arrays, strings,
-// numbers, true, false, null.
-
-struct Json {
-    enum Type { Null, Bool, Number, String, Array, Object } type = Null;
-    double number = 0;
-    std::string text;
-    std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> members;
-
-    const Json* get(const char* key) const {
-        for (const auto& [k, v] : members)
-            if (k == key) return &v;
-        return nullptr;
-    }
-};
-
-class JsonReader {
-public:
-    JsonReader(const std::string& s, int line) : s_(s), line_(line) {}
-
-    Json document() {
-        Json v = value(0);
-        space();
-        if (pos_ != s_.size()) fail("text after the JSON object");
-        return v;
-    }
-
-private:
-    [[noreturn]] void fail(const std::string& why) const {
-        throw SessionError(line_, why + " (column " + std::to_string(pos_ + 1) + ")");
-    }
-    void space() { while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\r')) ++pos_; }
-    bool eat(char c) {
-        space();
-        if (pos_ < s_.size() && s_[pos_] == c) { ++pos_; return true; }
-        return false;
-    }
-    void expect(char c) { if (!eat(c)) fail(std::string("expected '") + c + "'"); }
-
-    Json value(int depth) {
-        if (depth > 16) fail("nested too deeply");
-        space();
-        if (pos_ >= s_.size()) fail("unexpected end of line");
-        Json v;
-        const char c = s_[pos_];
-        if (c == '{') {
-            v.type = Json::Object;
-            ++pos_;
-            if (eat('}')) return v;
-            do {
-                space();
-                std::string key = string();
-                expect(':');
-                v.members.emplace_back(std::move(key), value(depth + 1));
-            } while (eat(','));
-            expect('}');
-        } else if (c == '[') {
-            v.type = Json::Array;
-            ++pos_;
-            if (eat(']')) return v;
-            do v.items.push_back(value(depth + 1)); while (eat(','));
-            expect(']');
-        } else if (c == '"') {
-            v.type = Json::String;
-            v.text = string();
-        } else if (s_.compare(pos_, 4, "true") == 0 || s_.compare(pos_, 5, "false") == 0) {
-            v.type = Json::Bool;
-            v.number = s_[pos_] == 't';
-            pos_ += s_[pos_] == 't' ? 4 : 5;
-        } else if (s_.compare(pos_, 4, "null") == 0) {
-            pos_ += 4;
-        } else {
-            const char* start = s_.c_str() + pos_;
-            char* end = nullptr;
-            v.type = Json::Number;
-            v.number = std::strtod(start, &end);
-            if (end == start) fail("not a JSON value");
-            pos_ += static_cast<size_t>(end - start);
-        }
-        return v;
-    }
-
-    std::string string() {
-        if (pos_ >= s_.size() || s_[pos_] != '"') fail("expected a string");
-        ++pos_;
-        std::string out;
-        while (pos_ < s_.size() && s_[pos_] != '"') {
-            char c = s_[pos_++];
-            if (c != '\\') { out += c; continue; }
-            if (pos_ >= s_.size()) break;
-            c = s_[pos_++];
-            switch (c) {
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'u': out += codePoint(); break;
-            default: out += c;
-            }
-        }
-        if (pos_ >= s_.size()) fail("unterminated string");
-        ++pos_;
-        return out;
-    }
-
-    std::string codePoint() {
-        if (pos_ + 4 > s_.size()) fail("short \\u escape");
-        const unsigned long u = std::strtoul(s_.substr(pos_, 4).c_str(), nullptr, 16);
-        pos_ += 4;
-        const std::wstring w(1, static_cast<wchar_t>(u));
-        return narrow(w);
-    }
-
-    const std::string& s_;
-    int line_;
-    size_t pos_ = 0;
-};
-
-uint32_t unsignedField(const Json& o, const char* key, int line, bool required = true) {
-    const Json* v = o.get(key);
-    if (!v) {
-        if (required) throw SessionError(line, std::string("no \"") + key + "\"");
-        return 0;
-    }
-    if (v->type != Json::Number || v->number != std::floor(v->number) || v->number < -2147483648.0 ||
-        v->number > 4294967295.0)
-        throw SessionError(line, std::string("\"") + key + "\" is not a 32-bit integer");
-    return v->number < 0 ? static_cast<uint32_t>(static_cast<int32_t>(v->number)) : static_cast<uint32_t>(v->number);
-}
-
-std::vector<uint8_t> hexField(const Json& o, const char* key, int line) {
-    const Json* v = o.get(key);
-    std::vector<uint8_t> out;
-    if (!v) return out;
-    if (v->type != Json::String || !fromHex(v->text, out))
-        throw SessionError(line, std::string("\"") + key + "\" is not a string of hex bytes");
-    return out;
-}
-
-RecordedRequest parseRequest(const Json& o, int line) {
-    RecordedRequest r;
-    r.line = line;
-    r.message = unsignedField(o, "message", line);
-    if (r.message != kRequestMessage && r.message != kExitCommandMessage)
-        throw SessionError(line, "\"message\" is neither 1534 nor 1765");
-    if (const Json* e = o.get("exports"); e && e->type == Json::Array && !e->items.empty())
-        for (const Json& n : e->items) r.exportName += (r.exportName.empty() ? "" : " | ") + n.text;
-    r.answer = unsignedField(o, "answer", line);
-    if (r.message == kExitCommandMessage) return r;
-    r.code = unsignedField(o, "code", line);
-    r.lParam = unsignedField(o, "lParam", line);
-    // The export name from today's table, so that a diff never trusts a stale name.
-    if (const std::vector<const ExportLayout*> known = layoutsForCode(r.code); !known.empty()) {
-        r.exportName.clear();
-        for (const ExportLayout* e : known) r.exportName += (r.exportName.empty() ? "" : " | ") + e->name;
-    }
-    r.request = hexField(o, "request", line);
-    if (r.request.size() > kPayloadSize) throw SessionError(line, "the request is larger than the payload area");
-    if (const Json* ws = o.get("writes"); ws && ws->type == Json::Array) {
-        for (const Json& w : ws->items) {
-            PayloadWrite pw;
-            pw.offset = unsignedField(w, "offset", line);
-            pw.bytes = hexField(w, "bytes", line);
-            if (pw.offset > kPayloadSize || pw.bytes.size() > kPayloadSize - pw.offset)
-                throw SessionError(line, "a write runs past the payload area");
-            r.writes.push_back(std::move(pw));
-        }
-    }
-    return r;
-}
-
 std::string hex32(uint32_t v) {
     char b[16];
     std::snprintf(b, sizeof b, "0x%08X", v);
     return b;
 }
 
+Json writesJson(const std::vector<PayloadWrite>& writes, bool withSize) {
+    Json list = Json::array();
+    for (const PayloadWrite& w : writes) {
+        Json o;
+        o["offset"] = w.offset;
+        if (withSize) o["size"] = w.bytes.size();
+        o["bytes"] = hexText(w.bytes.data(), w.bytes.size());
+        list.push_back(std::move(o));
+    }
+    return list;
+}
+
+// An event argument as recorded: a number for I2, I4 and R8, a string for BSTR.
+Json argumentJson(const std::string& type, const std::string& text) {
+    if (type == "BSTR") return text;
+    if (type == "R8") {
+        double d = 0;
+        parseDouble(text, d);
+        return d;
+    }
+    int64_t n = 0;
+    parseInteger(text, n);
+    if (type == "I2") return static_cast<int16_t>(n);
+    return static_cast<int32_t>(n);
+}
+
+// The event's arguments as the recording holds them (nCode left out).
+Json argumentsJson(const std::vector<const char*>& types, const std::vector<std::string>& args) {
+    Json list = Json::array();
+    for (size_t i = 0; i < types.size(); ++i)
+        if (std::string(types[i]) != "I4&") list.push_back(argumentJson(types[i], i < args.size() ? args[i] : ""));
+    return list;
+}
+
+// ------------------------------------------------------------ reading
+
+struct Reader {
+    const Json& o;
+    int line;
+
+    [[noreturn]] void fail(const std::string& why) const { throw SessionError(line, why); }
+
+    const Json* find(const char* key) const {
+        const auto it = o.find(key);
+        return it == o.end() ? nullptr : &*it;
+    }
+
+    int64_t integer(const char* key, int64_t lo, int64_t hi, bool required = true, int64_t otherwise = 0) const {
+        const Json* v = find(key);
+        if (!v) {
+            if (required) fail(std::string("no \"") + key + "\"");
+            return otherwise;
+        }
+        if (!v->is_number_integer()) fail(std::string("\"") + key + "\" is not an integer");
+        const int64_t n = v->is_number_unsigned() ? static_cast<int64_t>(std::min<uint64_t>(v->get<uint64_t>(), INT64_MAX))
+                                                  : v->get<int64_t>();
+        if (n < lo || n > hi) fail(std::string("\"") + key + "\" is out of range");
+        return n;
+    }
+    // A 32-bit value written signed or unsigned.
+    uint32_t u32(const char* key, bool required = true) const {
+        return static_cast<uint32_t>(integer(key, INT32_MIN, UINT32_MAX, required));
+    }
+    std::string text(const char* key, bool required = true) const {
+        const Json* v = find(key);
+        if (!v) {
+            if (required) fail(std::string("no \"") + key + "\"");
+            return {};
+        }
+        if (!v->is_string()) fail(std::string("\"") + key + "\" is not a string");
+        return v->get<std::string>();
+    }
+    std::vector<uint8_t> hex(const Json& from, const char* key) const {
+        std::vector<uint8_t> out;
+        const auto it = from.find(key);
+        if (it == from.end()) return out;
+        if (!it->is_string() || !fromHex(it->get<std::string>(), out))
+            fail(std::string("\"") + key + "\" is not a string of hex bytes");
+        return out;
+    }
+};
+
+RecordedRequest parseRequest(const Reader& in) {
+    RecordedRequest r;
+    r.message = in.u32("message");
+    if (r.message != kRequestMessage && r.message != kExitCommandMessage)
+        in.fail("\"message\" is neither 1534 nor 1765");
+    if (const Json* e = in.find("exports"); e && e->is_array())
+        for (const Json& n : *e)
+            if (n.is_string()) r.exportName += (r.exportName.empty() ? "" : " | ") + n.get<std::string>();
+    r.answer = in.u32("answer");
+    if (r.message == kExitCommandMessage) return r;
+    r.code = in.u32("code");
+    r.lParam = in.u32("lParam");
+    // The export name from today's table, so that a diff never trusts a stale name.
+    if (const std::vector<const ExportLayout*> known = layoutsForCode(r.code); !known.empty()) {
+        r.exportName.clear();
+        for (const ExportLayout* e : known) r.exportName += (r.exportName.empty() ? "" : " | ") + e->name;
+    }
+    r.request = in.hex(in.o, "request");
+    if (r.request.size() > kPayloadSize) in.fail("the request is larger than the payload area");
+    if (const Json* ws = in.find("writes")) {
+        if (!ws->is_array()) in.fail("\"writes\" is not a list");
+        for (const Json& w : *ws) {
+            if (!w.is_object()) in.fail("a write is not an object");
+            const Reader wr{w, in.line};
+            PayloadWrite pw;
+            pw.offset = wr.u32("offset");
+            pw.bytes = wr.hex(w, "bytes");
+            if (pw.offset > kPayloadSize || pw.bytes.size() > kPayloadSize - pw.offset)
+                in.fail("a write runs past the payload area");
+            r.writes.push_back(std::move(pw));
+        }
+    }
+    return r;
+}
+
+RecordedEvent parseEvent(const Reader& in) {
+    RecordedEvent e;
+    e.method = in.text("event");
+    const EventMethod* m = findEventMethod(e.method);
+    if (!m) in.fail("unknown event method '" + e.method + "'");
+    const Json* args = in.find("args");
+    if (!args || !args->is_array()) in.fail("\"args\" is not a list");
+    std::vector<std::string> types;
+    for (const char* t : m->params)
+        if (std::string(t) != "I4&") types.push_back(t);
+        else e.hasCode = true;
+    if (args->size() != types.size())
+        in.fail(e.method + " takes " + std::to_string(types.size()) + " arguments besides nCode, the line has " +
+                std::to_string(args->size()));
+    for (size_t i = 0; i < types.size(); ++i) {
+        const Json& a = (*args)[i];
+        const std::string& t = types[i];
+        if (i == 0 && e.method == "VokProcStartCmd" && a.is_null()) continue;  // the host window, not recorded
+        const bool fits = t == "BSTR" ? a.is_string()
+                        : t == "R8"   ? a.is_number()
+                        : a.is_number_integer() &&
+                              (a.is_number_unsigned() ? a.get<uint64_t>() <= (t == "I2" ? 32767u : UINT32_MAX)
+                                                      : a.get<int64_t>() >= (t == "I2" ? -32768 : INT32_MIN));
+        if (!fits)
+            in.fail("argument " + std::to_string(i + 1) + " of " + e.method + " must be " +
+                    (t == "BSTR" ? "a string" : t == "R8" ? "a number" : t == "I2" ? "a 16-bit integer" : "a 32-bit integer"));
+    }
+    e.args = *args;
+    if (e.hasCode) {
+        e.nCode = static_cast<int32_t>(in.integer("nCode", INT32_MIN, INT32_MAX));
+        e.nCodeOut = static_cast<int32_t>(in.integer("nCodeOut", INT32_MIN, INT32_MAX));
+    }
+    const std::string hr = in.text("hr");
+    const bool hex = hr.size() == 10 && hr.compare(0, 2, "0x") == 0 &&
+                     hr.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos;
+    if (!hex) in.fail("\"hr\" is not 0x and 8 hex digits");
+    const unsigned long v = std::strtoul(hr.c_str() + 2, nullptr, 16);
+    e.hr = static_cast<long>(v);
+    if (const Json* d = in.find("inDialog")) {
+        if (!d->is_boolean()) in.fail("\"inDialog\" is not true or false");
+        e.inDialog = d->get<bool>();
+    }
+    return e;
+}
+
 std::string what(const std::string& exportName, uint32_t message, uint32_t code) {
     if (message == kExitCommandMessage) return "ExitCommandMessage (VokExitCommand)";
     return (exportName.empty() ? std::string("an unknown export") : exportName) + " (code " + std::to_string(code) + ")";
+}
+
+std::string what(const LoggedRequest& r) {
+    return what(r.message == kExitCommandMessage ? "" : r.decoded.nameText(), r.message, r.decoded.code);
+}
+
+// An event as the recording has it: "VokProcButtonEvent(7, 8, 1) inside the dialog".
+std::string shown(const RecordedEvent& e) {
+    std::string args;
+    for (const Json& a : e.args) args += (args.empty() ? "" : ", ") + jsonLine(a);
+    return e.method + "(" + args + ")" + (e.inDialog ? " inside the dialog" : "");
 }
 
 // Which segment holds `offset`; -1 for none.
@@ -210,26 +209,120 @@ std::string bytesOf(const std::vector<uint8_t>& b, uint32_t from, uint32_t size)
 
 }  // namespace
 
-std::string sessionHeader(int32_t cmdLine, const std::string& scriptText) {
-    return "{\"session\":\"kavhost\",\"version\":1,\"cmdline\":" + std::to_string(cmdLine) + ",\"script\":\"" +
-           jsonEscape(scriptText) + "\"}";
+// ------------------------------------------------------------ writing
+
+std::string jsonLine(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+Json decodedJson(const Decoded& d) {
+    Json o;
+    o["code"] = d.code;
+    o["lParam"] = d.lParam;
+    o["exports"] = d.names;
+    o["lParamText"] = d.lParamText;
+    o["size"] = d.total;
+    Json segments = Json::array();
+    for (const DecodedSegment& s : d.segments)
+        segments.push_back(Json{{"name", s.name}, {"offset", s.offset}, {"size", s.size}, {"value", s.value}});
+    o["segments"] = std::move(segments);
+    if (!d.problem.empty()) o["problem"] = d.problem;
+    return o;
 }
 
-std::string recordLine(const LoggedRequest& r) {
-    std::string j = "{\"seq\":" + std::to_string(r.seq) + ",\"message\":" + std::to_string(r.message);
-    if (r.message == kExitCommandMessage)
-        return j + ",\"exports\":[\"VokExitCommand\"],\"answer\":" + std::to_string(static_cast<int32_t>(r.reply.answer)) + "}";
-    std::string decoded = formatJson(r.decoded);  // {"code":..,..,"segments":[..]}
-    decoded.pop_back();
-    j += "," + decoded.substr(1) + ",\"request\":\"" + hexText(r.request.data(), r.request.size()) + "\",\"answer\":" +
-         std::to_string(static_cast<int32_t>(r.reply.answer)) + ",\"writes\":[";
-    for (size_t i = 0; i < r.reply.writes.size(); ++i) {
-        const PayloadWrite& w = r.reply.writes[i];
-        if (i) j += ",";
-        j += std::string("{\"offset\":") + std::to_string(w.offset) + ",\"bytes\":\"" +
-             hexText(w.bytes.data(), w.bytes.size()) + "\"}";
+std::string sessionHeader(int32_t cmdLine, const std::string& scriptText) {
+    Json o;
+    o["session"] = "kavhost";
+    o["version"] = kSessionVersion;
+    o["cmdline"] = cmdLine;
+    o["script"] = scriptText;
+    return jsonLine(o);
+}
+
+std::string requestRecord(const LoggedRequest& r) {
+    Json o;
+    o["seq"] = r.seq;
+    o["message"] = r.message;
+    if (r.message == kExitCommandMessage) {
+        o["exports"] = {"VokExitCommand"};
+    } else {
+        o.update(decodedJson(r.decoded));
+        o["request"] = hexText(r.request.data(), r.request.size());
     }
-    return j + "]}";
+    o["answer"] = static_cast<int32_t>(r.reply.answer);
+    if (r.message != kExitCommandMessage) o["writes"] = writesJson(r.reply.writes, false);
+    return jsonLine(o);
+}
+
+std::string eventRecord(const DeliveredEvent& e) {
+    Json o;
+    o["seq"] = e.seq;
+    o["event"] = e.method;
+    o["args"] = argumentsJson(e.types, e.args);
+    if (e.method == "VokProcStartCmd" && !o["args"].empty()) o["args"][0] = nullptr;  // the host's own window
+    if (e.codeSlot() >= 0) {
+        o["nCode"] = e.nCodeIn();
+        o["nCodeOut"] = e.nCodeOut;
+    }
+    if (e.inDialog) o["inDialog"] = true;
+    o["hr"] = hex32(static_cast<uint32_t>(e.hr));
+    return jsonLine(o);
+}
+
+std::string jsonLogLine(const LoggedRequest& r) {
+    Json o;
+    if (r.message == kExitCommandMessage) {
+        o["seq"] = r.seq;
+        o["message"] = r.message;
+        o["exports"] = {"VokExitCommand"};
+        o["answer"] = static_cast<int32_t>(r.reply.answer);
+        return jsonLine(o);
+    }
+    o = decodedJson(r.decoded);
+    o["seq"] = r.seq;
+    o["message"] = r.message;
+    o["answer"] = static_cast<int32_t>(r.reply.answer);
+    o["writes"] = writesJson(r.reply.writes, true);
+    return jsonLine(o);
+}
+
+// ------------------------------------------------------------ reading
+
+EventCall RecordedStep::call() const {
+    EventCall c;
+    c.method = event.method;
+    c.line = line;
+    c.origin = "recording";
+    const EventMethod* m = findEventMethod(event.method);
+    size_t next = 0;
+    for (const char* t : m ? m->params : std::vector<const char*>{}) {
+        if (std::string(t) == "I4&") {
+            c.args.push_back(std::to_string(event.nCode));
+            continue;
+        }
+        const Json& a = event.args[next++];
+        if (a.is_null()) {
+            c.args.push_back("0");  // the start event's window: the replaying host passes its own
+        } else if (a.is_string()) {
+            c.args.push_back(a.get<std::string>());
+        } else if (a.is_number_integer()) {
+            c.args.push_back(a.is_number_unsigned() ? std::to_string(a.get<uint64_t>()) : std::to_string(a.get<int64_t>()));
+        } else {
+            char b[40];
+            std::snprintf(b, sizeof b, "%.17g", a.get<double>());
+            c.args.push_back(b);
+        }
+    }
+    return c;
+}
+
+std::vector<EventCall> Session::events() const {
+    std::vector<EventCall> out;
+    bool start = true;
+    for (const RecordedStep& s : steps) {
+        if (!s.isEvent || s.event.inDialog) continue;
+        if (!start) out.push_back(s.call());
+        start = false;
+    }
+    return out;
 }
 
 Session parseSession(const std::string& text) {
@@ -242,29 +335,62 @@ Session parseSession(const std::string& text) {
         ++lineNo;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        const Json o = JsonReader(line, lineNo).document();
-        if (o.type != Json::Object) throw SessionError(lineNo, "not a JSON object");
+        Json o;
+        try {
+            o = Json::parse(line);
+        } catch (const Json::parse_error& e) {
+            std::string why = e.what();
+            if (const size_t at = why.find("] "); at != std::string::npos) why.erase(0, at + 2);
+            throw SessionError(lineNo, "not a JSON value (" + why + ")");
+        }
+        if (!o.is_object()) throw SessionError(lineNo, "not a JSON object");
+        const Reader r{o, lineNo};
         if (!header) {
-            const Json* tag = o.get("session");
-            if (!tag || tag->text != "kavhost") throw SessionError(lineNo, "not a kavhost session (no header line)");
-            if (unsignedField(o, "version", lineNo) != 1) throw SessionError(lineNo, "unknown session version");
-            s.cmdLine = static_cast<int32_t>(unsignedField(o, "cmdline", lineNo, false));
-            if (const Json* sc = o.get("script")) s.script = sc->text;
+            const Json* tag = r.find("session");
+            if (!tag || *tag != "kavhost") throw SessionError(lineNo, "not a kavhost session (no header line)");
+            s.version = static_cast<int>(r.integer("version", 0, INT32_MAX));
+            if (s.version != 1 && s.version != kSessionVersion)
+                throw SessionError(lineNo, "unknown session version " + std::to_string(s.version) + " (kavhost reads 1 and " +
+                                               std::to_string(kSessionVersion) + ")");
+            s.cmdLine = static_cast<int32_t>(r.integer("cmdline", INT32_MIN, INT32_MAX, false));
+            s.script = r.text("script", false);
             header = true;
             continue;
         }
-        s.requests.push_back(parseRequest(o, lineNo));
+        RecordedStep step;
+        step.line = lineNo;
+        step.seq = static_cast<uint32_t>(r.integer("seq", 1, UINT32_MAX, s.version >= 2));
+        step.isEvent = r.find("event") != nullptr;
+        if (step.isEvent && s.version < 2) throw SessionError(lineNo, "an event line in a version 1 session");
+        if (step.isEvent) step.event = parseEvent(r);
+        else step.request = parseRequest(r);
+        s.steps.push_back(std::move(step));
     }
     if (!header) throw SessionError(lineNo, "empty session");
+    if (s.version < 2) return s;
+    std::stable_sort(s.steps.begin(), s.steps.end(), [](const RecordedStep& a, const RecordedStep& b) { return a.seq < b.seq; });
+    for (size_t i = 1; i < s.steps.size(); ++i)
+        if (s.steps[i].seq == s.steps[i - 1].seq)
+            throw SessionError(s.steps[i].line, "seq " + std::to_string(s.steps[i].seq) + " also stands on line " +
+                                                    std::to_string(s.steps[i - 1].line));
+    if (s.steps.empty() || !s.steps[0].isEvent || s.steps[0].event.method != "VokProcStartCmd" || s.steps[0].event.inDialog)
+        throw SessionError(s.steps.empty() ? lineNo : s.steps[0].line, "the session does not begin with VokProcStartCmd");
+    for (size_t i = 1; i < s.steps.size(); ++i)
+        if (s.steps[i].isEvent && s.steps[i].event.method == "VokProcStartCmd")
+            throw SessionError(s.steps[i].line, "a second VokProcStartCmd");
+    const Json& start = s.steps[0].event.args;
+    s.cmdLine = static_cast<int32_t>(start.size() > 1 && start[1].is_number_integer() ? start[1].get<int64_t>() : s.cmdLine);
     return s;
 }
 
-std::string describeDifference(uint32_t number, const RecordedRequest& e, const LoggedRequest& a) {
+// ------------------------------------------------------------ comparing
+
+std::string describeDifference(uint32_t number, const RecordedRequest& e, int line, const LoggedRequest& a) {
     const std::string head = "request #" + std::to_string(number);
     const std::string actualName = a.message == kExitCommandMessage ? "" : a.decoded.nameText();
     if (e.message != a.message || e.code != a.decoded.code)
         return head + ": expected " + what(e.exportName, e.message, e.code) + " (recording line " +
-               std::to_string(e.line) + "), the command made " + what(actualName, a.message, a.decoded.code);
+               std::to_string(line) + "), the command made " + what(actualName, a.message, a.decoded.code);
     if (a.message == kExitCommandMessage) return "";
     const std::string where = head + ", " + what(actualName, a.message, a.decoded.code);
     const Decoded expected = decode(e.code, e.lParam, e.request.data(), e.request.size());
@@ -294,8 +420,10 @@ std::string describeDifference(uint32_t number, const RecordedRequest& e, const 
     return s;
 }
 
-Replayer::Replayer(std::vector<RecordedRequest> requests, std::function<void(const std::string&)> onDifference)
-    : requests_(std::move(requests)), onDifference_(std::move(onDifference)) {}
+Replayer::Replayer(const Session& session, std::function<void(const std::string&)> onDifference)
+    : version_(session.version), steps_(session.steps), onDifference_(std::move(onDifference)) {
+    for (const RecordedStep& s : steps_) recordedRequests_ += s.isEvent ? 0 : 1;
+}
 
 void Replayer::differ(const std::string& diff) {
     if (!difference_.empty()) return;
@@ -303,39 +431,88 @@ void Replayer::differ(const std::string& diff) {
     if (onDifference_) onDifference_(diff);
 }
 
+// The recording's next step is a request that did not come.
+std::string Replayer::nextRequestMissing(const std::string& instead) const {
+    const RecordedStep& s = steps_[next_];
+    return "request #" + std::to_string(requests_ + 1) + ": the recording has " +
+           what(s.request.exportName, s.request.message, s.request.code) + " next (line " + std::to_string(s.line) +
+           "), but " + instead;
+}
+
 Reply Replayer::reply(const LoggedRequest& r) {
     Reply out;
-    if (differed()) {
-        out.source = "replay stopped";
+    out.source = "replay stopped";
+    if (differed()) return out;
+    const uint32_t number = ++requests_;
+    if (next_ >= steps_.size()) {
+        differ("request #" + std::to_string(number) + ": the command made " + what(r) + ", but the recording ends after " +
+               std::to_string(recordedRequests_) + " requests");
         return out;
     }
-    const uint32_t number = static_cast<uint32_t>(next_ + 1);
-    if (next_ >= requests_.size()) {
-        differ("request #" + std::to_string(number) + ": the command made " +
-               what(r.message == kExitCommandMessage ? "" : r.decoded.nameText(), r.message, r.decoded.code) +
-               ", but the recording ends after " + std::to_string(requests_.size()) + " requests");
-        out.source = "replay stopped";
+    const RecordedStep& s = steps_[next_];
+    if (s.isEvent) {
+        differ("request #" + std::to_string(number) + ": the command made " + what(r) +
+               ", but the recording has no more requests before " + s.event.method + " (line " + std::to_string(s.line) + ")");
         return out;
     }
-    const RecordedRequest& e = requests_[next_++];
-    if (const std::string diff = describeDifference(number, e, r); !diff.empty()) {
+    ++next_;
+    if (const std::string diff = describeDifference(number, s.request, s.line, r); !diff.empty()) {
         differ(diff);
-        out.source = "replay stopped";
         return out;
     }
-    out.answer = e.answer;
-    out.writes = e.writes;
-    out.source = "recording line " + std::to_string(e.line);
+    out.answer = s.request.answer;
+    out.writes = s.request.writes;
+    out.source = "recording line " + std::to_string(s.line);
     return out;
 }
 
-bool Replayer::finish() {
-    if (!differed() && next_ < requests_.size()) {
-        const RecordedRequest& e = requests_[next_];
-        differ("request #" + std::to_string(next_ + 1) + ": the recording has " + what(e.exportName, e.message, e.code) +
-               " next (line " + std::to_string(e.line) + "), but the command made no more requests");
+bool Replayer::delivering(const DeliveredEvent& e) {
+    if (differed()) return false;
+    if (version_ < 2) return true;
+    if (next_ >= steps_.size()) {
+        differ(e.label + ": the recording has no more events");
+        return false;
     }
-    return !differed();
+    const RecordedStep& s = steps_[next_];
+    if (!s.isEvent) {
+        differ(nextRequestMissing("the command made no more requests before " + e.label));
+        return false;
+    }
+    Json args = argumentsJson(e.types, e.args);
+    Json recorded = s.event.args;
+    if (e.method == "VokProcStartCmd" && !args.empty() && !recorded.empty()) args[0] = recorded[0] = nullptr;  // the window
+    if (e.method != s.event.method || e.inDialog != s.event.inDialog || args != recorded || e.nCodeIn() != s.event.nCode) {
+        const RecordedEvent delivered{e.method, args, false, 0, 0, 0, e.inDialog};
+        differ(e.label + ": kavhost delivers " + shown(delivered) + ", the recording " + shown(s.event) + " (line " +
+               std::to_string(s.line) + ")");
+        return false;
+    }
+    open_.push_back(next_++);
+    return true;
+}
+
+void Replayer::returned(const DeliveredEvent& e) {
+    if (version_ < 2 || open_.empty()) return;
+    const RecordedStep& s = steps_[open_.back()];
+    open_.pop_back();
+    if (differed()) return;
+    const std::string where = " (line " + std::to_string(s.line) + ")";
+    if (e.hr != s.event.hr)
+        differ(e.label + " returned " + describeHresult(e.hr) + ", the recording " + describeHresult(s.event.hr) + where);
+    else if (s.event.hasCode && e.nCodeOut != s.event.nCodeOut)
+        differ(e.label + " gave back nCode " + std::to_string(e.nCodeOut) + ", the recording " +
+               std::to_string(s.event.nCodeOut) + where);
+}
+
+void Replayer::sessionEnds(bool commandEnded) {
+    if (differed() || next_ >= steps_.size()) return;
+    const RecordedStep& s = steps_[next_];
+    if (!s.isEvent) {
+        differ(nextRequestMissing("the command made no more requests"));
+        return;
+    }
+    differ("the recording delivers " + shown(s.event) + " next (line " + std::to_string(s.line) + "), but " +
+           (commandEnded ? "the command had ended" : "the session delivered no more events"));
 }
 
 }  // namespace kavhost

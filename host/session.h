@@ -1,18 +1,56 @@
-// Golden sessions.  --record writes one JSON object per line: a header with
-// the command line number and the answer script of the run, then every
-// request as it arrived (decoded, with its payload bytes in hex), the
-// answer and the bytes the host wrote back.  --replay answers each request
-// from such a recording and checks that the command makes the same requests
-// in the same order; the first difference stops the replay with a decoded
-// diff.
+// Recorded sessions and the other JSON lines kavhost writes (--json), read
+// and written through nlohmann/json.
 //
-//   {"session":"kavhost","version":1,"cmdline":0,"script":"ui wait ..."}
-//   {"seq":1,"message":1534,"code":1807,"lParam":5,"exports":["VokGetCSBHandle"],
-//    "lParamText":"csbID = 5","size":0,"request":"","segments":[...],
-//    "answer":0,"writes":[{"offset":18,"bytes":"74 79 70 65 64 00"}]}
-//   {"seq":2,"message":1765,"exports":["VokExitCommand"],"answer":1}
+// --record writes one JSON object per line (UTF-8), the header first:
+//
+//   {"session":"kavhost","version":2,"cmdline":0,"script":"ui wait \"..\"\n..."}
+//
+// then one line per event the host delivered and per message that arrived,
+// in the order in which they happened:
+//
+//   {"seq":1,"event":"VokProcStartCmd","args":[null,0],"nCode":0,"nCodeOut":1,"hr":"0x00000000"}
+//   {"seq":2,"event":"VokProcStringBoxEventHook","args":[5,6,0],"inDialog":true,"hr":"0x00000000"}
+//   {"seq":3,"message":1534,"code":1807,"lParam":5,"exports":["VokGetCSBHandle"],
+//    "lParamText":"csbID = 5","size":0,"segments":[],"request":"","answer":12289,
+//    "writes":[{"offset":18,"bytes":"74 79 70 65 64 00"}]}
+//   {"seq":4,"message":1765,"exports":["VokExitCommand"],"answer":1}
+//
+// seq      events and messages share one sequence, counted from 1; an event
+//          takes its number when it is delivered, before the requests that it
+//          makes.  Lines appear in this order: kavhost holds back what comes
+//          after an event until the event has returned (its result comes
+//          last).  A writer that can only append an event's line when the
+//          event returns may do so: the reader orders the lines by seq.
+// event    the method called.  "args": its arguments in call order, without
+//          the by-reference nCode: numbers for I2, I4 and R8 parameters,
+//          strings for BSTR.  The start event's first argument, the host
+//          window, is null: it is the host's own (a replay passes its own)
+//          and would only make recordings of the same run differ.  "nCode" and
+//          "nCodeOut": the by-reference nCode as passed in and as it came
+//          back, only for the methods that have it (VokProcStartCmd,
+//          VokProcEndCmd).  "hr": the HRESULT returned, as 0x and 8 hex
+//          digits.  "inDialog": true when it was delivered from inside the
+//          command's dialog (a ui event step); left out otherwise.  The first
+//          line after the header is the start event.
+// message  1534 (RequestMessage) or 1765 (ExitCommandMessage).  A request
+//          has the decoded form of the --json log (code, lParam, exports,
+//          lParamText, size, segments, and "problem" when its payload does
+//          not fit the layout), "request": its payload bytes in hex, "answer":
+//          the 32-bit answer (signed), "writes": the bytes the host wrote back.
+//
+// --replay delivers the recorded events (the start event with its recorded
+// nCmdLine first, then the other events that were not delivered inside the
+// dialog), answers each request from the recording, and takes the ui steps
+// from the header's script; the ui event steps there deliver the events
+// inside the dialog.  Every request, every event and each event's HRESULT
+// and nCode must be as recorded; the first difference stops the session.
+//
+// Version 1 (no event lines, no inDialog) is still read: its events are the
+// header script's event statements, and only the messages are compared.
 #pragma once
 #include "host.h"
+
+#include <nlohmann/json.hpp>
 
 #include <functional>
 #include <stdexcept>
@@ -21,17 +59,30 @@
 
 namespace kavhost {
 
+using Json = nlohmann::ordered_json;
+
+inline constexpr int kSessionVersion = 2;
+
 struct SessionError : std::runtime_error {
     SessionError(int line, const std::string& message)
         : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
     int line;
 };
 
+// One JSON object as one line.  Text that is not UTF-8 is written with
+// replacement characters, never refused.
+std::string jsonLine(const Json& j);
+
+// A decoded request: code, lParam, exports, lParamText, size, segments[, problem].
+Json decodedJson(const Decoded& d);
 std::string sessionHeader(int32_t cmdLine, const std::string& scriptText);
-std::string recordLine(const LoggedRequest& r);
+std::string requestRecord(const LoggedRequest& r);
+std::string eventRecord(const DeliveredEvent& e);
+// The --json log's line for a message: the decoded request, then seq,
+// message, answer and writes.
+std::string jsonLogLine(const LoggedRequest& r);
 
 struct RecordedRequest {
-    int line = 0;
     uint32_t message = 0;
     uint32_t code = 0;
     uint32_t lParam = 0;
@@ -41,34 +92,67 @@ struct RecordedRequest {
     std::vector<PayloadWrite> writes;
 };
 
+struct RecordedEvent {
+    std::string method;
+    Json args = Json::array();  // as recorded (without nCode)
+    bool hasCode = false;
+    int32_t nCode = 0, nCodeOut = 0;
+    long hr = 0;
+    bool inDialog = false;
+};
+
+// One line of a recording after the header.
+struct RecordedStep {
+    int line = 0;
+    uint32_t seq = 0;
+    bool isEvent = false;
+    RecordedRequest request;
+    RecordedEvent event;
+    // The event as kavhost delivers it again (arguments as text, nCode in its slot).
+    EventCall call() const;
+};
+
 struct Session {
+    int version = kSessionVersion;
     int32_t cmdLine = 0;
     std::string script;
-    std::vector<RecordedRequest> requests;
+    std::vector<RecordedStep> steps;  // in the order of their seq
+    // Version 2: the events kavhost delivers itself after the start event
+    // (those not delivered inside the dialog), in order.
+    std::vector<EventCall> events() const;
 };
 
 // Throws SessionError for anything that is not a recording.
 Session parseSession(const std::string& text);
 
 // "" when the request is the recorded one; otherwise the decoded diff.
-std::string describeDifference(uint32_t number, const RecordedRequest& expected, const LoggedRequest& actual);
+// `line` is the recording's line of `expected`.
+std::string describeDifference(uint32_t number, const RecordedRequest& expected, int line, const LoggedRequest& actual);
 
+// Answers from a recording and checks the session against it, request by
+// request and event by event.
 class Replayer : public ReplySource {
 public:
     // `onDifference` is called once, at the first difference.
-    Replayer(std::vector<RecordedRequest> requests, std::function<void(const std::string&)> onDifference);
+    Replayer(const Session& session, std::function<void(const std::string&)> onDifference);
     Reply reply(const LoggedRequest& r) override;
-    // After the run: a recorded request that the command never made is a
-    // difference too.  True when the session matched.
-    bool finish();
+    bool delivering(const DeliveredEvent& e) override;
+    void returned(const DeliveredEvent& e) override;
+    // What the recording still holds when the session ends is a difference too.
+    void sessionEnds(bool commandEnded) override;
     bool differed() const { return !difference_.empty(); }
     const std::string& difference() const { return difference_; }
 
 private:
     void differ(const std::string& diff);
-    std::vector<RecordedRequest> requests_;
+    std::string nextRequestMissing(const std::string& instead) const;
+    int version_;
+    std::vector<RecordedStep> steps_;
+    size_t recordedRequests_ = 0;
     std::function<void(const std::string&)> onDifference_;
     size_t next_ = 0;
+    uint32_t requests_ = 0;      // requests that arrived
+    std::vector<size_t> open_;   // the recorded steps of the events being delivered
     std::string difference_;
 };
 

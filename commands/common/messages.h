@@ -1,4 +1,4 @@
-// The two message boxes with which the commands speak to the user.
+// Warnings and questions: the only two kinds of message box the commands show.
 #pragma once
 #include <windows.h>
 #include <cstdint>

@@ -1,10 +1,10 @@
 // MorvikVbCommand: the event interface that the host drives.  The object
-// holds nothing but its reference count; what a command remembers is module
-// state of the command itself.
+// holds nothing but its reference count; the command it runs, with its
+// state, is the thread's running command (command.h).
 #include "morvik_command.h"
 
 #include "com_barrier.h"
-#include "command_steps.h"
+#include "command_dispatch.h"
 #include "component_identity.h"
 #include "kavlink_calls.h"
 #include "type_info.h"
@@ -85,41 +85,79 @@ public:
         });
     }
 
-    // _MorvikVbCommand
+    // _MorvikVbCommand: each event goes to the running command's handler
+    // (command.h), inside the barrier.
     HRESULT STDMETHODCALLTYPE VokProcStartCmd(LONG hWnd, LONG nCmdLine, LONG* nCode) override {
         return ComBarrier([&]() -> HRESULT {
             const HWND host = reinterpret_cast<HWND>(static_cast<LONG_PTR>(hWnd));
             kavlink::InitVBCmdLib(host, nCmdLine);
             if (nCode == nullptr) return E_POINTER;
             *nCode = 1;
-            HRESULT hr = PrepareCommandState();
-            if (FAILED(hr)) return hr;
-            hr = RunCommandDialog(host);
-            if (FAILED(hr)) return hr;
-            kavlink::VokExitCommand();
+            // nCode goes back as the handler left it, also when it fails.
+            int32_t code = 1;
+            try {
+                StartCommand(host, nCmdLine, code);
+            } catch (...) {
+                *nCode = code;
+                throw;
+            }
+            *nCode = code;
             return S_OK;
         });
     }
-    HRESULT STDMETHODCALLTYPE VokProcEndCmd(LONG*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcPreEvent() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcDrawRubber(double, double) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcPositionEvent(short, double, double) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcPositionEventEx(short, double, double, double, double, LONG, LONG, short,
-                                                     short) override {
-        return S_OK;
+    HRESULT STDMETHODCALLTYPE VokProcEndCmd(LONG* nCode) override {
+        return Event(L"VokProcEndCmd", [&](Command& c) {
+            if (nCode == nullptr) throw HresultFailure(E_POINTER);
+            int32_t code = *nCode;
+            c.OnEndCmd(code);
+            *nCode = code;
+        });
     }
-    HRESULT STDMETHODCALLTYPE VokProcElementEvent(LONG, short) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcElementEventEx(LONG, short, double, double, short) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcMultiElementEvent(short, LONG, LONG, LONG) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcMultiElementEventEx(short, LONG, LONG, LONG, double, double, double,
-                                                         double) override {
-        return S_OK;
+    HRESULT STDMETHODCALLTYPE VokProcPreEvent() override {
+        return Event(L"VokProcPreEvent", [&](Command& c) { c.OnPreEvent(); });
     }
-    HRESULT STDMETHODCALLTYPE VokProcSystemEvent(short) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcOperationEvent(short, short) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE VokProcDrawRubber(double x, double y) override {
+        return Event(L"VokProcDrawRubber", [&](Command& c) { c.OnDrawRubber(x, y); });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcPositionEvent(short posType, double xPos, double yPos) override {
+        return Event(L"VokProcPositionEvent", [&](Command& c) { c.OnPositionEvent(posType, xPos, yPos); });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcPositionEventEx(short posType, double xPos, double yPos, double xReal,
+                                                     double yReal, LONG e1, LONG e2, short activeIndex,
+                                                     short status) override {
+        return Event(L"VokProcPositionEventEx", [&](Command& c) {
+            c.OnPositionEventEx(posType, xPos, yPos, xReal, yReal, e1, e2, activeIndex, status);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcElementEvent(LONG elemIndex, short elemType) override {
+        return Event(L"VokProcElementEvent", [&](Command& c) { c.OnElementEvent(elemIndex, elemType); });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcElementEventEx(LONG elemIndex, short elemType, double xPos, double yPos,
+                                                    short status) override {
+        return Event(L"VokProcElementEventEx",
+                     [&](Command& c) { c.OnElementEventEx(elemIndex, elemType, xPos, yPos, status); });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcMultiElementEvent(short selType, LONG hSelect, LONG hAcross,
+                                                       LONG hLink) override {
+        return Event(L"VokProcMultiElementEvent",
+                     [&](Command& c) { c.OnMultiElementEvent(selType, hSelect, hAcross, hLink); });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcMultiElementEventEx(short selType, LONG hSelect, LONG hAcross, LONG hLink,
+                                                         double xPos, double yPos, double width,
+                                                         double height) override {
+        return Event(L"VokProcMultiElementEventEx", [&](Command& c) {
+            c.OnMultiElementEventEx(selType, hSelect, hAcross, hLink, xPos, yPos, width, height);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcSystemEvent(short evType) override {
+        return Event(L"VokProcSystemEvent", [&](Command& c) { c.OnSystemEvent(evType); });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcOperationEvent(short opType, short turnID) override {
+        return Event(L"VokProcOperationEvent", [&](Command& c) { c.OnOperationEvent(opType, turnID); });
+    }
 
     // Reads the text box's text from the host and hands it to the string box
-    // event.  `pString` is never read.
+    // event, whether or not a command is running.  `pString` is never read.
     HRESULT STDMETHODCALLTYPE VokProcStringBoxEventHook(short csbID, short itemID, LONG) override {
         return ComBarrier([&]() -> HRESULT {
             const int32_t panel = kavlink::VokGetCSBHandle(csbID);
@@ -133,13 +171,33 @@ public:
             return FAILED(hr) ? hr : S_OK;
         });
     }
-    HRESULT STDMETHODCALLTYPE VokProcIntBoxEvent(short, short, LONG) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcRealBoxEvent(short, short, double) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE VokProcButtonEvent(short, short, short) override { return S_OK; }
-    // The text is the caller's; nothing here keeps it.
-    HRESULT STDMETHODCALLTYPE VokProcStringBoxEvent(short, short, BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE VokProcIntBoxEvent(short csbID, short itemID, LONG value) override {
+        return Event(L"VokProcIntBoxEvent", [&](Command& c) { c.OnIntBoxEvent(csbID, itemID, value); });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcRealBoxEvent(short csbID, short itemID, double value) override {
+        return Event(L"VokProcRealBoxEvent", [&](Command& c) { c.OnRealBoxEvent(csbID, itemID, value); });
+    }
+    HRESULT STDMETHODCALLTYPE VokProcButtonEvent(short csbID, short itemID, short state) override {
+        return Event(L"VokProcButtonEvent", [&](Command& c) { c.OnButtonEvent(csbID, itemID, state); });
+    }
+    // The text is the caller's: the handler sees it for the length of the
+    // call, up to its first NUL.
+    HRESULT STDMETHODCALLTYPE VokProcStringBoxEvent(short csbID, short itemID, BSTR pString) override {
+        return Event(L"VokProcStringBoxEvent", [&](Command& c) {
+            const size_t length = pString ? ::wcsnlen(pString, ::SysStringLen(pString)) : 0;
+            c.OnStringBoxEvent(csbID, itemID, std::wstring_view(pString ? pString : L"", length));
+        });
+    }
 
 private:
+    template <class F>
+    static HRESULT Event(const wchar_t* name, F&& handler) {
+        return ComBarrier([&]() -> HRESULT {
+            DispatchEvent(name, handler);
+            return S_OK;
+        });
+    }
+
     std::atomic<ULONG> references_{1};
 };
 

@@ -1,5 +1,5 @@
-// histcleanForm: deletes the "open" history file, the binder attribute file
-// and the drawing attribute file, one row each.
+// histcleanForm: one row per file it can delete: the "open" history, the
+// binders' attributes and the drawings' attributes.
 #pragma once
 #include "form.h"
 

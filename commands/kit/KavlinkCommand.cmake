@@ -98,9 +98,15 @@ function(kavlink_widl mode idl output comment)
   if(NOT EXISTS "${KAVLINK_WIDL_TLB_PATH}/stdole2.tlb")
     message(FATAL_ERROR "kavlink_add_command: no stdole2.tlb in ${KAVLINK_WIDL_TLB_PATH}; set KAVLINK_WIDL_TLB_PATH")
   endif()
+  # Run from the IDL's folder with its bare name: widl writes the input's
+  # path into the header it makes, and a shipped header must not carry the
+  # build machine's folders.
+  get_filename_component(idl_dir "${idl}" DIRECTORY)
+  get_filename_component(idl_name "${idl}" NAME)
   add_custom_command(OUTPUT ${output}
-    COMMAND ${KAVLINK_WIDL} -I${KAVLINK_WIDL_INCLUDE} -L${KAVLINK_WIDL_TLB_PATH} ${mode} -o ${output} ${idl}
+    COMMAND ${KAVLINK_WIDL} -I${KAVLINK_WIDL_INCLUDE} -L${KAVLINK_WIDL_TLB_PATH} ${mode} -o ${output} ${idl_name}
     DEPENDS ${idl}
+    WORKING_DIRECTORY ${idl_dir}
     COMMENT "${comment}"
     VERBATIM)
 endfunction()

@@ -1,5 +1,6 @@
 // Identity of the hello command component: its type library, class and
-// interface.  Make new GUIDs for a command of your own (uuidgen).
+// interface.  A command of your own needs new GUIDs: NewCommand.cmake in the
+// kit writes such a header.
 #pragma once
 #define KAVCMD_NAME "hello"
 #define KAVCMD_LIBID "B8B4C950-9916-4F2C-A659-A6CEF6C25B6F"

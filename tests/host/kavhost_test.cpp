@@ -7,6 +7,7 @@
 #include "kavlink.h"
 #include "process_runner.h"
 #include "recording_host.h"
+#include "session.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,8 @@ TEST(AnswerScript, ParsesRulesEventsAndUiSteps) {
         "ui click \"OK(&O)\"\n"
         "ui answer \"title\" no\n"
         "ui settext 0 \"C:\\\\x\"\n"
-        "ui settext 1 \"C:\\new\\tab\"\n");
+        "ui settext 1 \"C:\\new\\tab\"\n"
+        "ui event VokProcStringBoxEvent 5 6 \"typed text\"\n");
     ASSERT_EQ(s.rules.size(), 3u);
     EXPECT_EQ(s.rules[0].key, "VokGetCSBHandle");
     EXPECT_TRUE(s.rules[0].hasAnswer);
@@ -69,7 +71,8 @@ TEST(AnswerScript, ParsesRulesEventsAndUiSteps) {
     EXPECT_TRUE(s.rules[2].any);
     ASSERT_EQ(s.events.size(), 4u);
     EXPECT_EQ(s.events[2].args[2], "text with spaces");
-    ASSERT_EQ(s.ui.size(), 5u);
+    ASSERT_EQ(s.ui.size(), 6u);
+    EXPECT_EQ(s.ui[5].args, (std::vector<std::string>{"VokProcStringBoxEvent", "5", "6", "typed text"}));
     EXPECT_EQ(s.ui[4].args[1], "C:\\new\\tab") << "a backslash before other letters stays";
     EXPECT_EQ(s.ui[1].args[0], "OK(&O)");
     EXPECT_EQ(s.ui[3].args[1], "C:\\x");
@@ -103,6 +106,9 @@ TEST(AnswerScript, RefusesBadInputWithItsLine) {
         {"event VokProcRealBoxEvent 1 2 x\n", 1, "a number"},
         {"event VokProcStartCmd 1 2 3\n", 1, "--command"},
         {"ui dance\n", 1, "unknown ui step"},
+        {"ui event VokProcButtonEvent 1 2\n", 1, "takes 3 arguments"},
+        {"ui event VokProcStartCmd 1 2 3\n", 1, "--command"},
+        {"\nui event VokProcNothing\n", 2, "unknown event method"},
         {"ui click\n", 1, "wrong number"},
         {"ui answer \"t\" maybe\n", 1, "yes, no or ok"},
         {"ui sleep soon\n", 1, "number"},
@@ -226,7 +232,7 @@ TEST(Decoder, KnownRequestByteForByte) {
     EXPECT_EQ(dim.segments[1].offset, 32u);
     EXPECT_EQ(dim.segments[1].value, "(5.5, 6)");
     // The JSON line carries the same facts.
-    const std::string j = formatJson(d);
+    const std::string j = jsonLine(decodedJson(d));
     EXPECT_NE(j.find("\"exports\":[\"VokGetRGBColor\"]"), std::string::npos) << j;
     EXPECT_NE(j.find("{\"name\":\"rgb\",\"offset\":4,\"size\":4,"), std::string::npos) << j;
     EXPECT_NE(formatText(d).find("@4         4  rgb = 16744512"), std::string::npos) << formatText(d);
@@ -405,7 +411,9 @@ TEST(KavhostExe, Help) {
     const ProcessRun h = runKavhost("--help");
     EXPECT_EQ(h.exit, 0u);
     EXPECT_NE(h.out.find("usage: kavhost"), std::string::npos);
-    EXPECT_NE(h.out.find("  3  --replay: the command's requests differ"), std::string::npos) << h.out;
+    EXPECT_NE(h.out.find("  3  --replay: the session differs from the recording"), std::string::npos) << h.out;
+    EXPECT_NE(h.out.find("     event <method> <args...>      an event delivered from inside the command's"), std::string::npos)
+        << h.out;
 }
 
 TEST(KavhostExe, ServeWritesItsWindowHandleToTheFile) {

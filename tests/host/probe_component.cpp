@@ -1,11 +1,19 @@
 // A small command component for kavhost's own tests: a creatable class whose
-// IDispatch knows the event methods by name.  VokProcStartCmd binds the host
-// like a command does, asks a question in a message box when nCmdLine is 2
-// (and tells the host the answer through VokCommandGuide), shows a small
-// dialog when it is 4, fails without the
-// exit message when nCmdLine is 3; VokProcButtonEvent asks the host for the
-// panel of its csbID and fails when State is 99, and when State is 98 refuses
-// its third argument as Invoke does a VARIANT of the wrong type.  Built with
+// IDispatch knows a few event methods by name.  VokProcStartCmd binds the
+// host like a command does and then, by nCmdLine:
+//   0  ends at once (VokExitCommand)
+//   2  asks a question in a message box, tells the host the answer through
+//      VokCommandGuide, ends
+//   3  fails without the exit message
+//   4  shows a small dialog, ends when it closes
+//   5  stays: a later VokProcPositionEvent ends the command
+//   6  ends, then makes one more request (VokCommandGuide "after exit")
+// VokProcButtonEvent asks the host for the panel of its csbID and tells it
+// which panel it got ("panel N", with " inside the dialog" while the dialog
+// is open); it fails when State is 99, and when State is 98 refuses its
+// third argument as Invoke does a VARIANT of the wrong type.
+// VokProcPositionEvent tells the host "position" and ends the command;
+// with posType 2 it ends first and then makes that request.  Built with
 // KAVHOST_PROBE_NEEDS_DEPENDENCY it imports kavhost_probe_dep.dll.
 #include <windows.h>
 #include <ole2.h>
@@ -25,8 +33,9 @@ HMODULE g_module = nullptr;
 extern "C" __declspec(dllimport) int kavhostProbeDependency();
 #endif
 LONG g_objects = 0;
+bool g_dialogOpen = false;
 
-enum : DISPID { kStart = 1, kButton = 2, kEnd = 3 };
+enum : DISPID { kStart = 1, kButton = 2, kEnd = 3, kPosition = 4 };
 
 template <class Fn> Fn bind(const char* name) {
     HMODULE lib = LoadLibraryA("kavlink.dll");
@@ -90,7 +99,10 @@ INT_PTR showProbeDialog(HWND owner) {
     t.item(BS_DEFPUSHBUTTON, 40, 55, 50, 14, IDOK, 0x0080, L"OK(&O)");
     t.item(BS_PUSHBUTTON, 110, 55, 50, 14, IDCANCEL, 0x0080, L"Cancel");
     t.align();
-    return DialogBoxIndirectW(g_module, reinterpret_cast<DLGTEMPLATE*>(t.words.data()), owner, probeDialogProc);
+    g_dialogOpen = true;
+    const INT_PTR r = DialogBoxIndirectW(g_module, reinterpret_cast<DLGTEMPLATE*>(t.words.data()), owner, probeDialogProc);
+    g_dialogOpen = false;
+    return r;
 }
 
 class Probe : public IDispatch {
@@ -124,6 +136,7 @@ public:
         if (_wcsicmp(names[0], L"VokProcStartCmd") == 0) ids[0] = kStart;
         else if (_wcsicmp(names[0], L"VokProcButtonEvent") == 0) ids[0] = kButton;
         else if (_wcsicmp(names[0], L"VokProcEndCmd") == 0) ids[0] = kEnd;
+        else if (_wcsicmp(names[0], L"VokProcPositionEvent") == 0) ids[0] = kPosition;
         else {
             ids[0] = DISPID_UNKNOWN;
             return DISP_E_UNKNOWNNAME;
@@ -142,19 +155,20 @@ public:
                 if (FAILED(VariantChangeType(&v, a, 0, VT_I4))) return 0;
                 return v.lVal;
             };
+            using Exit = int32_t(WINAPI*)();
+            using Guide = int32_t(WINAPI*)(const char*);
+            auto exitCommand = bind<Exit>("VokExitCommand");
+            auto guide = bind<Guide>("VokCommandGuide");
             if (id == kStart && p->cArgs == 3) {
                 using Init = void(WINAPI*)(int32_t, int32_t);
-                using Exit = int32_t(WINAPI*)();
-                using Guide = int32_t(WINAPI*)(const char*);
                 auto init = bind<Init>("InitVBCmdLib");
-                auto exitCommand = bind<Exit>("VokExitCommand");
-                auto guide = bind<Guide>("VokCommandGuide");
                 if (!init || !exitCommand || !guide) return E_FAIL;
                 const LONG hwnd = arg(0), cmdLine = arg(1);
                 init(hwnd, cmdLine);
                 VARIANTARG* code = &p->rgvarg[0];
                 if (code->vt == (VT_I4 | VT_BYREF)) *code->plVal = 1;
                 if (cmdLine == 3) return E_FAIL;
+                if (cmdLine == 5) return S_OK;
                 if (cmdLine == 2) {
                     const int answer = MessageBoxW(reinterpret_cast<HWND>(static_cast<intptr_t>(hwnd)),
                                                    L"continue?", L"probe question", MB_YESNO);
@@ -162,18 +176,29 @@ public:
                 }
                 if (cmdLine == 4) showProbeDialog(reinterpret_cast<HWND>(static_cast<intptr_t>(hwnd)));
                 exitCommand();
+                if (cmdLine == 6) guide("after exit");
                 return S_OK;
             }
             if (id == kButton && p->cArgs == 3) {
                 using Handle = int32_t(WINAPI*)(int16_t);
                 auto handle = bind<Handle>("VokGetCSBHandle");
-                if (!handle) return E_FAIL;
+                if (!handle || !guide) return E_FAIL;
                 if (arg(2) == 98) {
                     if (argErr) *argErr = 0;  // counted from the last argument: State
                     return DISP_E_TYPEMISMATCH;
                 }
-                handle(static_cast<int16_t>(arg(0)));
-                return arg(2) == 99 ? E_INVALIDARG : S_OK;
+                const int32_t panel = handle(static_cast<int16_t>(arg(0)));
+                if (arg(2) == 99) return E_INVALIDARG;
+                const std::string told = "panel " + std::to_string(panel) + (g_dialogOpen ? " inside the dialog" : "");
+                guide(told.c_str());
+                return S_OK;
+            }
+            if (id == kPosition && p->cArgs == 3) {
+                if (!exitCommand || !guide) return E_FAIL;
+                if (arg(0) == 2) exitCommand();
+                guide("position");
+                if (arg(0) != 2) exitCommand();
+                return S_OK;
             }
             if (id == kEnd) return S_OK;
             return DISP_E_MEMBERNOTFOUND;

@@ -40,9 +40,9 @@ TEST(RunCommand, CsbcleanDeletesTheHistoryFilesAndEnds) {
     Sandbox box("csbclean");
     const std::string script = box.script(
         "ui wait \"コマンドサブボックス履歴の削除\"\n"
+        "ui event VokProcButtonEvent 1 2 -1\n"
         "ui click \"削除実行(&G)\"\n"
-        "ui answer \"注意\" yes\n"
-        "event VokProcButtonEvent 1 2 -1\n");
+        "ui answer \"注意\" yes\n");
     const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\" --json \"" + box.root +
                               "\\log.jsonl\"",
                           box.root);
@@ -116,9 +116,10 @@ TEST(RunCommand, StringBoxHookAsksForThePanelAndThenItsText) {
     Sandbox box("csbclean");
     const std::string script = box.script("on VokGetCSBHandle answer 0\non VokGetCSBHandle answer 0x3001\n"
                                           "on VokGetTextBoxStatus answer 1 write 18 text \"typed\"\n"
-                                          "event VokProcStringBoxEventHook 5 6 0\n"
-                                          "event VokProcStringBoxEventHook 5 6 0\n"
-                                          "ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n");
+                                          "ui wait \"コマンドサブボックス履歴の削除\"\n"
+                                          "ui event VokProcStringBoxEventHook 5 6 0\n"
+                                          "ui event VokProcStringBoxEventHook 5 6 0\n"
+                                          "ui click \"中止(&C)\"\n");
     const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
     // First hook: no panel, one request.  Second: the panel, then its text box.
@@ -133,6 +134,7 @@ TEST(RunCommand, StringBoxHookAsksForThePanelAndThenItsText) {
     EXPECT_NE(r.out.find("@2       276  status = text \"\"", status), std::string::npos) << "sent zero-filled";
     EXPECT_NE(r.out.find("<- wrote text \"typed\" at @18 (6 bytes, into status +16; now status = text \"typed\")", status), std::string::npos)
         << "the log shows the value written back";
+    EXPECT_NE(r.out.find("ExitCommandMessage", status), std::string::npos) << "the hooks come inside the dialog";
 }
 
 TEST(RunCommand, ADllThatIsNoComponentIsReported) {
@@ -148,8 +150,8 @@ TEST(RunCommand, ADllThatIsNoComponentIsReported) {
 TEST(RunProbe, RegistersStartsAnswersTheQuestionAndCallsEvents) {
     const std::string script = writeScript("kavhost_probe_ok.txt",
                                            "on VokGetCSBHandle answer 0x2001\n"
-                                           "ui answer \"probe question\" yes\n"
-                                           "event VokProcButtonEvent 7 8 1\n");
+                                           "ui event VokProcButtonEvent 7 8 1\n"  // while the question is up
+                                           "ui answer \"probe question\" yes\n");
     const ProcessRun r = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 2"
                                  " --script \"" + script + "\"",
                                  tempDir());
@@ -180,21 +182,22 @@ TEST(RunProbe, FailuresGiveTheHresultAndExitStatusOne) {
     EXPECT_EQ(start.exit, 1u) << start.out;
     EXPECT_NE(start.out.find("VokProcStartCmd returned 0x80004005"), std::string::npos) << start.out;
     EXPECT_EQ(start.out.find("ExitCommandMessage"), std::string::npos);
-    // An event that fails.
+    // An event that fails (the command stays after its start event).
     const std::string script = writeScript("kavhost_probe_fail.txt", "event VokProcButtonEvent 1 2 99\n");
-    const ProcessRun event = kavhost(dll + " --script \"" + script + "\"", tempDir());
+    const ProcessRun event = kavhost(dll + " --cmdline 5 --script \"" + script + "\"", tempDir());
     EXPECT_EQ(event.exit, 1u) << event.out;
     EXPECT_NE(event.out.find("VokProcButtonEvent returned 0x80070057"), std::string::npos) << event.out;
     // A method the component does not have.
     const std::string unknown = writeScript("kavhost_probe_unknown.txt", "event VokProcSystemEvent 1\n");
-    const ProcessRun missing = kavhost(dll + " --script \"" + unknown + "\"", tempDir());
+    const ProcessRun missing = kavhost(dll + " --cmdline 5 --script \"" + unknown + "\"", tempDir());
     EXPECT_EQ(missing.exit, 1u) << missing.out;
     EXPECT_NE(missing.out.find("does not know this method"), std::string::npos) << missing.out;
     // A ui step whose window never comes fails the run.
     const std::string wait = writeScript("kavhost_probe_wait.txt", "ui wait \"nothing\" 300\n");
     const ProcessRun never = kavhost(dll + " --script \"" + wait + "\"", tempDir());
     EXPECT_EQ(never.exit, 1u) << never.out;
-    EXPECT_NE(never.out.find("ended before the ui steps were done"), std::string::npos) << never.out;
+    EXPECT_NE(never.err.find("the session ended before the ui steps were done (next: script line 1)"), std::string::npos)
+        << never.err;
     // A failed step while a Yes/No box is up (which ignores its close box)
     // still ends the command: the box is answered No.
     const ProcessRun boxed = kavhost(dll + " --cmdline 2 --script \"" + wait + "\"", tempDir());
@@ -229,6 +232,79 @@ TEST(RunProbe, WorksADialogAsAUserWould) {
     EXPECT_EQ(nobutton.exit, 1u) << nobutton.out;
     EXPECT_NE(nobutton.out.find("no button \"Apply\""), std::string::npos) << nobutton.out;
     EXPECT_NE(nobutton.out.find("ExitCommandMessage"), std::string::npos) << "the failed driver closes the dialog";
+}
+
+// When a session passes and how it fails: the command may end in any event,
+// and nothing may come after its end.
+TEST(RunProbe, TheSessionEndsWhereTheCommandSays) {
+    struct Case {
+        const char* what;
+        int cmdLine;
+        const char* script;
+        unsigned exit;
+        const char* says;                  // the first line on standard error (after "kavhost: ")
+        std::vector<const char*> inOrder;  // in the readable log, in this order
+        const char* lacks;                 // nowhere in the log
+        const char* also = nullptr;        // further down standard error
+    };
+    const Case cases[] = {
+        {"ends in a later event", 5, "event VokProcButtonEvent 7 8 1\nevent VokProcPositionEvent 1 0 0\n", 0, nullptr,
+         {"VokProcStartCmd returned 0x00000000", "VokProcButtonEvent(csbID 7, itemID 8, State 1)",
+          "message = \"panel 65537\"", "VokProcPositionEvent(posType 1, xPos 0, yPos 0)", "ExitCommandMessage",
+          "VokProcPositionEvent returned 0x00000000", "kavhost: the command ran to its end"},
+         nullptr},
+        {"the events run out", 5, "event VokProcButtonEvent 7 8 1\n", 1,
+         "the events ran out before the command ended: the last was VokProcButtonEvent (script line 1)\n",
+         {"VokProcButtonEvent returned 0x00000000"}, "ExitCommandMessage"},
+        {"no event after the start", 5, "", 1, "the events ran out before the command ended: the last was VokProcStartCmd\n",
+         {"VokProcStartCmd returned 0x00000000"}, "ExitCommandMessage"},
+        {"a request after the exit, from the start event", 6, "", 1,
+         "VokCommandGuide (code 1500, seq 3) arrived after the exit message, made by VokProcStartCmd\n",
+         {"ExitCommandMessage", "message = \"after exit\""}, nullptr},
+        {"a request after the exit, from a later event, and an event left", 5,
+         "event VokProcButtonEvent 7 8 1\nevent VokProcPositionEvent 2 0 0\nevent VokProcButtonEvent 1 1 1\n", 1,
+         "VokCommandGuide (code 1500, seq 7) arrived after the exit message, made by VokProcPositionEvent (script line 2)\n",
+         {"ExitCommandMessage", "message = \"position\""}, "VokProcButtonEvent(csbID 1",
+         "kavhost: the command ended in VokProcPositionEvent (script line 2); VokProcButtonEvent (script line 3) was not "
+         "delivered\n"},
+        {"events left when the command has ended", 0,
+         "event VokProcButtonEvent 7 8 1\nevent VokProcPositionEvent 1 0 0\n", 1,
+         "the command ended in VokProcStartCmd; VokProcButtonEvent (script line 1) was not delivered (nor 1 more)\n",
+         {"ExitCommandMessage"}, "VokProcButtonEvent("},
+        {"an event inside the dialog", 4,
+         "ui wait \"probe dialog\" 10000\nui event VokProcButtonEvent 7 8 1\nui click \"OK(&O)\"\n", 0, nullptr,
+         {"VokProcButtonEvent(csbID 7, itemID 8, State 1) inside the dialog", "message = \"panel 65537 inside the dialog\"",
+          "VokProcButtonEvent returned 0x00000000", "ExitCommandMessage", "VokProcStartCmd returned 0x00000000"},
+         nullptr},
+        {"a failing event inside the dialog", 4,
+         "ui wait \"probe dialog\" 10000\nui event VokProcButtonEvent 7 8 99\nui click \"OK(&O)\"\n", 1,
+         "VokProcButtonEvent (script line 2) returned 0x80070057",
+         {"VokProcButtonEvent returned 0x80070057", "ExitCommandMessage"}, "message = \" checked\""},
+    };
+    const std::string dll = "--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string script = writeScript("kavhost_probe_session.txt", c.script);
+        const ProcessRun r =
+            kavhost(dll + " --cmdline " + std::to_string(c.cmdLine) + " --script \"" + script + "\"", tempDir());
+        EXPECT_EQ(r.exit, c.exit) << r.out << r.err;
+        if (c.says) {
+            EXPECT_EQ(r.err.rfind(std::string("kavhost: ") + c.says, 0), 0u) << r.err;
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+        size_t at = 0;
+        for (const char* s : c.inOrder) {
+            at = r.out.find(s, at);
+            ASSERT_NE(at, std::string::npos) << "missing, or out of order: " << s << "\n" << r.out;
+        }
+        if (c.lacks) {
+            EXPECT_EQ(r.out.find(c.lacks), std::string::npos) << r.out;
+        }
+        if (c.also) {
+            EXPECT_NE(r.err.find(c.also), std::string::npos) << r.err;
+        }
+    }
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace {
 using namespace hosttest;
 
 // The scripted runs behind the committed sessions in golden/.  The string
-// box hook without and with a panel gives the commands' own requests.
+// box hook, delivered inside the dialog without and with a panel, gives the
+// commands' own requests.
 struct Golden {
     const char* command;
     const char* script;
@@ -24,19 +25,19 @@ const Golden kGolden[] = {
      "on VokGetCSBHandle answer 0x3001\n"
      "on VokGetTextBoxStatus answer 1 write 18 text \"typed\"\n"
      "ui wait \"コマンドサブボックス履歴の削除\"\n"
+     "ui event VokProcStringBoxEventHook 5 6 0\n"
+     "ui event VokProcStringBoxEventHook 5 6 0\n"
      "ui click \"削除実行(&G)\"\n"
-     "ui answer \"注意\" yes\n"
-     "event VokProcStringBoxEventHook 5 6 0\n"
-     "event VokProcStringBoxEventHook 5 6 0\n"},
+     "ui answer \"注意\" yes\n"},
     {"histclean",
      "on VokGetCSBHandle answer 0x4001\n"
      "on VokGetTextBoxStatus answer 1 write 18 text \"histclean\"\n"
      "ui wait \"各種履歴･情報ファイル削除\"\n"
+     "ui event VokProcStringBoxEventHook 2 9 0\n"
      "ui click \"削除実行(&G)\"\n"
      "ui answer \"注意\" yes\n"
      "ui answer \"注意\" no\n"
-     "ui answer \"注意\" yes\n"
-     "event VokProcStringBoxEventHook 2 9 0\n"},
+     "ui answer \"注意\" yes\n"},
 };
 
 std::string goldenPath(const char* command) { return exeDir() + "golden\\" + command + ".jsonl"; }
@@ -87,6 +88,11 @@ TEST(GoldenSession, EachCommandReplaysItsRecording) {
         ASSERT_FALSE(golden.empty()) << goldenPath(g.command);
         EXPECT_EQ(lines(golden)[0], kavhost::sessionHeader(0, g.script))
             << "golden/" << g.command << ".jsonl was recorded from another script: re-record it (golden/README.md)";
+        const std::vector<std::string> ls = lines(golden);
+        EXPECT_NE(ls[1].find("\"event\":\"VokProcStartCmd\""), std::string::npos) << ls[1];
+        EXPECT_NE(ls[2].find("\"event\":\"VokProcStringBoxEventHook\""), std::string::npos) << ls[2];
+        EXPECT_NE(ls[2].find("\"inDialog\":true"), std::string::npos) << ls[2];
+        EXPECT_NE(ls.back().find("\"message\":1765"), std::string::npos) << "the hooks' requests come before the exit message";
         const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --replay \"" + goldenPath(g.command) + "\"", box.root);
         EXPECT_EQ(r.exit, 0u) << r.out << r.err;
         EXPECT_NE(r.out.find("-> answer 1  [recording line "), std::string::npos) << "answered from the recording: " << r.out;
@@ -105,70 +111,163 @@ TEST(GoldenSession, OneChangedByteOfACommandsRequestIsNamed) {
     std::ofstream(changed, std::ios::binary) << golden;
     const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --replay \"" + changed + "\"", box.root);
     EXPECT_EQ(r.exit, 3u) << r.out << r.err;
-    EXPECT_NE(r.err.find("replay: request #4, VokGetTextBoxStatus (code 1824): segment itemID differs at payload "
+    EXPECT_EQ(r.err.rfind("kavhost: replay: request #3, VokGetTextBoxStatus (code 1824): segment itemID differs at payload "
                          "offset 0 (byte 0 of the segment)\n"
                          "  expected 07 00  (itemID = 7)\n"
-                         "  actual   06 00  (itemID = 6)"),
-              std::string::npos)
+                         "  actual   06 00  (itemID = 6)",
+                         0),
+              0u)
         << r.err;
 }
 
 // The probe's session, changed one way per row: each change is found and
-// told in its own terms.
+// told in its own terms, first on standard error, and stops the session
+// there: no later event is delivered.
 TEST(Replay, EveryDifferenceStopsWithItsDiff) {
     const std::string probe = "--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe";
     const std::string session = tempDir() + "\\kavhost_probe_session.jsonl";
     const std::string script = writeScript("kavhost_probe_golden.txt",
-                                           "ui answer \"probe question\" yes\nevent VokProcButtonEvent 7 8 1\n");
-    const ProcessRun rec = hosttest::kavhost(probe + " --cmdline 2 --script \"" + script + "\" --record \"" + session + "\"", tempDir());
+                                           "on VokGetCSBHandle answer 0x2001\n"
+                                           "event VokProcButtonEvent 7 8 1\n"
+                                           "event VokProcPositionEvent 1 2.5 -3\n");
+    const ProcessRun rec = hosttest::kavhost(probe + " --cmdline 5 --script \"" + script + "\" --record \"" + session + "\"", tempDir());
     ASSERT_EQ(rec.exit, 0u) << rec.out << rec.err;
+    // header, start, button, its panel and guide text, position, its guide text, exit
     const std::vector<std::string> recorded = lines(slurp(session));
-    ASSERT_EQ(recorded.size(), 4u) << joined(recorded);  // header, guide text, exit, panel handle
-    EXPECT_NE(recorded[1].find("\"request\":\"79 65 73 00\""), std::string::npos) << recorded[1];
+    ASSERT_EQ(recorded.size(), 8u) << joined(recorded);
+    EXPECT_EQ(recorded[1], "{\"seq\":1,\"event\":\"VokProcStartCmd\",\"args\":[null,5],\"nCode\":0,\"nCodeOut\":1,"
+                           "\"hr\":\"0x00000000\"}");
+    EXPECT_EQ(recorded[2], "{\"seq\":2,\"event\":\"VokProcButtonEvent\",\"args\":[7,8,1],\"hr\":\"0x00000000\"}");
+    EXPECT_NE(recorded[4].find("\"request\":\"70 61 6E 65 6C 20 38 31 39 33 00\""), std::string::npos) << recorded[4];
+    EXPECT_EQ(recorded[5], "{\"seq\":5,\"event\":\"VokProcPositionEvent\",\"args\":[1,2.5,-3.0],\"hr\":\"0x00000000\"}");
 
     struct Change {
         const char* what;
         size_t line;  // the line changed
         const char* from;
-        const char* to;  // nullptr: drop the line; "": repeat it
+        const char* to;  // nullptr: drop the line; "": append it again as seq 8
         const char* says;
+        bool positionDelivered;
     };
     const Change changes[] = {
-        {"unchanged", 0, "", "", nullptr},
-        {"a byte of a text", 1, "\"request\":\"79", "\"request\":\"78",
-         "request #1, VokCommandGuide (code 1500): segment message differs at payload offset 0 (byte 0 of the "
-         "segment)\n  expected 78 65 73 00  (message = \"xes\")\n  actual   79 65 73 00  (message = \"yes\")"},
+        {"unchanged", 0, "", "", nullptr, true},
+        {"the answer", 3, "\"answer\":8193,", "\"answer\":8194,",
+         "request #2, VokCommandGuide (code 1500): segment message differs at payload offset 9 (byte 9 of the segment)\n"
+         "  expected 70 61 6E 65 6C 20 38 31 39 33 00  (message = \"panel 8193\")\n"
+         "  actual   70 61 6E 65 6C 20 38 31 39 34 00  (message = \"panel 8194\")\n",
+         false},
         {"the lParam", 3, "\"lParam\":7,", "\"lParam\":8,",
-         "request #3, VokGetCSBHandle (code 1807): lParam differs\n  expected 0x00000008 (csbID = 8)\n"
-         "  actual   0x00000007 (csbID = 7)"},
-        {"another export", 1, "\"code\":1500,", "\"code\":1501,",
-         "request #1: expected VokCommandMode (code 1501) (recording line 2), the command made VokCommandGuide "
-         "(code 1500)"},
-        {"one request fewer", 3, "", nullptr,
-         "request #3: the command made VokGetCSBHandle (code 1807), but the recording ends after 2 requests"},
-        {"one request more", 3, "", "",
-         "request #4: the recording has VokGetCSBHandle (code 1807) next (line 5), but the command made no more "
-         "requests"},
+         "request #1, VokGetCSBHandle (code 1807): lParam differs\n  expected 0x00000008 (csbID = 8)\n"
+         "  actual   0x00000007 (csbID = 7)\n",
+         false},
+        {"another export", 6, "\"code\":1500,", "\"code\":1501,",
+         "request #3: expected VokCommandMode (code 1501) (recording line 7), the command made VokCommandGuide "
+         "(code 1500)\n",
+         true},
+        {"an event's HRESULT", 2, "\"hr\":\"0x00000000\"", "\"hr\":\"0x80004005\"",
+         "VokProcButtonEvent (recording line 3) returned 0x00000000", false},
+        {"one request fewer", 7, "", nullptr,
+         "request #4: the command made ExitCommandMessage (VokExitCommand), but the recording ends after 3 requests\n", true},
+        {"one request more", 6, "", "",
+         "request #5: the recording has VokCommandGuide (code 1500) next (line 9), but the command made no more "
+         "requests\n",
+         true},
     };
     for (const Change& c : changes) {
         SCOPED_TRACE(c.what);
         std::vector<std::string> ls = recorded;
         if (!c.to) ls.erase(ls.begin() + static_cast<long>(c.line));
-        else if (!*c.to && c.says) ls.push_back(ls[c.line]);
-        else if (*c.from) {
+        else if (!*c.to && c.says) {
+            ls.push_back(ls[c.line]);
+            ASSERT_TRUE(replace(ls.back(), "\"seq\":6,", "\"seq\":8,")) << ls.back();
+        } else if (*c.from) {
             ASSERT_TRUE(replace(ls[c.line], c.from, c.to)) << ls[c.line];
         }
         const std::string changed = writeScript("kavhost_probe_changed.jsonl", joined(ls));
         const ProcessRun r = hosttest::kavhost(probe + " --replay \"" + changed + "\"", tempDir());
+        EXPECT_EQ(r.out.find("VokProcPositionEvent(posType 1, xPos 2.5, yPos -3)") != std::string::npos, c.positionDelivered)
+            << r.out;
         if (!c.says) {
             EXPECT_EQ(r.exit, 0u) << r.out << r.err;
-            EXPECT_NE(r.out.find("message = \"yes\""), std::string::npos) << "the recording's script answered the box";
+            EXPECT_EQ(r.err, "");
+            EXPECT_NE(r.out.find("-> answer 8193  [recording line 4]"), std::string::npos) << r.out;
             continue;
         }
         EXPECT_EQ(r.exit, 3u) << r.out << r.err;
-        EXPECT_NE(r.err.find(std::string("kavhost: replay: ") + c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.rfind(std::string("kavhost: replay: ") + c.says, 0), 0u) << r.err;
     }
     DeleteFileA(session.c_str());
+}
+
+// A recording of the first format (no event lines) still replays: its
+// events are its script's event statements.
+TEST(Replay, VersionOneRecordingsStillReplay) {
+    const std::string probe = "--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe";
+    const std::string v1 =
+        "{\"session\":\"kavhost\",\"version\":1,\"cmdline\":5,\"script\":\"event VokProcPositionEvent 1 0 0\\n\"}\n"
+        "{\"seq\":1,\"message\":1534,\"code\":1500,\"lParam\":0,\"exports\":[\"VokCommandGuide\"],"
+        "\"request\":\"70 6F 73 69 74 69 6F 6E 00\",\"answer\":1,\"writes\":[]}\n"
+        "{\"seq\":2,\"message\":1765,\"exports\":[\"VokExitCommand\"],\"answer\":1}\n";
+    std::string changed = v1;
+    ASSERT_TRUE(replace(changed, "\"70 6F", "\"71 6F"));
+    const std::pair<std::string, unsigned> runs[] = {{v1, 0u}, {changed, 3u}};
+    for (const auto& [text, exit] : runs) {
+        const ProcessRun r =
+            hosttest::kavhost(probe + " --replay \"" + writeScript("kavhost_probe_v1.jsonl", text) + "\"", tempDir());
+        EXPECT_EQ(r.exit, exit) << r.out << r.err;
+        if (exit == 3u) {
+            EXPECT_EQ(r.err.rfind("kavhost: replay: request #1, VokCommandGuide (code 1500): segment message differs at "
+                                  "payload offset 0",
+                                  0),
+                      0u)
+                << r.err;
+        }
+    }
+}
+
+// Recordings are read strictly, each fault with its line; event lines are
+// ordered by seq, so a writer that appends an event's line when the event
+// returns is read the same.
+TEST(SessionFile, ReadsInSeqOrderAndRefusesBadLines) {
+    const std::string head = "{\"session\":\"kavhost\",\"version\":2,\"cmdline\":0,\"script\":\"\"}\n";
+    const std::string start =
+        "{\"seq\":1,\"event\":\"VokProcStartCmd\",\"args\":[null,4],\"nCode\":0,\"nCodeOut\":1,\"hr\":\"0x00000000\"}\n";
+    const std::string exitLine = "{\"seq\":2,\"message\":1765,\"exports\":[\"VokExitCommand\"],\"answer\":1}\n";
+    const kavhost::Session s = kavhost::parseSession(head + exitLine + start);
+    ASSERT_EQ(s.steps.size(), 2u);
+    EXPECT_TRUE(s.steps[0].isEvent);
+    EXPECT_EQ(s.steps[0].line, 3);
+    EXPECT_EQ(s.cmdLine, 4) << "the start event's nCmdLine";
+    struct Bad {
+        std::string text;
+        int line;
+        const char* says;
+    };
+    const Bad cases[] = {
+        {"{\"session\":\"kavhost\",\"version\":3}\n", 1, "unknown session version 3"},
+        {head + "{\"seq\":1,\"event\":\"VokProcButtonEvent\",\"args\":[1,2],\"hr\":\"0x00000000\"}\n", 2,
+         "takes 3 arguments besides nCode"},
+        {head + "{\"seq\":1,\"event\":\"VokProcButtonEvent\",\"args\":[1,2,70000],\"hr\":\"0x00000000\"}\n", 2,
+         "argument 3 of VokProcButtonEvent must be a 16-bit integer"},
+        {head + "{\"seq\":1,\"event\":\"VokProcStartCmd\",\"args\":[1,0],\"nCode\":0,\"nCodeOut\":1,\"hr\":\"0\"}\n", 2,
+         "\"hr\" is not 0x and 8 hex digits"},
+        {head + "{\"seq\":1,\"event\":\"VokProcStartCmd\",\"args\":[1,0],\"hr\":\"0x00000000\"}\n", 2, "no \"nCode\""},
+        {head + exitLine, 2, "does not begin with VokProcStartCmd"},
+        {head + start + "{\"seq\":1,\"message\":1765,\"answer\":1}\n", 3, "seq 1 also stands on line 2"},
+        {head + start + "{\"message\":1765,\"answer\":1}\n", 3, "no \"seq\""},
+        {"{\"session\":\"kavhost\",\"version\":1}\n" + start, 2, "an event line in a version 1 session"},
+        {head + "on 1807 answer 1\n", 2, "not a JSON value"},
+    };
+    for (const Bad& b : cases) {
+        SCOPED_TRACE(b.text);
+        try {
+            kavhost::parseSession(b.text);
+            ADD_FAILURE() << "accepted";
+        } catch (const kavhost::SessionError& e) {
+            EXPECT_EQ(e.line, b.line);
+            EXPECT_NE(std::string(e.what()).find(b.says), std::string::npos) << e.what();
+        }
+    }
 }
 
 // Failures that name their cause, on standard error, also with --quiet.
@@ -191,7 +290,8 @@ TEST(Diagnosis, FailuresNameTheirCause) {
          "--register \"" + lonely.dll + "\" --command kavhost.Probe --quiet", lonely.root,
          {"VokProcStartCmd returned 0x80004005", "kavlink.dll is neither beside kavhost_probe.dll"}},
         {"Invoke refuses an argument", exeDir() + "kavhost.exe",
-         "--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --quiet --script \"" + mismatch + "\"",
+         "--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 5 --quiet --script \"" +
+             mismatch + "\"",
          tempDir(),
          {"VokProcButtonEvent (script line 1) returned 0x80020005 (",
           "argument 3 of 3 (puArgErr 0); kavhost passed (VT_I2, VT_I2, VT_I2)"}},

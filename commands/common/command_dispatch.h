@@ -1,0 +1,21 @@
+// How the component's event methods reach the running command (command.h).
+// Used by MorvikVbCommand only.
+#pragma once
+#include "command.h"
+
+#include <functional>
+
+namespace kavcmd {
+
+// The start event: replaces the running command of this thread with a new
+// one from CreateCommand() and calls its OnStartCmd.
+void StartCommand(HWND hostWindow, int32_t cmdLine, int32_t& nCode);
+
+using EventHandler = std::function<void(Command&)>;
+
+// Calls `handler` with the running command; with none running (before a
+// start, after the end) it only writes a line naming `event` to the debug
+// output.
+void DispatchEvent(const wchar_t* event, const EventHandler& handler);
+
+}  // namespace kavcmd

@@ -1,0 +1,91 @@
+// twopoint: an interactive command.  It asks for two points, shows the line
+// between them as a rubber band while the pointer moves, asks the host for
+// their midpoint and distance, and draws the line and, when the panel's
+// check button is on, a circle around the midpoint.  The panel's real box
+// scales that circle; its Cancel button ends the command without drawing.
+#include "command.h"
+#include "kavlink.h"
+
+namespace {
+
+// The panel and its controls; the numbers are ours to choose.
+constexpr int16_t kPanel = 1, kCircleButton = 1, kScaleBox = 2, kCancelButton = 3;
+
+// Input settings whose meaning belongs to the host: replace these with the
+// values that the host documents for position input.
+constexpr int32_t kPositionEventMask = 0x0001;
+constexpr int32_t kAnyPosition = 0;
+
+class TwoPoints : public kavcmd::Command {
+    void OnStartCmd(HWND, int32_t, int32_t&) override {
+        savedMask_ = VokGetEventMask();
+        VokSetEventMask(kPositionEventMask);
+        VokSetOptionDetectablePosition(kAnyPosition);
+        VokCommandMode("Two points");
+        VokCommandGuide("Pick the first point");
+        panel_ = VokCreateCSB(kPanel, "Two points", "", 0);
+        VokCreateCheckButton(panel_, kCircleButton, "Circle");
+        VokCreateRealBox(panel_, kScaleBox, 8, 2, "Circle scale");
+        VokCreatePushButton(panel_, kCancelButton, "Cancel");
+        VokComposeCSB(panel_);
+    }
+
+    void OnPositionEvent(int16_t, double x, double y) override {
+        if (!haveFirst_) {
+            first_ = {x, y};
+            haveFirst_ = true;
+            VokCommandGuide("Pick the second point");
+            VokStartRubber();
+            return;
+        }
+        PointShape second{x, y}, middle{};
+        VokCalMidP(&first_, &second, &middle);
+        const double length = VokCalDist2P(&first_, &second);
+        Finish();  // the rubber band and the panel go before the drawing
+        ElementAttr attr{};
+        VokGetSystemElementAttr(&attr);
+        const LineShape line{first_, second};
+        VokAppendLine(&line, &attr);
+        if (circle_) {
+            const CircleShape circle{middle, length / 2 * scale_};
+            VokAppendCircle(&circle, &attr);
+        }
+        ExitCommand();
+    }
+
+    void OnDrawRubber(double x, double y) override {
+        if (!haveFirst_) return;
+        const LineShape line{first_, {x, y}};
+        VokDrawRubberLine(&line);
+    }
+
+    void OnButtonEvent(int16_t csbID, int16_t itemID, int16_t state) override {
+        if (csbID != kPanel) return;
+        if (itemID == kCircleButton) circle_ = state != 0;
+        if (itemID == kCancelButton) {
+            Finish();
+            VokCommandGuide("Cancelled");
+            ExitCommand();
+        }
+    }
+
+    void OnRealBoxEvent(int16_t csbID, int16_t itemID, double value) override {
+        if (csbID == kPanel && itemID == kScaleBox && value > 0) scale_ = value;
+    }
+
+    // Takes down what the command put up, and gives the host its mask back.
+    void Finish() {
+        if (haveFirst_) VokEndRubber();
+        VokDestroyCSB(panel_);
+        VokSetEventMask(savedMask_);
+    }
+
+    int32_t savedMask_ = 0, panel_ = 0;
+    PointShape first_{};
+    bool haveFirst_ = false, circle_ = false;
+    double scale_ = 1.0;
+};
+
+}  // namespace
+
+KAVCMD_COMMAND(TwoPoints)
