@@ -106,6 +106,7 @@ def main():
                 problems.append(f"{reference}/index.html: no link to {name}#{section}")
 
     link = re.compile(r"\]\(([^)\s]+)(?:\s+\"[^\"]*\")?\)")
+    guide_links = 0
     for name in sorted(os.listdir(docs)):
         if not name.endswith(".md"):
             continue
@@ -115,6 +116,7 @@ def main():
                 where = f"{path}:{number}"
                 if target.startswith("#"):
                     continue
+                guide_links += 1
                 if target.startswith("reference/"):
                     resolve(target[len("reference/"):], {"dir": reference, "self": path}, where, True, target)
                 else:
@@ -125,7 +127,7 @@ def main():
     if problems:
         print(f"{len(problems)} broken link(s)")
         return 1
-    print(f"checked {len(pages)} pages and the guides in {docs}: no broken link")
+    print(f"checked {len(pages)} pages and {guide_links} links of the guides in {docs}: no broken link")
     return 0
 
 
