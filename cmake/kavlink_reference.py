@@ -99,10 +99,6 @@ def parse_description_file(path):
     target = None   # the list or key text that a continuation line extends
     lines = open(path, encoding="utf-8").read().split("\n")
 
-    def start_paragraph(into, number):
-        into.append("")
-        return ("paragraph", into, number)
-
     for number, raw in enumerate(lines, 1):
         line = raw.rstrip()
         where = f"{path}:{number}"
@@ -157,8 +153,10 @@ def parse_description_file(path):
             continue
         # A line of text: it continues what came before, or starts a paragraph.
         if target is None:
-            target = start_paragraph(entry.paragraphs if entry else family.intro, number)
-        kind, obj = target[0], target[1]
+            paragraphs = entry.paragraphs if entry else family.intro
+            paragraphs.append("")
+            target = ("paragraph", paragraphs)
+        kind, obj = target
         if kind == "paragraph":
             obj[-1] = (obj[-1] + " " + stripped).strip()
         elif kind == "param":
@@ -729,7 +727,8 @@ td.num { text-align: right; font-family: monospace; white-space: nowrap; }
 .request { border: 1px solid #ccd; background: #fafbfd; padding: .2em .9em .6em; margin: .8em 0; }
 .strip { display: flex; flex-wrap: wrap; gap: 2px; margin: .6em 0; }
 .strip div { border: 1px solid #889; padding: .15em .4em; font-size: .85em; font-family: monospace; min-width: 5em; }
-.in { background: #dbe8fb; } .out { background: #dcf3dc; } .in-out { background: #eadcf6; } .back { background: #fbecd2; }
+.in { background: #dbe8fb; } .out { background: #dcf3dc; }
+.in-out { background: #eadcf6; } .back { background: #fbecd2; }
 .legend span { padding: 0 .4em; margin-right: .4em; border: 1px solid #889; font-size: .85em; }
 .toc { columns: 3 16em; padding-left: 1.2em; }
 .label { font-weight: bold; }
@@ -785,7 +784,8 @@ def html_request(ref, e, here):
              f"{inline(ref, layout.request_line(), here)}</p>"]
     if e.code:
         if layout.sent:
-            parts.append(html_slots(ref, layout.sent, "Payload, from offset 0 of the payload area (byte 4 of the block):"))
+            parts.append(html_slots(ref, layout.sent,
+                                    "Payload, from offset 0 of the payload area (byte 4 of the block):"))
         else:
             parts.append("<p>No payload.</p>")
         if layout.back:
@@ -811,16 +811,11 @@ def html_see(ref, entry, here):
     return f"<p><span class=\"label\">See also:</span> {', '.join(links)}</p>"
 
 
-def html_entry_text(ref, entry, here):
-    parts = [f"<p>{inline(ref, p, here)}</p>" for p in entry.paragraphs]
-    return parts
-
-
 def html_export(ref, e, here):
     entry = ref.entries[e.name]
     parts = [f'<section id="{e.name}">', f"<h2>{e.name}</h2>",
              f'<pre class="proto">{html.escape(e.prototype.text(e.name, 100))}</pre>']
-    parts += html_entry_text(ref, entry, here)
+    parts += [f"<p>{inline(ref, p, here)}</p>" for p in entry.paragraphs]
     if e.args:
         rows = []
         for i, (_, name) in enumerate(e.args):
@@ -848,7 +843,7 @@ def html_event(ref, ev, here):
     entry = ref.entries[ev.name]
     parts = [f'<section id="{ev.name}">', f"<h2>{ev.name}</h2>",
              f'<pre class="proto">[id(0x{ev.dispid:08x})] {html.escape(ev.signature())}</pre>']
-    parts += html_entry_text(ref, entry, here)
+    parts += [f"<p>{inline(ref, p, here)}</p>" for p in entry.paragraphs]
     if ev.params:
         rows = [f"<tr><td><code>{p.name}</code></td><td><code>{p.idl_type}{'*' if p.by_ref else ''}</code></td>"
                 f"<td>{p.direction.replace(', ', '-')}</td><td>{inline(ref, entry.param(p.name), here)}</td></tr>"
