@@ -192,7 +192,7 @@ TEST(Decoder, FixedRequestSizes) {
         {"VokCalIntOfCircleElli", 128},        {"VokCalIntOfElliElli", 144},   {"VokGetTextBoxStatus", 278},
         {"VokMarkElement", 10},                {"VokGetLineWidth", 14},        {"VokGetStringShape", 276},
     };
-    std::vector<uint8_t> zero(kPayloadSize, 0x11);
+    std::vector<uint8_t> zero(kav::kPayloadSize, 0x11);
     for (const Size& s : sizes) {
         const ExportLayout* e = findLayout(s.name);
         ASSERT_NE(e, nullptr) << s.name;
@@ -239,7 +239,7 @@ TEST(Decoder, KnownRequestByteForByte) {
 }
 
 TEST(Decoder, SharedCodesAndSizesFromArguments) {
-    std::vector<uint8_t> buf(kPayloadSize, 0);
+    std::vector<uint8_t> buf(kav::kPayloadSize, 0);
     // 1300 with lParam 0 may be either export; with a database handle only the specific one.
     EXPECT_EQ(decode(1300, 0, buf.data(), buf.size()).names.size(), 2u);
     EXPECT_EQ(decode(1300, 5, buf.data(), buf.size()).names, std::vector<std::string>{"VokGetSpecificDBInfo"});
@@ -257,7 +257,7 @@ TEST(Decoder, SharedCodesAndSizesFromArguments) {
     // Bad data gives a problem, never a crash.
     const Decoded neg = decode(2100, 0xFFFF, buf.data(), buf.size());
     EXPECT_NE(neg.problem.find("negative"), std::string::npos);
-    std::vector<uint8_t> noZero(kPayloadSize, 'x');
+    std::vector<uint8_t> noZero(kav::kPayloadSize, 'x');
     EXPECT_NE(decode(1500, 0, noZero.data(), noZero.size()).problem.find("no terminator"), std::string::npos);
     EXPECT_NE(decode(1450, 0xFFFFFFFF, buf.data(), buf.size()).problem.find("past the payload"), std::string::npos);
     EXPECT_FALSE(decode(1303, 0, buf.data(), buf.size()).known);
@@ -290,7 +290,7 @@ TEST(HostInProcess, AnswersScriptedValuesAndLogsTheRequest) {
     EXPECT_EQ(host.requests()[1].reply.writes.size(), 2u);
     EXPECT_EQ(host.requests()[2].decoded.lParamText, "mark = 17185");
     EXPECT_TRUE(host.exitSeen());
-    EXPECT_EQ(host.requests()[3].message, kExitCommandMessage);
+    EXPECT_EQ(host.requests()[3].message, kav::kExitCommandMessage);
 }
 
 TEST(HostInProcess, WritesBothLogs) {

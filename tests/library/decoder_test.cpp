@@ -255,10 +255,10 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
     ASSERT_EQ(host.requests().size(), 1u) << where(e) << ": sound arguments must make exactly one request";
     const Recorded& r = host.requests()[0];
     if (e.lparam == LParamForm::Exit) {
-        EXPECT_EQ(r.message, kavhost::kExitCommandMessage) << where(e);
+        EXPECT_EQ(r.message, kav::kExitCommandMessage) << where(e);
         return;
     }
-    ASSERT_EQ(r.message, kavhost::kRequestMessage) << where(e);
+    ASSERT_EQ(r.message, kav::kRequestMessage) << where(e);
     EXPECT_EQ(r.code, e.code) << where(e) << ": command code";
     EXPECT_EQ(r.lParam, call.expectedLParam()) << where(e) << ": lParam";
 
