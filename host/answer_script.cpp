@@ -1,6 +1,7 @@
 #include "answer_script.h"
 
 #include "decoder.h"
+#include "host_text.h"
 #include "morvik_events.h"
 
 #include <windows.h>
@@ -123,18 +124,6 @@ EventCall parseEventCall(const std::vector<std::string>& w, size_t at, int lineN
 }
 
 namespace {
-
-std::string utf8ToAnsi(const std::string& u) {
-    if (u.empty()) return {};
-    const int wn = MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), nullptr, 0);
-    if (wn <= 0) return u;
-    std::wstring w(static_cast<size_t>(wn), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), w.data(), wn);
-    const int an = WideCharToMultiByte(CP_ACP, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
-    std::string a(static_cast<size_t>(an > 0 ? an : 0), '\0');
-    if (an > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), wn, a.data(), an, nullptr, nullptr);
-    return a;
-}
 
 template <class T> void append(std::vector<uint8_t>& b, T v) {
     uint8_t raw[sizeof v];

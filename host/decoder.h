@@ -103,7 +103,4 @@ Decoded decode(uint32_t code, uint32_t lParam, const uint8_t* payload, size_t si
 // decodedJson (session.h).
 std::string formatText(const Decoded& d);
 
-// Converts text in the system code page to UTF-8 (for logs).
-std::string ansiToUtf8(const std::string& ansi);
-
 }  // namespace kavhost

@@ -10,12 +10,6 @@
 namespace kavhost {
 namespace {
 
-std::string hex32(uint32_t v) {
-    char b[16];
-    std::snprintf(b, sizeof b, "0x%08X", v);
-    return b;
-}
-
 Json writesJson(const std::vector<PayloadWrite>& writes, bool withSize) {
     Json list = Json::array();
     for (const PayloadWrite& w : writes) {
