@@ -1,7 +1,7 @@
 // The frame with an interactive command: each event reaches its handler with
 // its arguments, the command ends from any event with exactly one exit
 // message, and nothing reaches a command that has ended.
-#include "com_ref.h"
+#include "kav/com_ref.h"
 #include "command.h"
 #include "component_identity.h"
 #include "morvik_command.h"
@@ -14,7 +14,7 @@
 
 using namespace kavtest;
 using kavcmd::_MorvikVbCommand;
-using kavcmd::ComRef;
+using kav::ComRef;
 
 namespace {
 

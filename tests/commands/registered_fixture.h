@@ -2,7 +2,7 @@
 // a bound recording host for each test.
 #pragma once
 #include "component_support.h"
-#include "com_ref.h"
+#include "kav/com_ref.h"
 #include "recording_host.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 namespace kavtest {
 
 using kavcmd::_MorvikVbCommand;
-using kavcmd::ComRef;
+using kav::ComRef;
 
 class RegisteredComponent : public ::testing::TestWithParam<ComponentInfo> {
 public:

@@ -1,7 +1,7 @@
 // The type library, interface-identifier and version resources embedded in
 // both built components, read back with the platform's own readers.
 #include "component_support.h"
-#include "com_ref.h"
+#include "kav/com_ref.h"
 
 #include "kav/handles.h"
 
@@ -9,7 +9,7 @@
 #include <cstring>
 
 using namespace kavtest;
-using kavcmd::ComRef;
+using kav::ComRef;
 
 namespace {
 

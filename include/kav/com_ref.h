@@ -1,14 +1,16 @@
-// An owning reference to a COM interface: Release exactly once.
+// An owning reference to a COM interface: Release exactly once.  The one COM
+// pointer of the library's users, kavhost and the tests.
 #pragma once
 #include <unknwn.h>
 #include <utility>
 
-namespace kavcmd {
+namespace kav {
 
 template <class T>
 class ComRef {
 public:
     ComRef() = default;
+    explicit ComRef(T* adopted) : p_(adopted) {}  // takes over a reference already counted
     ComRef(ComRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
     ComRef& operator=(ComRef&& other) noexcept {
         if (this != &other) reset(std::exchange(other.p_, nullptr));
@@ -32,4 +34,4 @@ private:
     T* p_ = nullptr;
 };
 
-}  // namespace kavcmd
+}  // namespace kav
