@@ -47,6 +47,17 @@ void copyInto(const TempFolder& folder, const std::wstring& name) {
 
 }  // namespace
 
+// Every command the build makes (KAV_COMMANDS, from the top CMakeLists.txt)
+// has its expected identity here, so that none goes untested.
+TEST(Registration, EveryBuiltCommandHasItsExpectedIdentity) {
+    std::string expected;
+    for (const ComponentInfo& c : components()) {
+        if (!expected.empty()) expected += ',';
+        expected += c.label;
+    }
+    EXPECT_EQ(expected, KAV_COMMANDS);
+}
+
 TEST(Registration, Regsvr32RegistersAndUnregistersExactlyItsOwnEntries) {
     for (const ComponentInfo& c : components()) {
         const ChildResult r = regsvr32(builtPath(c), false, exeFolder());
