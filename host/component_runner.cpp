@@ -8,15 +8,9 @@
 #include <ole2.h>
 #include <oleauto.h>
 
-#include <memory>
 
 namespace kavhost {
 namespace {
-
-struct TypeAttrRelease {
-    ITypeInfo* info;
-    void operator()(TYPEATTR* a) const { if (a) info->ReleaseTypeAttr(a); }
-};
 
 // The arguments of one Invoke, cleared however the call ends.
 struct Variants {
@@ -82,9 +76,8 @@ bool classOfDll(Host& host, const std::string& dll, CLSID& clsid) {
         kav::ComRef<ITypeInfo> info;
         if (FAILED(lib->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS || FAILED(lib->GetTypeInfo(i, info.put())))
             continue;
-        TYPEATTR* a = nullptr;
-        if (FAILED(info->GetTypeAttr(&a))) continue;
-        std::unique_ptr<TYPEATTR, TypeAttrRelease> attr(a, TypeAttrRelease{info.get()});
+        kav::TypeAttrRef attr(info.get());
+        if (FAILED(info->GetTypeAttr(attr.put()))) continue;
         clsid = attr->guid;
         return true;
     }

@@ -2,11 +2,12 @@
 // export of the table by name, with kavlink.dll as its DLL, and parameter
 // and result types that follow the row.
 #include "decoder.h"
+#include "kav/com_ref.h"
+#include "kav/handles.h"
 
 #include <gtest/gtest.h>
 #include <ole2.h>
 
-#include <cstdio>
 #include <set>
 #include <string>
 
@@ -23,12 +24,6 @@ std::string narrow(const wchar_t* w) {
     std::string s;
     for (; w && *w; ++w) s += static_cast<char>(*w);
     return s;
-}
-
-std::string hr(HRESULT h) {
-    char b[16];
-    std::snprintf(b, sizeof b, "0x%08lX", static_cast<unsigned long>(h));
-    return b;
 }
 
 // The type an argument of this kind must have, as "VT" or "PTR VT" (a
@@ -74,39 +69,37 @@ std::string resultType(const std::string& result) {
 }
 
 TEST(ExportTypeLibrary, TheModuleDeclaresEveryExportAsItsRowSays) {
-    ITypeLib* lib = nullptr;
-    const HRESULT loaded = ::LoadTypeLibEx(besideTheProgram(L"kavlink.tlb").c_str(), REGKIND_NONE, &lib);
-    ASSERT_TRUE(SUCCEEDED(loaded)) << "LoadTypeLibEx(kavlink.tlb): " << hr(loaded);
-    ITypeInfo* module = nullptr;
+    kav::ComRef<ITypeLib> lib;
+    ASSERT_HRESULT_SUCCEEDED(::LoadTypeLibEx(besideTheProgram(L"kavlink.tlb").c_str(), REGKIND_NONE, lib.put()))
+        << "LoadTypeLibEx(kavlink.tlb)";
+    kav::ComRef<ITypeInfo> module;
     for (UINT i = 0; i < lib->GetTypeInfoCount() && !module; ++i) {
         TYPEKIND kind;
-        if (SUCCEEDED(lib->GetTypeInfoType(i, &kind)) && kind == TKIND_MODULE) lib->GetTypeInfo(i, &module);
+        if (SUCCEEDED(lib->GetTypeInfoType(i, &kind)) && kind == TKIND_MODULE) lib->GetTypeInfo(i, module.put());
     }
-    ASSERT_NE(module, nullptr) << "no module in kavlink.tlb";
-    TYPEATTR* attr = nullptr;
-    ASSERT_TRUE(SUCCEEDED(module->GetTypeAttr(&attr)));
+    ASSERT_TRUE(module) << "no module in kavlink.tlb";
+    kav::TypeAttrRef attr(module.get());
+    ASSERT_HRESULT_SUCCEEDED(module->GetTypeAttr(attr.put()));
     const UINT functions = attr->cFuncs;
-    module->ReleaseTypeAttr(attr);
     EXPECT_EQ(functions, kavhost::exportLayouts().size());
 
     std::set<std::string> seen;
     for (UINT f = 0; f < functions; ++f) {
-        FUNCDESC* fd = nullptr;
-        ASSERT_TRUE(SUCCEEDED(module->GetFuncDesc(f, &fd)));
-        BSTR dll = nullptr, entry = nullptr;
+        kav::FuncDescRef fd(module.get());
+        ASSERT_HRESULT_SUCCEEDED(module->GetFuncDesc(f, fd.put()));
+        kav::UniqueBstr dll, entry;
         WORD ordinal = 0;
-        const HRESULT h = module->GetDllEntry(fd->memid, INVOKE_FUNC, &dll, &entry, &ordinal);
-        EXPECT_TRUE(SUCCEEDED(h)) << "function " << f << ": GetDllEntry " << hr(h);
+        EXPECT_HRESULT_SUCCEEDED(module->GetDllEntry(fd->memid, INVOKE_FUNC, dll.put(), entry.put(), &ordinal))
+            << "function " << f << ": GetDllEntry";
         // The function's own name: this Wine hands back "#" as the entry
         // name of every function of a widl-built module, so the entry
         // itself cannot be read back here; the generator writes it from
         // the same name.
-        BSTR own = nullptr;
-        EXPECT_TRUE(SUCCEEDED(module->GetDocumentation(fd->memid, &own, nullptr, nullptr, nullptr)));
-        const std::string name = narrow(own);
-        ::SysFreeString(own);
+        kav::UniqueBstr own;
+        EXPECT_HRESULT_SUCCEEDED(module->GetDocumentation(fd->memid, own.put(), nullptr, nullptr, nullptr));
+        const std::string name = narrow(own.get());
         SCOPED_TRACE(name);
-        EXPECT_EQ(narrow(dll), "kavlink.dll");
+        EXPECT_EQ(narrow(dll.get()), "kavlink.dll");
         EXPECT_TRUE(seen.insert(name).second) << "declared twice";
         const kavhost::ExportLayout* e = kavhost::findLayout(name);
         if (!e) {
@@ -122,12 +115,7 @@ TEST(ExportTypeLibrary, TheModuleDeclaresEveryExportAsItsRowSays) {
                     << "parameter " << e->argNames[i] << " (" << e->argKinds[i] << "), api/kavlink.exports:" << e->line;
             }
         }
-        ::SysFreeString(dll);
-        ::SysFreeString(entry);
-        module->ReleaseFuncDesc(fd);
     }
-    module->Release();
-    lib->Release();
 }
 
 }  // namespace
