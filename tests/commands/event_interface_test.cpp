@@ -330,11 +330,11 @@ TEST_P(EventInterface, VBScriptClientCallsTheEventsByName) {
     host.reply(0);  // no such panel
     const std::wstring script = exeFolder() + L"\\morvik_command.vbs";
     ASSERT_NE(::GetFileAttributesW(script.c_str()), INVALID_FILE_ATTRIBUTES);
-    const ChildResult r =
-        runChild(L"cscript.exe //nologo \"" + script + L"\" " + component().progId + L" 9", exeFolder());
-    ASSERT_TRUE(r.finished) << "cscript hung";
-    EXPECT_EQ(r.exitCode, 0u) << r.output;
-    EXPECT_NE(r.output.find("0 failed"), std::string::npos) << r.output;
+    const ProcessRun r =
+        runCommandLine(L"cscript.exe //nologo \"" + script + L"\" " + component().progId + L" 9", exeFolder());
+    ASSERT_TRUE(r.finished) << "cscript hung or did not start: " << r.err;
+    EXPECT_EQ(r.exit, 0u) << r.output();
+    EXPECT_NE(r.output().find("0 failed"), std::string::npos) << r.output();
     ASSERT_EQ(host.requests().size(), 1u) << "only the hook's panel query";
     EXPECT_EQ(host.requests()[0].code, 1807u);
     EXPECT_EQ(host.requests()[0].lParam, 9u);

@@ -16,8 +16,8 @@ class RegisteredComponent : public ::testing::TestWithParam<ComponentInfo> {
 public:
     static void SetUpTestSuite() {
         for (const ComponentInfo& c : components()) {
-            const ChildResult r = regsvr32(builtPath(c), false, exeFolder());
-            ASSERT_TRUE(r.finished && r.exitCode == 0) << "regsvr32 " << c.label << ": " << r.exitCode << r.output;
+            const ProcessRun r = regsvr32(builtPath(c), false, exeFolder());
+            ASSERT_TRUE(r.finished && r.exit == 0) << "regsvr32 " << c.label << ": " << r.exit << r.output();
         }
     }
     static void TearDownTestSuite() {
