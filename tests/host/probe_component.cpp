@@ -15,6 +15,7 @@
 // VokProcPositionEvent tells the host "position" and ends the command;
 // with posType 2 it ends first and then makes that request.  Built with
 // KAVHOST_PROBE_NEEDS_DEPENDENCY it imports kavhost_probe_dep.dll.
+#include "kav/com_ref.h"
 #include "kav/handles.h"
 
 #include <windows.h>
@@ -228,11 +229,9 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (outer) return CLASS_E_NOAGGREGATION;
-        Probe* p = new (std::nothrow) Probe;
+        const kav::ComRef<Probe> p(new (std::nothrow) Probe);  // its first reference
         if (!p) return E_OUTOFMEMORY;
-        const HRESULT hr = p->QueryInterface(iid, out);
-        p->Release();
-        return hr;
+        return p->QueryInterface(iid, out);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
