@@ -1,6 +1,8 @@
 // Parses the layout table once and decodes requests against it.
 #include "decoder.h"
 
+#include "host_text.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -178,17 +180,8 @@ ExportLayout parseRow(const ExportRow& row) {
 }
 
 std::string hexBytes(const uint8_t* p, uint32_t n, uint32_t limit = 24) {
-    bool zero = std::all_of(p, p + n, [](uint8_t b) { return b == 0; });
-    if (zero) return n == 0 ? "(none)" : "all zero";
-    std::string s;
-    char buf[4];
-    for (uint32_t i = 0; i < n && i < limit; ++i) {
-        std::snprintf(buf, sizeof buf, "%02X", p[i]);
-        if (i) s += ' ';
-        s += buf;
-    }
-    if (n > limit) s += " ...";
-    return s;
+    if (std::all_of(p, p + n, [](uint8_t b) { return b == 0; })) return n == 0 ? "(none)" : "all zero";
+    return hexText(p, n, limit);
 }
 
 std::string num(double d) {
@@ -360,7 +353,7 @@ Decoded decode(uint32_t code, uint32_t lParam, const uint8_t* payload, size_t si
     const ExportLayout& e = *candidates.front();
     d.lParamText = lparamText(e, lParam);
     if (!payload) size = 0;
-    const uint32_t limit = static_cast<uint32_t>(std::min<size_t>(size, kPayloadSize));
+    const uint32_t limit = static_cast<uint32_t>(std::min<size_t>(size, kav::kPayloadSize));
     uint32_t offset = 0;
     std::vector<int64_t> integers(e.segments.size(), 0);
     for (size_t i = 0; i < e.segments.size(); ++i) {
@@ -425,20 +418,6 @@ std::string formatText(const Decoded& d) {
     }
     if (!d.problem.empty()) o << "    ! " << d.problem << "\n";
     return o.str();
-}
-
-std::string ansiToUtf8(const std::string& ansi) {
-    if (ansi.empty()) return {};
-    const int n = static_cast<int>(std::min<size_t>(ansi.size(), 1 << 20));
-    const int wn = MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, nullptr, 0);
-    if (wn <= 0) return ansi;
-    std::wstring w(static_cast<size_t>(wn), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, w.data(), wn);
-    const int un = WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
-    if (un <= 0) return ansi;
-    std::string u(static_cast<size_t>(un), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, u.data(), un, nullptr, nullptr);
-    return u;
 }
 
 }  // namespace kavhost

@@ -3,17 +3,14 @@
 // code, lParam, payload bytes) back into the export it came from and its
 // segments with readable values.
 #pragma once
+#include "kav/protocol.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kavhost {
-
-inline constexpr uint32_t kRequestMessage = 1534;
-inline constexpr uint32_t kExitCommandMessage = 1765;
-inline constexpr uint32_t kBlockSize = 16384;
-inline constexpr uint32_t kPayloadSize = kBlockSize - 4;
 
 // One row of the table, as written.
 struct ExportRow {
@@ -99,14 +96,11 @@ struct Decoded {
 };
 
 // Decodes a request whose payload area holds `payload` (at most
-// kPayloadSize bytes are looked at).  Never throws for bad data.
+// kav::kPayloadSize bytes are looked at).  Never throws for bad data.
 Decoded decode(uint32_t code, uint32_t lParam, const uint8_t* payload, size_t size);
 
 // One request as readable lines (with a trailing newline); its JSON form is
 // decodedJson (session.h).
 std::string formatText(const Decoded& d);
-
-// Converts text in the system code page to UTF-8 (for logs).
-std::string ansiToUtf8(const std::string& ansi);
 
 }  // namespace kavhost
