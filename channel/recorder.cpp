@@ -86,6 +86,39 @@ bool deviceComponent(const wchar_t* s, uint32_t n) {
     return (com || lpt) && s[3] >= L'0' && s[3] <= L'9';
 }
 
+// Drops the slashes at the end of a path of `n` characters, but not the one
+// of a drive's root; the new length.
+uint32_t trimmed(const wchar_t* path, uint32_t n) {
+    while (n > 3 && slash(path[n - 1])) --n;
+    return n;
+}
+
+// True when the system reaches `folder` where it names it: no link on the
+// way leads elsewhere.  (A mount point is no link.)
+bool reachedDirectly(const wchar_t* folder) {
+    wchar_t full[field::kPathChars], reached[field::kPathChars + 8];
+    const DWORD n = ::GetFullPathNameW(folder, field::kPathChars, full, nullptr);
+    if (n == 0 || n >= field::kPathChars) return false;
+    HANDLE handle = ::CreateFileW(full, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    DWORD m = ::GetFinalPathNameByHandleW(handle, reached, field::kPathChars + 8, VOLUME_NAME_DOS);
+    ::CloseHandle(handle);
+    if (m == 0 || m >= field::kPathChars + 8) return false;
+    // \\?\C:\x names C:\x; \\?\UNC\server\share names \\server\share.
+    const wchar_t* r = reached;
+    if (m >= 8 && ::CompareStringOrdinal(r, 8, L"\\\\?\\UNC\\", 8, TRUE) == CSTR_EQUAL) {
+        r += 6;
+        reached[6] = L'\\';
+        m -= 6;
+    } else if (m >= 4 && ::CompareStringOrdinal(r, 4, L"\\\\?\\", 4, TRUE) == CSTR_EQUAL) {
+        r += 4;
+        m -= 4;
+    }
+    const uint32_t a = trimmed(full, n), b = trimmed(r, m);
+    return ::CompareStringOrdinal(full, static_cast<int>(a), r, static_cast<int>(b), TRUE) == CSTR_EQUAL;
+}
+
 // ---------------------------------------------------------------- state
 
 struct Recorder {
@@ -131,13 +164,18 @@ bool readSwitch() {
     if (n == 0) {
         g.source = L"RecordFolder";
         DWORD bytes = kChars * sizeof(wchar_t);
-        const LSTATUS status = ::RegGetValueW(HKEY_CURRENT_USER, field::kSwitchKey, field::kSwitchValue,
-                                              RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, g.folder, &bytes);
+        // REG_SZ, or REG_EXPAND_SZ with its variables expanded.
+        const LSTATUS status = ::RegGetValueW(HKEY_CURRENT_USER, field::kSwitchKey, field::kSwitchValue, RRF_RT_REG_SZ,
+                                              nullptr, g.folder, &bytes);
+        if (status == ERROR_FILE_NOT_FOUND) return false;  // not there: recording is simply off
         if (status == ERROR_MORE_DATA) {
             say(L"is off: the value of RecordFolder is too long");
             return false;
         }
-        if (status != ERROR_SUCCESS) return false;  // not there: recording is simply off
+        if (status != ERROR_SUCCESS) {
+            say(L"is off: cannot read RecordFolder", nullptr, static_cast<DWORD>(status));
+            return false;
+        }
     }
     if (g.folder[0] == 0) return false;
     if (const wchar_t* why = folderProblem(g.folder)) {
@@ -148,10 +186,10 @@ bool readSwitch() {
         return false;
     }
     const DWORD attributes = ::GetFileAttributesW(g.folder);
-    const wchar_t* why = attributes == INVALID_FILE_ATTRIBUTES               ? L"the folder does not exist: "
-                         : !(attributes & FILE_ATTRIBUTE_DIRECTORY)           ? L"not a folder: "
-                         : (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0   ? L"the folder is a link: "
-                                                                              : nullptr;
+    const wchar_t* why = attributes == INVALID_FILE_ATTRIBUTES       ? L"the folder does not exist: "
+                         : !(attributes & FILE_ATTRIBUTE_DIRECTORY)   ? L"not a folder: "
+                         : !reachedDirectly(g.folder)                 ? L"the folder is reached through a link: "
+                                                                      : nullptr;
     if (why) {
         wchar_t buffer[300];
         WideText detail(buffer);
