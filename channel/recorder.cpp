@@ -412,14 +412,14 @@ const wchar_t* folderProblem(const wchar_t* value) {
     while (value[n] != 0) {
         if (++n > field::kFolderChars) return L"is too long";
     }
+    // \\?\ and \\.\ reach devices and the object namespace directly.
+    if (n >= 4 && slash(value[0]) && slash(value[1]) && (value[2] == L'?' || value[2] == L'.') && slash(value[3]))
+        return L"names a device";
     for (uint32_t i = 0; i < n; ++i) {
         const wchar_t c = value[i];
         if (c < 32 || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|')
             return L"is not a folder name";
     }
-    // \\?\ and \\.\ reach devices and the object namespace directly.
-    if (n >= 4 && slash(value[0]) && slash(value[1]) && (value[2] == L'?' || value[2] == L'.') && slash(value[3]))
-        return L"names a device";
     for (uint32_t i = 0; i < n;) {
         uint32_t j = i;
         while (j < n && !slash(value[j])) ++j;
