@@ -1,10 +1,13 @@
 // Binding a command to its host window, ending it, and the string helper.
 #include "kavlink.h"
+#include "recorder.h"
 #include "request.h"
 #include "strings.h"
 
-void KAVAPI InitVBCmdLib(HWND hostWindow, int32_t /*cmdLine: accepted, not used*/) {
+// The command-line number goes nowhere but into a field recording's first line.
+void KAVAPI InitVBCmdLib(HWND hostWindow, int32_t cmdLine) {
     kav::block::setHostWindow(hostWindow);
+    kav::record::beginRun(cmdLine);
 }
 
 int32_t KAVAPI VokExitCommand() {

@@ -8,6 +8,7 @@
 // the stack.
 #pragma once
 #include "guarded.h"
+#include "recorder.h"
 #include "shared_block.h"
 #include "transport.h"
 
@@ -136,10 +137,15 @@ inline std::optional<uint32_t> tryExchange(uint32_t code, uint32_t lParam, Seg i
 }
 inline uint32_t exchange(uint32_t code, uint32_t lParam, Seg inOut) { return tryExchange(code, lParam, inOut).value_or(0); }
 
+// An export that reads `size` bytes with ReadAnswer after its next request
+// says so first: a field recording keeps those bytes of the answer.
+inline void readsBack(uint32_t size) { record::expectReadBack(size); }
+
 // SendRequest of `in`, then ReadAnswer of `out.size` bytes into `out`,
 // whatever the answer.
 inline std::optional<uint32_t> trySendReadBack(uint32_t code, uint32_t lParam, Seg in, Seg out) {
     if (!in.ok || !out.ok) return std::nullopt;
+    readsBack(out.size);
     const uint32_t answer = SendRequest(code, lParam, in.data, in.size);
     ReadAnswer(out.data, out.size);
     return answer;

@@ -1,5 +1,6 @@
 #include "transport.h"
 #include "guarded.h"
+#include "recorder.h"
 #include "shared_block.h"
 
 #include <windows.h>
@@ -7,16 +8,33 @@
 namespace kav {
 namespace {
 
-uint32_t post(UINT message, WPARAM wParam, LPARAM lParam) {
+// The send with its lines in the field recording: the request as it lies in
+// the payload area before, the answer and the `back` bytes after.
+[[gnu::noinline, gnu::cold]] uint32_t postRecorded(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                   uint32_t sent, uint32_t back) {
+    const uint8_t* payload = block::payload();
+    const uint32_t readBack = record::takeReadBack();
+    if (readBack > back) back = readBack;
+    const record::Mark mark = record::request(message, static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam),
+                                              payload, sent);
+    const uint32_t answer = static_cast<uint32_t>(::SendMessageA(window, message, wParam, lParam));
+    record::answer(mark, answer, payload, back, message == kExitCommandMessage);
+    return answer;
+}
+
+// `sent`: payload bytes the request carries; `back`: payload bytes copied
+// back after the answer.  Both matter only to the recording.
+uint32_t post(UINT message, WPARAM wParam, LPARAM lParam, uint32_t sent, uint32_t back) {
     HWND window = block::hostWindow();
     // A stored handle of 0 or the broadcast handle never reaches anyone: the
     // send fails and the answer is 0, as with a window that no longer exists.
     if (window == nullptr || window == HWND_BROADCAST) return 0;
+    if (record::wanted()) [[unlikely]] return postRecorded(window, message, wParam, lParam, sent, back);
     return static_cast<uint32_t>(::SendMessageA(window, message, wParam, lParam));
 }
 
-uint32_t postRequest(uint32_t code, uint32_t lParam) {
-    return post(kRequestMessage, code, static_cast<LPARAM>(static_cast<int32_t>(lParam)));
+uint32_t postRequest(uint32_t code, uint32_t lParam, uint32_t sent, uint32_t back) {
+    return post(kRequestMessage, code, static_cast<LPARAM>(static_cast<int32_t>(lParam)), sent, back);
 }
 
 // Total size of a segment list, or UINT32_MAX when it cannot be carried.
@@ -55,30 +73,33 @@ uint32_t SendRequest(uint32_t code, uint32_t lParam, const void* buffer, uint32_
     uint8_t* payload = block::payload();
     if (payload == nullptr) return 0;
     if (buffer != nullptr && (size > kPayloadSize || !guardedCopy(payload, buffer, size))) return 0;
-    return postRequest(code, lParam);
+    return postRequest(code, lParam, buffer != nullptr ? size : 0, 0);
 }
 
 uint32_t ExchangeRequest(uint32_t code, uint32_t lParam, void* buffer, uint32_t size) {
     uint8_t* payload = block::payload();
     if (payload == nullptr) return 0;
     if (buffer != nullptr && (size > kPayloadSize || !guardedCopy(payload, buffer, size))) return 0;
-    const uint32_t answer = postRequest(code, lParam);
+    const uint32_t copied = buffer != nullptr ? size : 0;
+    const uint32_t answer = postRequest(code, lParam, copied, copied);
     if (buffer != nullptr) guardedCopy(buffer, payload, size);
     return answer;
 }
 
 uint32_t GatherRequest(uint32_t code, uint32_t lParam, uint32_t count, const PayloadSegment* segments) {
     uint8_t* payload = block::payload();
-    if (payload == nullptr || measure(count, segments) == UINT32_MAX) return 0;
+    const uint32_t total = measure(count, segments);
+    if (payload == nullptr || total == UINT32_MAX) return 0;
     if (!gather(payload, count, segments)) return 0;
-    return postRequest(code, lParam);
+    return postRequest(code, lParam, total, 0);
 }
 
 uint32_t GatherScatterRequest(uint32_t code, uint32_t lParam, uint32_t count, const PayloadSegment* segments) {
     uint8_t* payload = block::payload();
-    if (payload == nullptr || measure(count, segments) == UINT32_MAX) return 0;
+    const uint32_t total = measure(count, segments);
+    if (payload == nullptr || total == UINT32_MAX) return 0;
     if (!gather(payload, count, segments)) return 0;
-    const uint32_t answer = postRequest(code, lParam);
+    const uint32_t answer = postRequest(code, lParam, total, total);
     scatter(payload, count, segments);
     return answer;
 }
@@ -91,7 +112,7 @@ uint32_t ReadAnswer(void* destination, uint32_t size) {
 
 uint32_t SendExitCommand() {
     if (!block::attached()) return 0;
-    return post(kExitCommandMessage, 0, 0);
+    return post(kExitCommandMessage, 0, 0, 0, 0);
 }
 
 }  // namespace kav

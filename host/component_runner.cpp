@@ -287,7 +287,8 @@ bool runCommand(Host& host, DialogDriver& driver, const RunOptions& o) {
     // ended; the driver works the command's windows meanwhile.
     driver.start();
     const std::string hwnd = std::to_string(static_cast<int32_t>(reinterpret_cast<intptr_t>(host.window())));
-    const EventCall start{"VokProcStartCmd", {hwnd, std::to_string(o.cmdLine), "0"}, o.startLine, o.startOrigin};
+    const EventCall start{"VokProcStartCmd", {hwnd, std::to_string(o.cmdLine), std::to_string(o.startCode)}, o.startLine,
+                          o.startOrigin};
     std::string last = o.startLine ? start.label() : start.method;
     delivery.deliver(start, last, false);
     size_t next = 0;

@@ -25,6 +25,7 @@ struct RunOptions {
     std::vector<EventCall> events;     // delivered after the start event
     int startLine = 0;                 // where the start event comes from (a recording's line), 0: kavhost
     const char* startOrigin = "script";
+    int32_t startCode = 0;             // nCode passed to the start event (a recording's)
 };
 
 // Returns true when the session passed.

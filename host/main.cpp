@@ -3,6 +3,7 @@
 #include "component_runner.h"
 #include "decoder.h"
 #include "dialog_driver.h"
+#include "field_session.h"
 #include "host.h"
 #include "host_text.h"
 #include "kav/handles.h"
@@ -49,7 +50,11 @@ const char kUsage[] =
     "                     it, and check that the command makes the same requests and its\n"
     "                     events return the same HRESULT and nCode; only the ui steps come\n"
     "                     from a script (the recording's own, unless --script is given);\n"
-    "                     the first difference stops the session\n"
+    "                     the first difference stops the session.  A field session (the\n"
+    "                     run file kavlink.dll writes while KAVLINK_RECORD names a folder)\n"
+    "                     replays alike; one without events (a command built without the\n"
+    "                     kit's frame) takes its events from --script\n"
+    "  --show <file>      print a recorded or field session decoded, as the log shows it\n"
     "  --ui-timeout <ms>  how long a ui step waits for its window (20000)\n"
     "  --check-script <file>  parse a script and report, nothing else\n"
     "  --help\n"
@@ -114,7 +119,7 @@ struct OleSession {
 
 struct Options {
     std::string command, registerDll, scriptPath, jsonPath, logPath = "-", checkPath;
-    std::string recordPath, replayPath, windowFile;
+    std::string recordPath, replayPath, windowFile, showPath;
     int32_t cmdLine = 0;
     bool cmdLineGiven = false;
     int64_t serveMs = -1, uiTimeout = 20000;
@@ -145,6 +150,7 @@ std::string parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--record") { if (!value(o.recordPath)) return "--record needs a file"; }
         else if (a == "--replay") { if (!value(o.replayPath)) return "--replay needs a recorded session"; }
         else if (a == "--window-file") { if (!value(o.windowFile)) return "--window-file needs a file"; }
+        else if (a == "--show") { if (!value(o.showPath)) return "--show needs a session file"; }
         else if (a == "--quiet") o.quiet = true;
         else if (a == "--cmdline") {
             if (!number(n) || n < INT32_MIN || n > INT32_MAX) return "--cmdline needs a 32-bit number";
@@ -155,7 +161,7 @@ std::string parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--ui-timeout") { if (!number(o.uiTimeout) || o.uiTimeout < 0) return "--ui-timeout needs milliseconds"; }
         else return "unknown option '" + a + "'";
     }
-    if (o.help || !o.checkPath.empty()) return "";
+    if (o.help || !o.checkPath.empty() || !o.showPath.empty()) return "";
     if (!o.replayPath.empty() && o.command.empty()) return "--replay needs --command";
     if (o.command.empty() && o.serveMs < 0) return "give --command to run a component, or --serve <ms>";
     if (!o.command.empty() && o.serveMs >= 0) return "--command and --serve exclude each other";
@@ -213,6 +219,7 @@ int commandMode(Host& host, DialogDriver& driver, const Options& o, const Sessio
             ro.events = replay->events();
             ro.startLine = replay->steps.front().line;
             ro.startOrigin = "recording";
+            ro.startCode = replay->steps.front().event.nCode;
         }
     }
     const bool ok = runCommand(host, driver, ro);
@@ -233,13 +240,23 @@ int run(int argc, char** argv) {
         return 0;
     }
     Session session;
-    if (!o.replayPath.empty()) {
+    for (const std::string* path : {&o.replayPath, &o.showPath}) {
+        if (path->empty()) continue;
         std::string text;
-        if (!readFile(o.replayPath, text)) return usageError("cannot read the recorded session " + o.replayPath);
+        if (!readFile(*path, text)) return usageError("cannot read the recorded session " + *path);
         try {
-            session = parseSession(text);
+            FieldSession field;
+            if (isFieldSession(text)) field = parseFieldSession(text);
+            else field.session = parseSession(text);
+            if (!o.showPath.empty()) {
+                const std::string shown = showFieldSession(field);
+                std::fwrite(shown.data(), 1, shown.size(), stdout);
+                return 0;
+            }
+            if (!field.note.empty()) std::fprintf(stderr, "kavhost: %s: %s\n", path->c_str(), field.note.c_str());
+            session = std::move(field.session);
         } catch (const SessionError& e) {
-            std::fprintf(stderr, "kavhost: recorded session %s: %s\n", o.replayPath.c_str(), e.what());
+            std::fprintf(stderr, "kavhost: recorded session %s: %s\n", path->c_str(), e.what());
             return kExitUsage;
         }
     }

@@ -6,6 +6,7 @@
 #include "com_barrier.h"
 #include "command_dispatch.h"
 #include "component_identity.h"
+#include "event_recording.h"
 #include "kavlink_calls.h"
 #include "type_info.h"
 
@@ -13,6 +14,7 @@
 #include "kav/handles.h"
 
 #include <atomic>
+#include <optional>
 
 namespace kavcmd {
 
@@ -87,11 +89,17 @@ public:
     }
 
     // _MorvikVbCommand: each event goes to the running command's handler
-    // (command.h), inside the barrier.
+    // (command.h), inside the barrier.  While kavlink.dll records the
+    // process, each event the host calls also leaves its line in the run file
+    // (event_recording.h).
     HRESULT STDMETHODCALLTYPE VokProcStartCmd(LONG hWnd, LONG nCmdLine, LONG* nCode) override {
-        return ComBarrier([&]() -> HRESULT {
+        const LONG codeIn = nCode != nullptr ? *nCode : 0;
+        std::optional<EventRecording> recording;
+        const HRESULT hr = ComBarrier([&]() -> HRESULT {
             const HWND host = reinterpret_cast<HWND>(static_cast<LONG_PTR>(hWnd));
             kavlink::InitVBCmdLib(host, nCmdLine);
+            // The event belongs to the run file that InitVBCmdLib has begun.
+            recording.emplace("VokProcStartCmd");
             if (nCode == nullptr) return E_POINTER;
             *nCode = 1;
             // nCode goes back as the handler left it, also when it fails.
@@ -105,62 +113,78 @@ public:
             *nCode = code;
             return S_OK;
         });
+        // The host's window is left out, as kavhost records it.
+        if (recording) recording->Finish(hr, {nullptr, nCmdLine}, &codeIn, nCode);
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE VokProcEndCmd(LONG* nCode) override {
-        return Event(L"VokProcEndCmd", [&](Command& c) {
+        const LONG codeIn = nCode != nullptr ? *nCode : 0;
+        EventRecording recording("VokProcEndCmd");
+        const HRESULT hr = Event(L"VokProcEndCmd", [&](Command& c) {
             if (nCode == nullptr) throw HresultFailure(E_POINTER);
             int32_t code = *nCode;
             c.OnEndCmd(code);
             *nCode = code;
         });
+        recording.Finish(hr, {}, &codeIn, nCode);
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE VokProcPreEvent() override {
-        return Event(L"VokProcPreEvent", [&](Command& c) { c.OnPreEvent(); });
+        return Recorded("VokProcPreEvent", {}, L"VokProcPreEvent", [&](Command& c) { c.OnPreEvent(); });
     }
     HRESULT STDMETHODCALLTYPE VokProcDrawRubber(double x, double y) override {
-        return Event(L"VokProcDrawRubber", [&](Command& c) { c.OnDrawRubber(x, y); });
+        return Recorded("VokProcDrawRubber", {x, y}, L"VokProcDrawRubber", [&](Command& c) { c.OnDrawRubber(x, y); });
     }
     HRESULT STDMETHODCALLTYPE VokProcPositionEvent(short posType, double xPos, double yPos) override {
-        return Event(L"VokProcPositionEvent", [&](Command& c) { c.OnPositionEvent(posType, xPos, yPos); });
+        return Recorded("VokProcPositionEvent", {posType, xPos, yPos}, L"VokProcPositionEvent",
+                        [&](Command& c) { c.OnPositionEvent(posType, xPos, yPos); });
     }
     HRESULT STDMETHODCALLTYPE VokProcPositionEventEx(short posType, double xPos, double yPos, double xReal,
                                                      double yReal, LONG e1, LONG e2, short activeIndex,
                                                      short status) override {
-        return Event(L"VokProcPositionEventEx", [&](Command& c) {
-            c.OnPositionEventEx(posType, xPos, yPos, xReal, yReal, e1, e2, activeIndex, status);
-        });
+        return Recorded("VokProcPositionEventEx", {posType, xPos, yPos, xReal, yReal, e1, e2, activeIndex, status},
+                        L"VokProcPositionEventEx", [&](Command& c) {
+                            c.OnPositionEventEx(posType, xPos, yPos, xReal, yReal, e1, e2, activeIndex, status);
+                        });
     }
     HRESULT STDMETHODCALLTYPE VokProcElementEvent(LONG elemIndex, short elemType) override {
-        return Event(L"VokProcElementEvent", [&](Command& c) { c.OnElementEvent(elemIndex, elemType); });
+        return Recorded("VokProcElementEvent", {elemIndex, elemType}, L"VokProcElementEvent",
+                        [&](Command& c) { c.OnElementEvent(elemIndex, elemType); });
     }
     HRESULT STDMETHODCALLTYPE VokProcElementEventEx(LONG elemIndex, short elemType, double xPos, double yPos,
                                                     short status) override {
-        return Event(L"VokProcElementEventEx",
-                     [&](Command& c) { c.OnElementEventEx(elemIndex, elemType, xPos, yPos, status); });
+        return Recorded("VokProcElementEventEx", {elemIndex, elemType, xPos, yPos, status}, L"VokProcElementEventEx",
+                        [&](Command& c) { c.OnElementEventEx(elemIndex, elemType, xPos, yPos, status); });
     }
     HRESULT STDMETHODCALLTYPE VokProcMultiElementEvent(short selType, LONG hSelect, LONG hAcross,
                                                        LONG hLink) override {
-        return Event(L"VokProcMultiElementEvent",
-                     [&](Command& c) { c.OnMultiElementEvent(selType, hSelect, hAcross, hLink); });
+        return Recorded("VokProcMultiElementEvent", {selType, hSelect, hAcross, hLink}, L"VokProcMultiElementEvent",
+                        [&](Command& c) { c.OnMultiElementEvent(selType, hSelect, hAcross, hLink); });
     }
     HRESULT STDMETHODCALLTYPE VokProcMultiElementEventEx(short selType, LONG hSelect, LONG hAcross, LONG hLink,
                                                          double xPos, double yPos, double width,
                                                          double height) override {
-        return Event(L"VokProcMultiElementEventEx", [&](Command& c) {
-            c.OnMultiElementEventEx(selType, hSelect, hAcross, hLink, xPos, yPos, width, height);
-        });
+        return Recorded("VokProcMultiElementEventEx", {selType, hSelect, hAcross, hLink, xPos, yPos, width, height},
+                        L"VokProcMultiElementEventEx", [&](Command& c) {
+                            c.OnMultiElementEventEx(selType, hSelect, hAcross, hLink, xPos, yPos, width, height);
+                        });
     }
     HRESULT STDMETHODCALLTYPE VokProcSystemEvent(short evType) override {
-        return Event(L"VokProcSystemEvent", [&](Command& c) { c.OnSystemEvent(evType); });
+        return Recorded("VokProcSystemEvent", {evType}, L"VokProcSystemEvent",
+                        [&](Command& c) { c.OnSystemEvent(evType); });
     }
     HRESULT STDMETHODCALLTYPE VokProcOperationEvent(short opType, short turnID) override {
-        return Event(L"VokProcOperationEvent", [&](Command& c) { c.OnOperationEvent(opType, turnID); });
+        return Recorded("VokProcOperationEvent", {opType, turnID}, L"VokProcOperationEvent",
+                        [&](Command& c) { c.OnOperationEvent(opType, turnID); });
     }
 
     // Reads the text box's text from the host and hands it to the string box
     // event, whether or not a command is running.  `pString` is never read.
-    HRESULT STDMETHODCALLTYPE VokProcStringBoxEventHook(short csbID, short itemID, LONG) override {
-        return ComBarrier([&]() -> HRESULT {
+    // The string box event called from here is not one the host called: the
+    // recording has the hook only.
+    HRESULT STDMETHODCALLTYPE VokProcStringBoxEventHook(short csbID, short itemID, LONG pString) override {
+        EventRecording recording("VokProcStringBoxEventHook");
+        const HRESULT hr = ComBarrier([&]() -> HRESULT {
             const int32_t panel = kavlink::VokGetCSBHandle(csbID);
             if (panel == 0) return S_OK;
             BoxStatus status{};
@@ -168,26 +192,30 @@ public:
             const std::wstring field = BoxText(status.text);
             const kav::UniqueBstr text(::SysAllocStringLen(field.data(), static_cast<UINT>(field.size())));
             if (!text) return E_OUTOFMEMORY;
-            const HRESULT hr = VokProcStringBoxEvent(csbID, itemID, text.get());
+            const HRESULT hr = StringBoxEvent(csbID, itemID, text.get());
             return FAILED(hr) ? hr : S_OK;
         });
+        recording.Finish(hr, {csbID, itemID, pString});
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE VokProcIntBoxEvent(short csbID, short itemID, LONG value) override {
-        return Event(L"VokProcIntBoxEvent", [&](Command& c) { c.OnIntBoxEvent(csbID, itemID, value); });
+        return Recorded("VokProcIntBoxEvent", {csbID, itemID, value}, L"VokProcIntBoxEvent",
+                        [&](Command& c) { c.OnIntBoxEvent(csbID, itemID, value); });
     }
     HRESULT STDMETHODCALLTYPE VokProcRealBoxEvent(short csbID, short itemID, double value) override {
-        return Event(L"VokProcRealBoxEvent", [&](Command& c) { c.OnRealBoxEvent(csbID, itemID, value); });
+        return Recorded("VokProcRealBoxEvent", {csbID, itemID, value}, L"VokProcRealBoxEvent",
+                        [&](Command& c) { c.OnRealBoxEvent(csbID, itemID, value); });
     }
     HRESULT STDMETHODCALLTYPE VokProcButtonEvent(short csbID, short itemID, short state) override {
-        return Event(L"VokProcButtonEvent", [&](Command& c) { c.OnButtonEvent(csbID, itemID, state); });
+        return Recorded("VokProcButtonEvent", {csbID, itemID, state}, L"VokProcButtonEvent",
+                        [&](Command& c) { c.OnButtonEvent(csbID, itemID, state); });
     }
-    // The text is the caller's: the handler sees it for the length of the
-    // call, up to its first NUL.
     HRESULT STDMETHODCALLTYPE VokProcStringBoxEvent(short csbID, short itemID, BSTR pString) override {
-        return Event(L"VokProcStringBoxEvent", [&](Command& c) {
-            const size_t length = pString ? ::wcsnlen(pString, ::SysStringLen(pString)) : 0;
-            c.OnStringBoxEvent(csbID, itemID, std::wstring_view(pString ? pString : L"", length));
-        });
+        const std::wstring_view text(pString ? pString : L"", pString ? ::SysStringLen(pString) : 0);
+        EventRecording recording("VokProcStringBoxEvent");
+        const HRESULT hr = StringBoxEvent(csbID, itemID, pString);
+        recording.Finish(hr, {csbID, itemID, text});
+        return hr;
     }
 
 private:
@@ -196,6 +224,25 @@ private:
         return ComBarrier([&]() -> HRESULT {
             DispatchEvent(name, handler);
             return S_OK;
+        });
+    }
+
+    // An event with its line in the field recording.
+    template <class F>
+    static HRESULT Recorded(const char* method, std::initializer_list<RecordedArgument> args, const wchar_t* name,
+                            F&& handler) {
+        EventRecording recording(method);
+        const HRESULT hr = Event(name, std::forward<F>(handler));
+        recording.Finish(hr, args);
+        return hr;
+    }
+
+    // The text is the caller's: the handler sees it for the length of the
+    // call, up to its first NUL.
+    static HRESULT StringBoxEvent(short csbID, short itemID, BSTR pString) {
+        return Event(L"VokProcStringBoxEvent", [&](Command& c) {
+            const size_t length = pString ? ::wcsnlen(pString, ::SysStringLen(pString)) : 0;
+            c.OnStringBoxEvent(csbID, itemID, std::wstring_view(pString ? pString : L"", length));
         });
     }
 

@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <vector>
@@ -101,6 +102,54 @@ int main(int argc, char** argv) {
     if (auto f = bind<int32_t __stdcall(const char*)>("VokCommandGuide")) {
         const char* text = "Pick the first point of the line";
         report("text (VokCommandGuide)", ratio([&] { sink = sink + f(text); }, bare), 1.10);
+    }
+
+    {
+        // The same small request through a second copy of the library that
+        // records: its switch is read at its first call, while KAVLINK_RECORD
+        // names a folder; this copy read its own (off) at InitVBCmdLib above.
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        const std::wstring folder = std::wstring(temp) + L"kavbench-record";
+        const std::wstring copy = folder + L"\\kavlink_recording.dll";
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        wchar_t original[MAX_PATH] = {};
+        ::GetModuleFileNameW(lib().module(), original, MAX_PATH);
+        ::CopyFileW(original, copy.c_str(), FALSE);
+        HMODULE recording = ::LoadLibraryW(copy.c_str());
+        auto off = bind<int32_t __stdcall(const char*)>("VokCommandGuide");
+        using InitFn = void __stdcall(HWND, int32_t);
+        using GuideFn = int32_t __stdcall(const char*);
+        auto recInit = recording ? reinterpret_cast<InitFn*>(::GetProcAddress(recording, "InitVBCmdLib")) : nullptr;
+        auto on = recording ? reinterpret_cast<GuideFn*>(::GetProcAddress(recording, "VokCommandGuide")) : nullptr;
+        if (recInit && on && off) {
+            ::SetEnvironmentVariableW(L"KAVLINK_RECORD", folder.c_str());
+            recInit(host, 0);
+            ::SetEnvironmentVariableW(L"KAVLINK_RECORD", nullptr);
+            const char* text = "Pick the first point of the line";
+            report("recording on vs off (VokCommandGuide)", ratio([&] { sink = sink + on(text); }, [&] { sink = sink + off(text); }),
+                   3.0);
+        } else {
+            std::printf("recording on vs off: no recording copy of kavlink.dll\n");
+            ++g_missing;
+        }
+        if (recording) ::FreeLibrary(recording);  // the copy's last lines reach its run file
+        WIN32_FIND_DATAW found;
+        uint64_t recorded = 0;
+        HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (std::wcsncmp(found.cFileName, L"kavlink-", 8) == 0) recorded += found.nFileSizeLow;
+                ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+            } while (::FindNextFileW(find, &found));
+            ::FindClose(find);
+        }
+        if (on && recorded == 0) {
+            std::printf("  the recording copy wrote no run file\n");
+            ++g_missing;
+        }
+        ::RemoveDirectoryW(folder.c_str());
+        init(host, 0);  // the block names this window again
     }
 
     using BigFn = int32_t __stdcall(BSplineHeader*, BSplineValues*, BSplinePoints*, BSplineValues*, BSplineHeader*,

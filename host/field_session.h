@@ -1,0 +1,68 @@
+// Field sessions: the run files that kavlink.dll writes while it records
+// (KAVLINK_RECORD, or RecordFolder under HKCU\Software\Kavlink).  kavhost
+// reads them as recorded sessions (--replay) and prints them decoded (--show).
+//
+// One JSON object per line.  The first line says whose file it is:
+//
+//   {"session":"kavlink","version":1,"pid":4711,"run":1,"time":"2026-01-02 03:04:05","cmdline":0}
+//
+// "run" counts the InitVBCmdLib calls of the process; a file with "run" 0 and
+// "beforeInit":true (no "cmdline") holds the requests made before any.  Then,
+// from the library:
+//
+//   {"seq":2,"message":1534,"code":1500,"lParam":0,"request":"5069636B00"}
+//   {"seq":2,"answer":1,"back":"01000000"}
+//   {"seq":9,"message":1765}
+//   {"seq":9,"answer":1}
+//
+// a message as it was sent (for a request, its payload bytes as two hex
+// digits each), then its answer (unsigned) and, when the export copies or
+// reads anything back, the payload bytes from offset 0 as they were after
+// the answer ("back").  From the frame of a command built with the kit, one
+// line per event the host called, in the form kavhost records events
+// (session.h); "inDialog" marks an event that arrived while another one ran.
+//
+// seq orders everything: events and messages share one sequence, counted
+// from 1 in each file; an event takes its number when it arrives, a message
+// when it is sent.  The lines stand in the order they were written (the
+// library writes through a buffer, the frame writes an event's line when the
+// event has returned), so the reader sorts them.  A message whose answer
+// line is missing (the file stopped growing, or the host never answered)
+// replays with the answer 0 and no bytes back.  A last line without its line
+// end (a full disk, a host that was ended) is left out.
+//
+// Replay: a file with event lines replays like a kavhost recording of
+// version 2, its events from the file and only the ui steps from a script;
+// a file of requests only (a command built without the kit's frame) replays
+// like version 1: the events come from the script given with it.  The bytes
+// read back are written back at offset 0 when their request is answered.
+#pragma once
+#include "session.h"
+
+#include <string>
+#include <vector>
+
+namespace kavhost {
+
+struct FieldSession {
+    Session session;             // as --replay uses it: lines are the field file's own
+    uint32_t pid = 0;
+    int32_t run = 0;
+    bool beforeInit = false;
+    std::string time;
+    std::vector<uint32_t> unanswered;  // seqs of messages without an answer line
+    std::string note;                  // what was left out, if anything
+};
+
+// True when the text's first line is a field session's header.
+bool isFieldSession(const std::string& text);
+
+// Throws SessionError (with the field file's line) for anything that is not
+// a field session.
+FieldSession parseFieldSession(const std::string& text);
+
+// The session decoded, one entry per event and message in seq order, as the
+// readable log shows them.
+std::string showFieldSession(const FieldSession& field);
+
+}  // namespace kavhost
