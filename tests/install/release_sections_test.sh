@@ -12,7 +12,13 @@ for f in kavlink.dll $(printf '%s.dll ' $KAV_COMMANDS) kavhost.exe; do
     grep -qx '\.gnu_debuglink' <<<"$sections" && ok "$f links its debug file" || fail "$f has no .gnu_debuglink"
     "$KAV_OBJDUMP" -h "$dbg" | grep -q ' \.debug_info ' && ok "$f.debug holds .debug_info" || fail "$f.debug lacks .debug_info"
 done
+# The size limit is the shipped library's: the release build's (./kav dist
+# ships it); the debug build's copy is unoptimised and never shipped.
 size=$(stat -c %s "$KAV_RELEASE/kavlink.dll")
-[ "$size" -le $((128 * 1024)) ] && ok "kavlink.dll is $size bytes (at most 128 KB)" || fail "kavlink.dll is $size bytes, more than 128 KB"
+if [ "${KAV_BUILD_TYPE:-}" = Release ]; then
+    [ "$size" -le $((128 * 1024)) ] && ok "kavlink.dll is $size bytes (at most 128 KB)" || fail "kavlink.dll is $size bytes, more than 128 KB"
+else
+    ok "kavlink.dll of the ${KAV_BUILD_TYPE:-unnamed} build is $size bytes; the 128 KB limit is checked on the release build"
+fi
 printf '%s failed\n' "$fails"
 [ "$fails" -eq 0 ]
