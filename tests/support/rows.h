@@ -23,7 +23,7 @@
 // lies (see Blocks below) and are run through the same IoCase runner.
 #pragma once
 #include "byte_diff.h"
-#include "export_table.h"
+#include "kavlink_table.h"
 #include "recording_host.h"
 
 #include <gtest/gtest.h>
@@ -410,10 +410,10 @@ inline void runIoCase(RecordingHost& host, const IoCase& c, CallerMemory& memory
     // request sent anyway shows in the caller's memory too.
     host.reply(c.refused ? Reply{0xFFFFFFFF}.write(0, Bytes{}.fill(0x77, 64)) : c.reply);
     const Slots slots = memory.slots(c.args);
-    if (const ExportSpec* e = findExport(c.name)) {
-        EXPECT_EQ(slots.v.size() * 4, e->argBytes())
+    if (const kavtable::Export* e = kavtable::findExport(c.name)) {
+        EXPECT_EQ(slots.v.size() * 4, e->argBytes)
             << "the row passes " << slots.v.size() << " slots; api/kavlink.exports:" << e->line << " says "
-            << e->argBytes() / 4;
+            << e->argBytes / 4;
     } else {
         ADD_FAILURE() << c.name << " is not in api/kavlink.exports";
     }
