@@ -1,22 +1,12 @@
-// The named shared block through which every request reaches the host:
-// 4 bytes of host window handle, then the 16380-byte payload area.
+// The library's view of the named shared block (kav/protocol.h) through
+// which every request reaches the host.
 #pragma once
+#include "kav/protocol.h"
+
 #include <windows.h>
 #include <cstdint>
 
-namespace kav {
-
-inline constexpr wchar_t kBlockName[] = L"vbcmd_memfilemap";
-inline constexpr uint32_t kBlockSize = 0x4000;
-inline constexpr uint32_t kHandleSize = 4;
-inline constexpr uint32_t kPayloadSize = kBlockSize - kHandleSize;  // 16380
-
-inline constexpr UINT kRequestMessage = WM_USER + 510;      // 1534
-inline constexpr UINT kExitCommandMessage = WM_USER + 741;  // 1765
-static_assert(kRequestMessage == 1534 && kExitCommandMessage == 1765);
-static_assert(kPayloadSize == 16380);
-
-namespace block {
+namespace kav::block {
 
 // Creates or opens the mapping and maps it writable.  On failure everything
 // that was acquired is released again and false is returned.
@@ -32,5 +22,4 @@ void setHostWindow(HWND window);
 // Start of the payload area; valid only while attached.
 uint8_t* payload();
 
-}  // namespace block
-}  // namespace kav
+}  // namespace kav::block

@@ -1,6 +1,7 @@
 #include "answer_script.h"
 
 #include "decoder.h"
+#include "host_text.h"
 #include "morvik_events.h"
 
 #include <windows.h>
@@ -124,18 +125,6 @@ EventCall parseEventCall(const std::vector<std::string>& w, size_t at, int lineN
 
 namespace {
 
-std::string utf8ToAnsi(const std::string& u) {
-    if (u.empty()) return {};
-    const int wn = MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), nullptr, 0);
-    if (wn <= 0) return u;
-    std::wstring w(static_cast<size_t>(wn), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), w.data(), wn);
-    const int an = WideCharToMultiByte(CP_ACP, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
-    std::string a(static_cast<size_t>(an > 0 ? an : 0), '\0');
-    if (an > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), wn, a.data(), an, nullptr, nullptr);
-    return a;
-}
-
 template <class T> void append(std::vector<uint8_t>& b, T v) {
     uint8_t raw[sizeof v];
     std::memcpy(raw, &v, sizeof v);
@@ -146,8 +135,8 @@ template <class T> void append(std::vector<uint8_t>& b, T v) {
 size_t parseWrite(const std::vector<std::string>& w, size_t at, int line, PayloadWrite& out) {
     if (at + 2 >= w.size()) throw ScriptError(line, "write needs <offset> <type> <value>");
     int64_t offset = 0;
-    if (!parseInteger(w[at], offset) || offset < 0 || offset >= kPayloadSize)
-        throw ScriptError(line, "write offset must be 0.." + std::to_string(kPayloadSize - 1) + ": " + w[at]);
+    if (!parseInteger(w[at], offset) || offset < 0 || offset >= kav::kPayloadSize)
+        throw ScriptError(line, "write offset must be 0.." + std::to_string(kav::kPayloadSize - 1) + ": " + w[at]);
     out.offset = static_cast<uint32_t>(offset);
     const std::string& type = w[at + 1];
     size_t next = at + 3;
@@ -186,7 +175,7 @@ size_t parseWrite(const std::vector<std::string>& w, size_t at, int line, Payloa
     } else {
         throw ScriptError(line, "unknown write type '" + type + "' (u8 i16 i32 f64 point text hex)");
     }
-    if (out.offset + out.bytes.size() > kPayloadSize) throw ScriptError(line, "write runs past the payload area");
+    if (out.offset + out.bytes.size() > kav::kPayloadSize) throw ScriptError(line, "write runs past the payload area");
     out.shown = type;
     for (size_t i = at + 2; i < next; ++i)
         out.shown += type == "text" || type == "hex" ? " \"" + w[i] + "\"" : " " + w[i];

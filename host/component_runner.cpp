@@ -3,24 +3,14 @@
 #include "diagnosis.h"
 #include "dialog_driver.h"
 #include "host_text.h"
+#include "kav/com_ref.h"
 
 #include <ole2.h>
 #include <oleauto.h>
 
-#include <memory>
 
 namespace kavhost {
 namespace {
-
-struct ComRelease {
-    void operator()(IUnknown* p) const { if (p) p->Release(); }
-};
-template <class T> using ComPtr = std::unique_ptr<T, ComRelease>;
-
-struct TypeAttrRelease {
-    ITypeInfo* info;
-    void operator()(TYPEATTR* a) const { if (a) info->ReleaseTypeAttr(a); }
-};
 
 // The arguments of one Invoke, cleared however the call ends.
 struct Variants {
@@ -75,21 +65,19 @@ bool registerServer(Host& host, const std::string& dll) {
 
 // The class of the component DLL, from its embedded type library.
 bool classOfDll(Host& host, const std::string& dll, CLSID& clsid) {
-    ITypeLib* raw = nullptr;
-    const HRESULT hr = LoadTypeLibEx(widen(dll).c_str(), REGKIND_NONE, &raw);
+    kav::ComRef<ITypeLib> lib;
+    const HRESULT hr = LoadTypeLibEx(widen(dll).c_str(), REGKIND_NONE, lib.put());
     if (FAILED(hr)) {
         host.fail("cannot read the type library of " + dll + ": " + describeHresult(hr));
         return false;
     }
-    ComPtr<ITypeLib> lib(raw);
     for (UINT i = 0, n = lib->GetTypeInfoCount(); i < n; ++i) {
         TYPEKIND kind;
-        ITypeInfo* ti = nullptr;
-        if (FAILED(lib->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS || FAILED(lib->GetTypeInfo(i, &ti))) continue;
-        ComPtr<ITypeInfo> info(ti);
-        TYPEATTR* a = nullptr;
-        if (FAILED(info->GetTypeAttr(&a))) continue;
-        std::unique_ptr<TYPEATTR, TypeAttrRelease> attr(a, TypeAttrRelease{info.get()});
+        kav::ComRef<ITypeInfo> info;
+        if (FAILED(lib->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS || FAILED(lib->GetTypeInfo(i, info.put())))
+            continue;
+        kav::TypeAttrRef attr(info.get());
+        if (FAILED(info->GetTypeAttr(attr.put()))) continue;
         clsid = attr->guid;
         return true;
     }
@@ -217,13 +205,13 @@ private:
 };
 
 // Creates the component; a failure says why the DLL could not serve.
-ComPtr<IDispatch> create(Host& host, const std::string& command, const CLSID& clsid, std::wstring& server) {
+kav::ComRef<IDispatch> create(Host& host, const std::string& command, const CLSID& clsid, std::wstring& server) {
     server = endsWithDll(command) ? widen(command) : registeredServer(widen(guidText(clsid)));
     host.note("creating " + command + " " + guidText(clsid));
-    IDispatch* raw = nullptr;
-    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&raw));
+    kav::ComRef<IDispatch> component;
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, component.putVoid());
     if (FAILED(hr)) host.fail(withDiagnosis("cannot create " + command + ": " + describeHresult(hr), server));
-    return ComPtr<IDispatch>(raw);
+    return component;
 }
 
 // Delivers events to the component: numbered, logged and recorded by the
@@ -278,7 +266,7 @@ bool runCommand(Host& host, DialogDriver& driver, const RunOptions& o) {
     CLSID clsid = {};
     if (!resolveClass(host, o, clsid)) return false;
     std::wstring server;
-    ComPtr<IDispatch> component = create(host, o.command, clsid, server);
+    kav::ComRef<IDispatch> component = create(host, o.command, clsid, server);
     if (!component) return false;
     EventCaller caller(host, component.get());
     Delivery delivery(host, caller, server);

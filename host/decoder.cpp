@@ -75,7 +75,7 @@ Decoded decode(uint32_t code, uint32_t lParam, const uint8_t* payload, size_t si
     const ExportLayout& e = *candidates.front();
     d.lParamText = lparamText(e, lParam);
     if (!payload) size = 0;
-    const uint32_t limit = static_cast<uint32_t>(std::min<size_t>(size, kPayloadSize));
+    const uint32_t limit = static_cast<uint32_t>(std::min<size_t>(size, kav::kPayloadSize));
     uint32_t offset = 0;
     std::vector<int64_t> integers(e.segments.size(), 0);
     for (size_t i = 0; i < e.segments.size(); ++i) {

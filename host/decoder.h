@@ -2,6 +2,7 @@
 // into the export it came from and its segments with offsets, sizes and
 // readable values, from the generated layout table.
 #pragma once
+#include "kav/protocol.h"
 #include "layout_table.h"
 #include "segment_values.h"
 
@@ -11,11 +12,6 @@
 #include <vector>
 
 namespace kavhost {
-
-inline constexpr uint32_t kRequestMessage = 1534;
-inline constexpr uint32_t kExitCommandMessage = 1765;
-inline constexpr uint32_t kBlockSize = 16384;
-inline constexpr uint32_t kPayloadSize = kBlockSize - 4;
 
 struct DecodedSegment {
     std::string name;
@@ -37,7 +33,7 @@ struct Decoded {
 };
 
 // Decodes a request whose payload area holds `payload` (at most
-// kPayloadSize bytes are looked at).  Never throws for bad data.
+// kav::kPayloadSize bytes are looked at).  Never throws for bad data.
 Decoded decode(uint32_t code, uint32_t lParam, const uint8_t* payload, size_t size);
 
 }  // namespace kavhost

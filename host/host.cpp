@@ -41,9 +41,9 @@ void writeLog(FILE* f, const std::string& s) {
 }
 
 Host::Host(Script script, HostOptions options) : answerer_(std::move(script)), options_(options) {
-    mapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBlockSize, "vbcmd_memfilemap"));
-    if (!mapping_) throw lastError("cannot create or open the shared block vbcmd_memfilemap");
-    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, kBlockSize));
+    mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kav::kBlockSize, kav::kBlockName));
+    if (!mapping_) throw lastError("cannot create or open the shared block " + narrow(kav::kBlockName));
+    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, kav::kBlockSize));
     if (!view_) throw lastError("cannot map the shared block");
     WNDCLASSW wc = {};
     wc.lpfnWndProc = windowProc;
@@ -83,8 +83,8 @@ LRESULT CALLBACK Host::windowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         }
         if (msg == WM_NCDESTROY) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
         if (auto* self = reinterpret_cast<Host*>(GetWindowLongPtrW(h, GWLP_USERDATA))) {
-            if (msg == kRequestMessage) return self->onRequest(static_cast<uint32_t>(wp), static_cast<uint32_t>(lp));
-            if (msg == kExitCommandMessage) return self->onExit();
+            if (msg == kav::kRequestMessage) return self->onRequest(static_cast<uint32_t>(wp), static_cast<uint32_t>(lp));
+            if (msg == kav::kExitCommandMessage) return self->onExit();
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kavhost: internal error while answering: %s\n", e.what());
@@ -180,19 +180,19 @@ void Host::endSession() {
 
 void Host::applyWrites(const Reply& reply) {
     for (const PayloadWrite& w : reply.writes)
-        if (w.offset <= kPayloadSize && w.bytes.size() <= kPayloadSize - w.offset)
+        if (w.offset <= kav::kPayloadSize && w.bytes.size() <= kav::kPayloadSize - w.offset)
             std::memcpy(payload() + w.offset, w.bytes.data(), w.bytes.size());
 }
 
 LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
     LoggedRequest r;
     r.seq = ++seq_;
-    r.message = kRequestMessage;
-    r.decoded = decode(code, lParam, payload(), kPayloadSize);
+    r.message = kav::kRequestMessage;
+    r.decoded = decode(code, lParam, payload(), kav::kPayloadSize);
     r.request.assign(payload(), payload() + r.decoded.total);
     r.reply = source_ ? source_->reply(r) : answerer_.reply(code, lParam, r.decoded.names);
     applyWrites(r.reply);
-    if (options_.text && !r.reply.writes.empty()) written_ = decode(code, lParam, payload(), kPayloadSize);
+    if (options_.text && !r.reply.writes.empty()) written_ = decode(code, lParam, payload(), kav::kPayloadSize);
     logText(r);
     writeLog(options_.json, jsonLogLine(r) + "\n");
     record(requestRecord(r));
@@ -207,9 +207,10 @@ LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
 LRESULT Host::onExit() {
     LoggedRequest r;
     r.seq = ++seq_;
-    r.message = kExitCommandMessage;
+    r.message = kav::kExitCommandMessage;
     r.reply = source_ ? source_->reply(r) : Reply{1, {}, "exit", };
-    writeLog(options_.text, std::string("#") + std::to_string(r.seq) + " ExitCommandMessage (1765): the command has ended\n");
+    writeLog(options_.text, std::string("#") + std::to_string(r.seq) + " ExitCommandMessage (" +
+                                std::to_string(kav::kExitCommandMessage) + "): the command has ended\n");
     writeLog(options_.json, jsonLogLine(r) + "\n");
     record(requestRecord(r));
     if (exitSeen())

@@ -1,9 +1,12 @@
 #include "host_text.h"
 
+#include "kav/handles.h"
+
 #include <windows.h>
 #include <oleauto.h>
 
 #include <cstdio>
+#include <string_view>
 
 namespace kavhost {
 namespace {
@@ -39,6 +42,29 @@ const HresultName kKnown[] = {
     {HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), "the specified module could not be found"},
 };
 
+std::wstring toWide(std::string_view text, UINT codePage) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(codePage, 0, text.data(), size, w.data(), n);
+    return w;
+}
+
+std::string fromWide(std::wstring_view wide, UINT codePage) {
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(codePage, 0, wide.data(), size, s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::string recode(std::string_view text, UINT from, UINT to) {
+    std::string out = fromWide(toWide(text, from), to);
+    return out.empty() ? std::string(text) : out;
+}
+
 std::string trimmed(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
     return s;
@@ -46,36 +72,32 @@ std::string trimmed(std::string s) {
 
 }  // namespace
 
-std::wstring widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    return w;
-}
+std::wstring widen(const std::string& utf8) { return toWide(utf8, CP_UTF8); }
+std::string narrow(const std::wstring& wide) { return fromWide(wide, CP_UTF8); }
 
-std::string narrow(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
+std::string ansiToUtf8(const std::string& ansi) {
+    return recode(std::string_view(ansi).substr(0, size_t{1} << 20), CP_ACP, CP_UTF8);
+}
+std::string utf8ToAnsi(const std::string& utf8) { return recode(utf8, CP_UTF8, CP_ACP); }
+
+std::string hex32(uint32_t value) {
+    char b[16];
+    std::snprintf(b, sizeof b, "0x%08X", value);
+    return b;
 }
 
 std::string describeHresult(long hr) {
-    char head[16];
-    std::snprintf(head, sizeof head, "0x%08lX", static_cast<unsigned long>(hr));
-    wchar_t* msg = nullptr;
+    const std::string head = hex32(static_cast<uint32_t>(hr));
+    kav::UniqueLocalMem message;
     std::string text;
     if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&msg), 0, nullptr) && msg) {
-        text = trimmed(narrow(msg));
-        LocalFree(msg);
-    }
+                       nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(message.put()), 0, nullptr) &&
+        message)
+        text = trimmed(narrow(static_cast<const wchar_t*>(message.get())));
     if (text.empty())
         for (const HresultName& k : kKnown)
             if (k.hr == hr) text = k.text;
-    return text.empty() ? head : std::string(head) + " (" + text + ")";
+    return text.empty() ? head : head + " (" + text + ")";
 }
 
 std::string hexText(const uint8_t* p, size_t n, size_t limit) {

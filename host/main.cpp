@@ -5,6 +5,7 @@
 #include "dialog_driver.h"
 #include "host.h"
 #include "host_text.h"
+#include "kav/handles.h"
 #include "session.h"
 
 #include <fcntl.h>
@@ -296,13 +297,13 @@ int main() {
         // every other text here: the ANSI ones lose what code page 932
         // cannot hold and would be read as UTF-8 later.
         int argc = 0;
-        std::unique_ptr<LPWSTR, decltype(&LocalFree)> wide(CommandLineToArgvW(GetCommandLineW(), &argc), &LocalFree);
+        const kav::UniqueLocalMem wide(CommandLineToArgvW(GetCommandLineW(), &argc));
         if (!wide) {
             std::fprintf(stderr, "kavhost: cannot read the command line\n");
             return 1;
         }
         std::vector<std::string> args;
-        for (int i = 0; i < argc; ++i) args.push_back(narrow(wide.get()[i]));
+        for (int i = 0; i < argc; ++i) args.push_back(narrow(static_cast<LPWSTR*>(wide.get())[i]));
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

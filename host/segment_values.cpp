@@ -2,7 +2,7 @@
 // structs, so a field is found where the header puts it.
 #include "segment_values.h"
 
-#include <windows.h>
+#include "host_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,17 +12,8 @@ namespace kavhost {
 namespace {
 
 std::string hexBytes(const uint8_t* p, uint32_t n, uint32_t limit = 24) {
-    bool zero = std::all_of(p, p + n, [](uint8_t b) { return b == 0; });
-    if (zero) return n == 0 ? "(none)" : "all zero";
-    std::string s;
-    char buf[4];
-    for (uint32_t i = 0; i < n && i < limit; ++i) {
-        std::snprintf(buf, sizeof buf, "%02X", p[i]);
-        if (i) s += ' ';
-        s += buf;
-    }
-    if (n > limit) s += " ...";
-    return s;
+    if (std::all_of(p, p + n, [](uint8_t b) { return b == 0; })) return n == 0 ? "(none)" : "all zero";
+    return hexText(p, n, limit);
 }
 
 std::string num(double d) {
@@ -144,20 +135,6 @@ std::string segmentValue(const SegmentLayout& s, const uint8_t* p, uint32_t size
     }
     if (items > shown) out += ", ...";
     return out + "]";
-}
-
-std::string ansiToUtf8(const std::string& ansi) {
-    if (ansi.empty()) return {};
-    const int n = static_cast<int>(std::min<size_t>(ansi.size(), 1 << 20));
-    const int wn = MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, nullptr, 0);
-    if (wn <= 0) return ansi;
-    std::wstring w(static_cast<size_t>(wn), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, w.data(), wn);
-    const int un = WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
-    if (un <= 0) return ansi;
-    std::string u(static_cast<size_t>(un), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, u.data(), un, nullptr, nullptr);
-    return u;
 }
 
 }  // namespace kavhost

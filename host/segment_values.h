@@ -1,6 +1,5 @@
 // Decoding values: the readable form of a segment's bytes (records read
-// through their declarations in kavlink_records.h), and system code page
-// text as UTF-8.
+// through their declarations in kavlink_records.h).
 #pragma once
 #include "layout_table.h"
 
@@ -11,8 +10,5 @@ namespace kavhost {
 
 // `size` bytes of segment `s` at `p`, readable (UTF-8).
 std::string segmentValue(const SegmentLayout& s, const uint8_t* p, uint32_t size);
-
-// Converts text in the system code page to UTF-8 (for logs).
-std::string ansiToUtf8(const std::string& ansi);
 
 }  // namespace kavhost

@@ -10,12 +10,6 @@
 namespace kavhost {
 namespace {
 
-std::string hex32(uint32_t v) {
-    char b[16];
-    std::snprintf(b, sizeof b, "0x%08X", v);
-    return b;
-}
-
 Json writesJson(const std::vector<PayloadWrite>& writes, bool withSize) {
     Json list = Json::array();
     for (const PayloadWrite& w : writes) {
@@ -101,13 +95,14 @@ struct Reader {
 RecordedRequest parseRequest(const Reader& in) {
     RecordedRequest r;
     r.message = in.u32("message");
-    if (r.message != kRequestMessage && r.message != kExitCommandMessage)
-        in.fail("\"message\" is neither 1534 nor 1765");
+    if (r.message != kav::kRequestMessage && r.message != kav::kExitCommandMessage)
+        in.fail("\"message\" is neither " + std::to_string(kav::kRequestMessage) + " nor " +
+                std::to_string(kav::kExitCommandMessage));
     if (const Json* e = in.find("exports"); e && e->is_array())
         for (const Json& n : *e)
             if (n.is_string()) r.exportName += (r.exportName.empty() ? "" : " | ") + n.get<std::string>();
     r.answer = in.u32("answer");
-    if (r.message == kExitCommandMessage) return r;
+    if (r.message == kav::kExitCommandMessage) return r;
     r.code = in.u32("code");
     r.lParam = in.u32("lParam");
     // The export name from today's table, so that a diff never trusts a stale name.
@@ -116,7 +111,7 @@ RecordedRequest parseRequest(const Reader& in) {
         for (const ExportLayout* e : known) r.exportName += (r.exportName.empty() ? "" : " | ") + std::string(e->name);
     }
     r.request = in.hex(in.o, "request");
-    if (r.request.size() > kPayloadSize) in.fail("the request is larger than the payload area");
+    if (r.request.size() > kav::kPayloadSize) in.fail("the request is larger than the payload area");
     if (const Json* ws = in.find("writes")) {
         if (!ws->is_array()) in.fail("\"writes\" is not a list");
         for (const Json& w : *ws) {
@@ -125,7 +120,7 @@ RecordedRequest parseRequest(const Reader& in) {
             PayloadWrite pw;
             pw.offset = wr.u32("offset");
             pw.bytes = wr.hex(w, "bytes");
-            if (pw.offset > kPayloadSize || pw.bytes.size() > kPayloadSize - pw.offset)
+            if (pw.offset > kav::kPayloadSize || pw.bytes.size() > kav::kPayloadSize - pw.offset)
                 in.fail("a write runs past the payload area");
             r.writes.push_back(std::move(pw));
         }
@@ -179,12 +174,12 @@ RecordedEvent parseEvent(const Reader& in) {
 }
 
 std::string what(const std::string& exportName, uint32_t message, uint32_t code) {
-    if (message == kExitCommandMessage) return "ExitCommandMessage (VokExitCommand)";
+    if (message == kav::kExitCommandMessage) return "ExitCommandMessage (VokExitCommand)";
     return (exportName.empty() ? std::string("an unknown export") : exportName) + " (code " + std::to_string(code) + ")";
 }
 
 std::string what(const LoggedRequest& r) {
-    return what(r.message == kExitCommandMessage ? "" : r.decoded.nameText(), r.message, r.decoded.code);
+    return what(r.message == kav::kExitCommandMessage ? "" : r.decoded.nameText(), r.message, r.decoded.code);
 }
 
 // An event as the recording has it: "VokProcButtonEvent(7, 8, 1) inside the dialog".
@@ -241,14 +236,14 @@ std::string requestRecord(const LoggedRequest& r) {
     Json o;
     o["seq"] = r.seq;
     o["message"] = r.message;
-    if (r.message == kExitCommandMessage) {
+    if (r.message == kav::kExitCommandMessage) {
         o["exports"] = {"VokExitCommand"};
     } else {
         o.update(decodedJson(r.decoded));
         o["request"] = hexText(r.request.data(), r.request.size());
     }
     o["answer"] = static_cast<int32_t>(r.reply.answer);
-    if (r.message != kExitCommandMessage) o["writes"] = writesJson(r.reply.writes, false);
+    if (r.message != kav::kExitCommandMessage) o["writes"] = writesJson(r.reply.writes, false);
     return jsonLine(o);
 }
 
@@ -269,7 +264,7 @@ std::string eventRecord(const DeliveredEvent& e) {
 
 std::string jsonLogLine(const LoggedRequest& r) {
     Json o;
-    if (r.message == kExitCommandMessage) {
+    if (r.message == kav::kExitCommandMessage) {
         o["seq"] = r.seq;
         o["message"] = r.message;
         o["exports"] = {"VokExitCommand"};
@@ -387,11 +382,11 @@ Session parseSession(const std::string& text) {
 
 std::string describeDifference(uint32_t number, const RecordedRequest& e, int line, const LoggedRequest& a) {
     const std::string head = "request #" + std::to_string(number);
-    const std::string actualName = a.message == kExitCommandMessage ? "" : a.decoded.nameText();
+    const std::string actualName = a.message == kav::kExitCommandMessage ? "" : a.decoded.nameText();
     if (e.message != a.message || e.code != a.decoded.code)
         return head + ": expected " + what(e.exportName, e.message, e.code) + " (recording line " +
                std::to_string(line) + "), the command made " + what(actualName, a.message, a.decoded.code);
-    if (a.message == kExitCommandMessage) return "";
+    if (a.message == kav::kExitCommandMessage) return "";
     const std::string where = head + ", " + what(actualName, a.message, a.decoded.code);
     const Decoded expected = decode(e.code, e.lParam, e.request.data(), e.request.size());
     if (e.lParam != a.decoded.lParam)

@@ -97,7 +97,7 @@ HRESULT RegisterComponent() {
     if (path.empty()) return HRESULT_FROM_WIN32(::GetLastError());
 
     // The type library with its interface, recorded with the plain path.
-    ComRef<ITypeLib> library;
+    kav::ComRef<ITypeLib> library;
     HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
     if (FAILED(hr)) return hr;
     hr = perUser ? ::RegisterTypeLibForUser(library.get(), path.data(), nullptr)

@@ -9,6 +9,7 @@
 #include "kavlink_calls.h"
 #include "type_info.h"
 
+#include "kav/com_ref.h"
 #include "kav/handles.h"
 
 #include <atomic>
@@ -207,10 +208,8 @@ HRESULT CreateMorvikVbCommand(REFIID iid, void** object) {
     return ComBarrier([&]() -> HRESULT {
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
-        auto* command = new MorvikVbCommand;  // one reference, released below
-        const HRESULT hr = command->QueryInterface(iid, object);
-        command->Release();
-        return hr;
+        const kav::ComRef<MorvikVbCommand> command(new MorvikVbCommand);  // its first reference
+        return command->QueryInterface(iid, object);
     });
 }
 

@@ -21,7 +21,7 @@ std::wstring ModulePath() {
     }
 }
 
-HRESULT LoadOwnTypeLibrary(ComRef<ITypeLib>& library) {
+HRESULT LoadOwnTypeLibrary(kav::ComRef<ITypeLib>& library) {
     const std::wstring path = ModulePath();
     if (path.empty()) return HRESULT_FROM_WIN32(::GetLastError());
     return ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
@@ -30,11 +30,11 @@ HRESULT LoadOwnTypeLibrary(ComRef<ITypeLib>& library) {
 namespace {
 
 std::mutex cacheLock;
-ComRef<ITypeInfo> cachedDispatchSide;
-ComRef<ITypeInfo> cachedTableSide;
+kav::ComRef<ITypeInfo> cachedDispatchSide;
+kav::ComRef<ITypeInfo> cachedTableSide;
 
-HRESULT LoadInterfaceTypes(ComRef<ITypeInfo>& dispatchSide, ComRef<ITypeInfo>& tableSide) {
-    ComRef<ITypeLib> library;
+HRESULT LoadInterfaceTypes(kav::ComRef<ITypeInfo>& dispatchSide, kav::ComRef<ITypeInfo>& tableSide) {
+    kav::ComRef<ITypeLib> library;
     HRESULT hr = LoadOwnTypeLibrary(library);
     if (FAILED(hr)) return hr;
     hr = library->GetTypeInfoOfGuid(ThisComponent().iid, dispatchSide.put());
@@ -52,7 +52,7 @@ HRESULT LoadInterfaceTypes(ComRef<ITypeInfo>& dispatchSide, ComRef<ITypeInfo>& t
 HRESULT CommandTypeInfo(InterfaceTypes& types) {
     const std::lock_guard<std::mutex> hold(cacheLock);
     if (!cachedTableSide) {
-        ComRef<ITypeInfo> dispatchSide, tableSide;
+        kav::ComRef<ITypeInfo> dispatchSide, tableSide;
         const HRESULT hr = LoadInterfaceTypes(dispatchSide, tableSide);
         if (FAILED(hr)) return hr;
         cachedDispatchSide = std::move(dispatchSide);

@@ -1,7 +1,7 @@
 // The component's embedded type library (resource TYPELIB 1 of its own
 // file) and the two sides of _MorvikVbCommand in it.
 #pragma once
-#include "com_ref.h"
+#include "kav/com_ref.h"
 
 #include <oaidl.h>
 #include <string>
@@ -12,7 +12,7 @@ namespace kavcmd {
 std::wstring ModulePath();
 
 // Loads the type library from this module's file without registering it.
-HRESULT LoadOwnTypeLibrary(ComRef<ITypeLib>& library);
+HRESULT LoadOwnTypeLibrary(kav::ComRef<ITypeLib>& library);
 
 // The two sides of _MorvikVbCommand in the component's type library: the
 // dispatch side (what GetTypeInfoOfGuid gives, handed out by GetTypeInfo)

@@ -59,6 +59,7 @@ KAV_HANDLE_TRAITS(Icon, HICON, nullptr, ::DestroyIcon(h));
 KAV_HANDLE_TRAITS(MemoryDc, HDC, nullptr, ::DeleteDC(h));
 KAV_HANDLE_TRAITS(RegKey, HKEY, nullptr, ::RegCloseKey(h));
 KAV_HANDLE_TRAITS(CoTaskMem, void*, nullptr, ::CoTaskMemFree(h));
+KAV_HANDLE_TRAITS(LocalMem, void*, nullptr, ::LocalFree(h));
 }  // namespace traits
 
 using UniqueFileHandle = UniqueHandle<traits::File>;
@@ -76,6 +77,7 @@ using UniqueIcon = UniqueHandle<traits::Icon>;
 using UniqueMemoryDc = UniqueHandle<traits::MemoryDc>;  // CreateCompatibleDC
 using UniqueRegKey = UniqueHandle<traits::RegKey>;
 using UniqueCoTaskMem = UniqueHandle<traits::CoTaskMem>;
+using UniqueLocalMem = UniqueHandle<traits::LocalMem>;  // FORMAT_MESSAGE_ALLOCATE_BUFFER
 
 // A window's device context from GetDC, released to that window.
 class WindowDc {

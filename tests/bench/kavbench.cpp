@@ -5,6 +5,8 @@
 // fastest round, so that a busy moment of the machine hits both alike.
 #include "file_deletion.h"
 #include "import_patch.h"
+#include "kav/handles.h"
+#include "kav/protocol.h"
 #include "kavlink.h"
 #include "kavlink_loader.h"
 
@@ -22,7 +24,7 @@ namespace {
 bool g_smoke = false;
 
 LRESULT CALLBACK hostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == 1534) return 1;  // answer without touching the payload, like the baseline
+    if (m == kav::kRequestMessage) return 1;  // answer without touching the payload, like the baseline
     return ::DefWindowProcW(w, m, wp, lp);
 }
 
@@ -72,17 +74,21 @@ int main(int argc, char** argv) {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"KavBenchHost";
     ::RegisterClassW(&wc);
-    HWND host = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    const kav::UniqueWindow hostWindow(
+        ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
+    const HWND host = hostWindow.get();
     auto init = bind<void __stdcall(HWND, int32_t)>("InitVBCmdLib");
     if (!host || !init) return 2;
     init(host, 0);
 
-    HANDLE mapping = ::OpenFileMappingW(FILE_MAP_WRITE, FALSE, L"vbcmd_memfilemap");
-    auto* block = static_cast<uint8_t*>(::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0x4000));
+    const kav::UniqueMappingHandle mapping(::OpenFileMappingW(FILE_MAP_WRITE, FALSE, kav::kBlockName));
+    const kav::UniqueView view(mapping ? ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, kav::kBlockSize) : nullptr);
+    if (!view) return 2;
+    auto* const block = static_cast<uint8_t*>(view.get());
     static uint8_t scratch[8696];
 
     volatile uint32_t sink = 0;
-    auto bare = [&] { sink = sink + static_cast<uint32_t>(::SendMessageA(host, 1534, 1600, 0)); };
+    auto bare = [&] { sink = sink + static_cast<uint32_t>(::SendMessageA(host, kav::kRequestMessage, 1600, 0)); };
 
     if (auto f = bind<int32_t __stdcall()>("VokAssignMark"))
         report("no payload (VokAssignMark)", ratio([&] { sink = sink + f(); }, bare), 1.10);
@@ -103,15 +109,15 @@ int main(int argc, char** argv) {
         static BSplineHeader ha, hb;
         static BSplineValues va1, va2, vb1, vb2;
         static BSplinePoints pa, pb;
-        SAFEARRAY* out = ::SafeArrayCreateVector(VT_R8, 0, 200);
+        kav::UniqueSafeArray result(::SafeArrayCreateVector(VT_R8, 0, 200));
+        SAFEARRAY* out = result.get();
         auto baseline = [&] {
-            std::memcpy(block + 4, scratch, sizeof scratch);
-            sink = sink + static_cast<uint32_t>(::SendMessageA(host, 1534, 2075, 0));
-            std::memcpy(scratch, block + 4, sizeof scratch);
+            std::memcpy(block + kav::kHandleSize, scratch, sizeof scratch);
+            sink = sink + static_cast<uint32_t>(::SendMessageA(host, kav::kRequestMessage, 2075, 0));
+            std::memcpy(scratch, block + kav::kHandleSize, sizeof scratch);
         };
         report("largest request, 8,696 bytes each way (VokCalIntOfBSplineBSplineIF)",
                ratio([&] { sink = sink + f(&ha, &va1, &pa, &va2, &hb, &vb1, &pb, &vb2, &out); }, baseline), 1.10);
-        ::SafeArrayDestroy(out);
     }
 
     {
@@ -147,8 +153,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < files; ++i) names.push_back(std::string(folderA) + "\\history" + std::to_string(i) + ".csb");
         auto fill = [&] {
             for (const std::string& n : names) {
-                HANDLE h = ::CreateFileA(n.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-                if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+                kav::UniqueFileHandle(
+                    ::CreateFileA(n.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             }
         };
         double bestCommand = 1e30, bestBare = 1e30;
@@ -159,9 +165,7 @@ int main(int argc, char** argv) {
             bestCommand = std::min(bestCommand, seconds([&] { kavcmd::DeleteFilesInFolder(folder); }, 1));
         }
         WIN32_FIND_DATAW left;
-        HANDLE find = ::FindFirstFileW((folder + L"\\*.csb").c_str(), &left);
-        const bool emptied = find == INVALID_HANDLE_VALUE;
-        if (!emptied) ::FindClose(find);
+        const bool emptied = !kav::UniqueFind(::FindFirstFileW((folder + L"\\*.csb").c_str(), &left));
         ::RemoveDirectoryW(folder.c_str());
         char label[96];
         std::snprintf(label, sizeof label, "csbclean deleting %d files against a DeleteFileA loop", files);
@@ -172,9 +176,6 @@ int main(int argc, char** argv) {
         }
     }
 
-    ::UnmapViewOfFile(block);
-    ::CloseHandle(mapping);
-    ::DestroyWindow(host);
     std::fflush(stdout);
     return g_missing == 0 ? 0 : 1;
 }

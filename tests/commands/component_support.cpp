@@ -57,71 +57,12 @@ std::optional<std::wstring> classesText(const std::wstring& subkey, const wchar_
 }
 
 bool classesKeyExists(const std::wstring& subkey) {
-    HKEY key = nullptr;
-    const LSTATUS s = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, &key);
-    if (s == ERROR_SUCCESS) ::RegCloseKey(key);  // only existence is asked
-    return s == ERROR_SUCCESS;
+    kav::UniqueRegKey key;
+    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
-ChildResult runChild(const std::wstring& commandLine, const std::wstring& folder, DWORD timeoutMs) {
-    ChildResult result;
-    // The child writes into a temporary file that is deleted when closed.
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    wchar_t outName[MAX_PATH] = {}, base[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, base);
-    ::GetTempFileNameW(base, L"kco", 0, outName);
-    kav::UniqueFileHandle out(::CreateFileW(outName, GENERIC_READ | GENERIC_WRITE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
-                                            CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                            nullptr));
-    if (!out) {
-        ADD_FAILURE() << "cannot create the output file (" << ::GetLastError() << ")";
-        return result;
-    }
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = out.get();
-    si.hStdError = out.get();
-    PROCESS_INFORMATION pi{};
-    std::wstring line = commandLine;
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                          folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-        ADD_FAILURE() << "cannot start the child process (" << ::GetLastError() << ")";
-        return result;
-    }
-    kav::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
-    HANDLE waitFor = process.get();
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= deadline) break;
-        const DWORD w = ::MsgWaitForMultipleObjects(1, &waitFor, FALSE, static_cast<DWORD>(deadline - now),
-                                                    QS_ALLINPUT);
-        if (w == WAIT_OBJECT_0) {
-            result.finished = true;
-            break;
-        }
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
-    if (!result.finished) {
-        ::TerminateProcess(process.get(), 99);  // our own child, hung
-        ::WaitForSingleObject(process.get(), 10000);
-    }
-    ::GetExitCodeProcess(process.get(), &result.exitCode);
-    ::SetFilePointer(out.get(), 0, nullptr, FILE_BEGIN);
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(out.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) result.output.append(buffer, got);
-    return result;
-}
-
-ChildResult regsvr32(const std::wstring& dll, bool unregister, const std::wstring& folder) {
-    return runChild(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"", folder);
+ProcessRun regsvr32(const std::wstring& dll, bool unregister, const std::wstring& folder) {
+    return runCommandLine(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"", folder);
 }
 
 bool equalPaths(const std::wstring& a, const std::wstring& b) {

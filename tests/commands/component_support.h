@@ -1,9 +1,9 @@
 // What the command component tests share: the expected identity of both
 // components (written out here, independently of the build's identity.h),
-// the event interface, and helpers for files, the registry and
-// child processes.
+// the event interface, and helpers for files, the registry and regsvr32.
 #pragma once
 #include "morvik_command.h"
+#include "process_runner.h"
 #include "temp_folder.h"
 
 #include <windows.h>
@@ -52,16 +52,7 @@ std::wstring builtPath(const ComponentInfo& c);  // next to the test program
 std::optional<std::wstring> classesText(const std::wstring& subkey, const wchar_t* name = nullptr);
 bool classesKeyExists(const std::wstring& subkey);
 
-struct ChildResult {
-    bool finished = false;  // false: killed at the timeout
-    DWORD exitCode = 0;
-    std::string output;     // stdout and stderr
-};
-// Runs a program, dispatching this thread's messages (and sent messages)
-// while it runs, so that a child can reach a window of this thread.
-ChildResult runChild(const std::wstring& commandLine, const std::wstring& folder, DWORD timeoutMs = 60000);
-
-ChildResult regsvr32(const std::wstring& dll, bool unregister, const std::wstring& folder);
+ProcessRun regsvr32(const std::wstring& dll, bool unregister, const std::wstring& folder);
 
 bool equalPaths(const std::wstring& a, const std::wstring& b);
 

@@ -80,7 +80,7 @@ using EventInterface = RegisteredComponent;
 
 TEST_P(EventInterface, CreatedByClsidAndProgId) {
     CLSID fromProgId{};
-    ASSERT_EQ(::CLSIDFromProgID(component().progId, &fromProgId), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(::CLSIDFromProgID(component().progId, &fromProgId));
     EXPECT_TRUE(IsEqualCLSID(fromProgId, guidOf(component().clsid)));
     ComRef<IUnknown> unknown;
     ASSERT_EQ(::CoCreateInstance(fromProgId, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unknown.putVoid()), S_OK);
@@ -133,7 +133,7 @@ TEST_P(EventInterface, EveryOtherEventDoesNothingThroughTheFunctionTable) {
     ASSERT_TRUE(c);
     fresh();
     LONG code = 42;
-    BSTR text = ::SysAllocString(L"テキスト");
+    const kav::UniqueBstr text(::SysAllocString(L"テキスト"));
     const HRESULT results[] = {
         c->VokProcEndCmd(&code),
         c->VokProcPreEvent(),
@@ -149,11 +149,10 @@ TEST_P(EventInterface, EveryOtherEventDoesNothingThroughTheFunctionTable) {
         c->VokProcIntBoxEvent(1, 2, 123456),
         c->VokProcRealBoxEvent(1, 2, 0.5),
         c->VokProcButtonEvent(1, 2, 1),
-        c->VokProcStringBoxEvent(1, 2, text),
+        c->VokProcStringBoxEvent(1, 2, text.get()),
         c->VokProcStringBoxEvent(1, 2, nullptr),
         c->VokProcEndCmd(nullptr),
     };
-    ::SysFreeString(text);
     for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], S_OK) << "call " << i;
     EXPECT_EQ(code, 42) << "VokProcEndCmd changed nCode";
     EXPECT_TRUE(host.requests().empty()) << host.requests().size() << " requests sent";
@@ -239,10 +238,11 @@ TEST_P(EventInterface, IDispatchArgumentCoercionAndErrors) {
     EXPECT_EQ(count, 1u);
     ComRef<ITypeInfo> info;
     ASSERT_EQ(c->GetTypeInfo(0, 0, info.put()), S_OK);
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-    EXPECT_TRUE(IsEqualGUID(attr->guid, guidOf(component().iid)));
-    info->ReleaseTypeAttr(attr);
+    {
+        kav::TypeAttrRef attr(info.get());
+        ASSERT_HRESULT_SUCCEEDED(info->GetTypeAttr(attr.put()));
+        EXPECT_TRUE(IsEqualGUID(attr->guid, guidOf(component().iid)));
+    }
     EXPECT_EQ(c->GetTypeInfo(1, 0, info.put()), DISP_E_BADINDEX);
 }
 
@@ -330,11 +330,11 @@ TEST_P(EventInterface, VBScriptClientCallsTheEventsByName) {
     host.reply(0);  // no such panel
     const std::wstring script = exeFolder() + L"\\morvik_command.vbs";
     ASSERT_NE(::GetFileAttributesW(script.c_str()), INVALID_FILE_ATTRIBUTES);
-    const ChildResult r =
-        runChild(L"cscript.exe //nologo \"" + script + L"\" " + component().progId + L" 9", exeFolder());
-    ASSERT_TRUE(r.finished) << "cscript hung";
-    EXPECT_EQ(r.exitCode, 0u) << r.output;
-    EXPECT_NE(r.output.find("0 failed"), std::string::npos) << r.output;
+    const ProcessRun r =
+        runCommandLine(L"cscript.exe //nologo \"" + script + L"\" " + component().progId + L" 9", exeFolder());
+    ASSERT_TRUE(r.finished) << "cscript hung or did not start: " << r.err;
+    EXPECT_EQ(r.exit, 0u) << r.output();
+    EXPECT_NE(r.output().find("0 failed"), std::string::npos) << r.output();
     ASSERT_EQ(host.requests().size(), 1u) << "only the hook's panel query";
     EXPECT_EQ(host.requests()[0].code, 1807u);
     EXPECT_EQ(host.requests()[0].lParam, 9u);

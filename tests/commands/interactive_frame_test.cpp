@@ -1,7 +1,7 @@
 // The frame with an interactive command: each event reaches its handler with
 // its arguments, the command ends from any event with exactly one exit
 // message, and nothing reaches a command that has ended.
-#include "com_ref.h"
+#include "kav/com_ref.h"
 #include "command.h"
 #include "component_identity.h"
 #include "morvik_command.h"
@@ -14,7 +14,7 @@
 
 using namespace kavtest;
 using kavcmd::_MorvikVbCommand;
-using kavcmd::ComRef;
+using kav::ComRef;
 
 namespace {
 
@@ -128,7 +128,8 @@ TEST_F(InteractiveFrame, EachEventReachesItsHandlerWithItsArguments) {
     EXPECT_EQ(startCode_, 1);
     EXPECT_EQ(Exits(), 0u) << "an interactive command goes on after its start event";
     _MorvikVbCommand* c = command_.get();
-    const BSTR typed = ::SysAllocStringLen(L"typed\0rest", 10);
+    const kav::UniqueBstr typedText(::SysAllocStringLen(L"typed\0rest", 10));
+    const BSTR typed = typedText.get();
     LONG code = 3;
     struct Case {
         HRESULT hr;
@@ -151,7 +152,6 @@ TEST_F(InteractiveFrame, EachEventReachesItsHandlerWithItsArguments) {
         {c->VokProcButtonEvent(1, 4, 0), "OnButtonEvent(1,4,0)"},
         {c->VokProcStringBoxEvent(1, 5, typed), "OnStringBoxEvent(1,5,typed)"},
     };
-    ::SysFreeString(typed);
     ASSERT_EQ(seen.calls.size(), 1 + std::size(cases));
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].hr, S_OK) << cases[i].expected;

@@ -2,7 +2,7 @@
 // ProgID and checks that it works without the library except for the events
 // that need it.  Arguments: ProgID, IID of _MorvikVbCommand, host window.
 // Exit code: the number of failed checks.
-#include "com_ref.h"
+#include "kav/com_ref.h"
 #include "morvik_command.h"
 
 #include <objbase.h>
@@ -27,7 +27,7 @@ int wmain(int argc, wchar_t** argv) {
         HRESULT hr = ::CLSIDFromProgID(argv[1], &clsid);
         check(hr == S_OK, "ProgID resolves", hr);
         check(::IIDFromString(argv[2], &iid) == S_OK, "IID text");
-        kavcmd::ComRef<kavcmd::_MorvikVbCommand> command;
+        kav::ComRef<kavcmd::_MorvikVbCommand> command;
         hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, command.putVoid());
         check(hr == S_OK && command, "created by ProgID", hr);
         if (command) {

@@ -2,7 +2,7 @@
 // a bound recording host for each test.
 #pragma once
 #include "component_support.h"
-#include "com_ref.h"
+#include "kav/com_ref.h"
 #include "recording_host.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +10,14 @@
 namespace kavtest {
 
 using kavcmd::_MorvikVbCommand;
-using kavcmd::ComRef;
+using kav::ComRef;
 
 class RegisteredComponent : public ::testing::TestWithParam<ComponentInfo> {
 public:
     static void SetUpTestSuite() {
         for (const ComponentInfo& c : components()) {
-            const ChildResult r = regsvr32(builtPath(c), false, exeFolder());
-            ASSERT_TRUE(r.finished && r.exitCode == 0) << "regsvr32 " << c.label << ": " << r.exitCode << r.output;
+            const ProcessRun r = regsvr32(builtPath(c), false, exeFolder());
+            ASSERT_TRUE(r.finished && r.exit == 0) << "regsvr32 " << c.label << ": " << r.exit << r.output();
         }
     }
     static void TearDownTestSuite() {

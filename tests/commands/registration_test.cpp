@@ -47,21 +47,32 @@ void copyInto(const TempFolder& folder, const std::wstring& name) {
 
 }  // namespace
 
+// Every command the build makes (KAV_COMMANDS, from the top CMakeLists.txt)
+// has its expected identity here, so that none goes untested.
+TEST(Registration, EveryBuiltCommandHasItsExpectedIdentity) {
+    std::string expected;
+    for (const ComponentInfo& c : components()) {
+        if (!expected.empty()) expected += ',';
+        expected += c.label;
+    }
+    EXPECT_EQ(expected, KAV_COMMANDS);
+}
+
 TEST(Registration, Regsvr32RegistersAndUnregistersExactlyItsOwnEntries) {
     for (const ComponentInfo& c : components()) {
-        const ChildResult r = regsvr32(builtPath(c), false, exeFolder());
-        ASSERT_TRUE(r.finished) << "regsvr32 hung";
-        EXPECT_EQ(r.exitCode, 0u) << c.label << r.output;
+        const ProcessRun r = regsvr32(builtPath(c), false, exeFolder());
+        ASSERT_TRUE(r.finished) << "regsvr32 hung or did not start: " << r.err;
+        EXPECT_EQ(r.exit, 0u) << c.label << r.output();
         expectRegistered(c, builtPath(c));
     }
     const ComponentInfo& first = components()[0];
     const ComponentInfo& second = components()[1];
-    EXPECT_EQ(regsvr32(builtPath(first), true, exeFolder()).exitCode, 0u);
+    EXPECT_EQ(regsvr32(builtPath(first), true, exeFolder()).exit, 0u);
     expectUnregistered(first);
     expectRegistered(second, builtPath(second));  // untouched by the other's removal
-    EXPECT_EQ(regsvr32(builtPath(second), true, exeFolder()).exitCode, 0u);
+    EXPECT_EQ(regsvr32(builtPath(second), true, exeFolder()).exit, 0u);
     expectUnregistered(second);
-    EXPECT_EQ(regsvr32(builtPath(second), true, exeFolder()).exitCode, 0u) << "nothing left to remove is no error";
+    EXPECT_EQ(regsvr32(builtPath(second), true, exeFolder()).exit, 0u) << "nothing left to remove is no error";
 }
 
 class WithoutKavlink : public ::testing::TestWithParam<ComponentInfo> {};
@@ -74,9 +85,9 @@ TEST_P(WithoutKavlink, RegistersIsCreatedAndRefusesToStart) {
     ASSERT_EQ(::GetFileAttributesW(folder.file(L"kavlink.dll").c_str()), INVALID_FILE_ATTRIBUTES);
     const std::wstring path = folder.file(c.file);
 
-    const ChildResult reg = regsvr32(path, false, folder.path());
-    ASSERT_TRUE(reg.finished);
-    EXPECT_EQ(reg.exitCode, 0u) << reg.output;
+    const ProcessRun reg = regsvr32(path, false, folder.path());
+    ASSERT_TRUE(reg.finished) << reg.err;
+    EXPECT_EQ(reg.exit, 0u) << reg.output();
     expectRegistered(c, path);
 
     // The probe creates the component by ProgID and calls its events; a host
@@ -85,16 +96,16 @@ TEST_P(WithoutKavlink, RegistersIsCreatedAndRefusesToStart) {
     host.unbind();
     wchar_t window[16];
     std::swprintf(window, 16, L"%lu", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(host.window())));
-    const ChildResult probe = runChild(L"\"" + folder.file(L"no_kavlink_probe.exe") + L"\" " + c.progId + L" " +
-                                           c.iid + L" " + window,
-                                       folder.path());
-    ASSERT_TRUE(probe.finished) << "probe hung";
-    EXPECT_EQ(probe.exitCode, 0u) << probe.output;
+    const ProcessRun probe = runCommandLine(L"\"" + folder.file(L"no_kavlink_probe.exe") + L"\" " + c.progId + L" " +
+                                                c.iid + L" " + window,
+                                            folder.path());
+    ASSERT_TRUE(probe.finished) << "probe hung or did not start: " << probe.err;
+    EXPECT_EQ(probe.exit, 0u) << probe.output();
     EXPECT_TRUE(host.requests().empty()) << "a request reached the host";
     EXPECT_EQ(host.storedHandle(), 0u) << "InitVBCmdLib cannot have run";
 
-    const ChildResult unreg = regsvr32(path, true, folder.path());
-    EXPECT_EQ(unreg.exitCode, 0u) << unreg.output;
+    const ProcessRun unreg = regsvr32(path, true, folder.path());
+    EXPECT_EQ(unreg.exit, 0u) << unreg.output();
     expectUnregistered(c);
 }
 

@@ -1,7 +1,7 @@
 // The start skeleton's order and its failure paths, with stand-in start
 // steps linked in place of a command's own and the frame called directly.
 #include "binding.h"
-#include "com_ref.h"
+#include "kav/com_ref.h"
 #include "command_steps.h"
 #include "component_identity.h"
 #include "morvik_command.h"
@@ -12,7 +12,7 @@
 
 using namespace kavtest;
 using kavcmd::_MorvikVbCommand;
-using kavcmd::ComRef;
+using kav::ComRef;
 
 namespace {
 

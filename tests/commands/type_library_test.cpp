@@ -1,7 +1,7 @@
 // The type library, interface-identifier and version resources embedded in
 // both built components, read back with the platform's own readers.
 #include "component_support.h"
-#include "com_ref.h"
+#include "kav/com_ref.h"
 #include "reference_summaries.h"
 
 #include "kav/handles.h"
@@ -12,7 +12,7 @@
 #include <string>
 
 using namespace kavtest;
-using kavcmd::ComRef;
+using kav::ComRef;
 
 namespace {
 
@@ -22,19 +22,13 @@ protected:
 };
 
 std::wstring nameOf(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
-    BSTR name = nullptr;
-    EXPECT_EQ(info->GetDocumentation(id, &name, nullptr, nullptr, nullptr), S_OK);
-    std::wstring s = name ? name : L"";
-    ::SysFreeString(name);
-    return s;
+    kav::UniqueBstr name;
+    EXPECT_HRESULT_SUCCEEDED(info->GetDocumentation(id, name.put(), nullptr, nullptr, nullptr));
+    return name ? name.get() : L"";
 }
 
-struct Attr {
-    ITypeInfo* info;
-    TYPEATTR* a = nullptr;
-    explicit Attr(ITypeInfo* i) : info(i) { EXPECT_EQ(info->GetTypeAttr(&a), S_OK); }
-    ~Attr() { if (a) info->ReleaseTypeAttr(a); }
-    TYPEATTR* operator->() const { return a; }
+struct Attr : kav::TypeAttrRef {
+    explicit Attr(ITypeInfo* info) : kav::TypeAttrRef(info) { EXPECT_HRESULT_SUCCEEDED(info->GetTypeAttr(put())); }
 };
 
 std::string text(const std::wstring& w) { return ::testing::PrintToString(w); }
@@ -43,24 +37,22 @@ std::string text(const std::wstring& w) { return ::testing::PrintToString(w); }
 
 TEST_P(Embedded, TypeLibraryMatches) {
     ComRef<ITypeLib> lib;
-    ASSERT_EQ(::LoadTypeLib(builtPath(component()).c_str(), lib.put()), S_OK);
-    TLIBATTR* libAttr = nullptr;
-    ASSERT_EQ(lib->GetLibAttr(&libAttr), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(::LoadTypeLib(builtPath(component()).c_str(), lib.put()));
+    kav::LibAttrRef libAttr(lib.get());
+    ASSERT_HRESULT_SUCCEEDED(lib->GetLibAttr(libAttr.put()));
     EXPECT_TRUE(IsEqualGUID(libAttr->guid, guidOf(component().libid)));
     EXPECT_EQ(libAttr->wMajorVerNum, component().major);
     EXPECT_EQ(libAttr->wMinorVerNum, component().minor);
     EXPECT_EQ(libAttr->syskind, SYS_WIN32);
-    lib->ReleaseTLibAttr(libAttr);
-    BSTR libName = nullptr;
-    ASSERT_EQ(lib->GetDocumentation(-1, &libName, nullptr, nullptr, nullptr), S_OK);
-    EXPECT_EQ(std::wstring(libName), component().name);
-    ::SysFreeString(libName);
+    kav::UniqueBstr libName;
+    ASSERT_HRESULT_SUCCEEDED(lib->GetDocumentation(-1, libName.put(), nullptr, nullptr, nullptr));
+    EXPECT_EQ(std::wstring(libName.get()), component().name);
     EXPECT_EQ(lib->GetTypeInfoCount(), 2u) << "the interface and the class, nothing else";
 
     // _MorvikVbCommand: dual, so found as a dispatch interface whose
     // implemented type -1 is its function-table side.
     ComRef<ITypeInfo> dispatchSide;
-    ASSERT_EQ(lib->GetTypeInfoOfGuid(guidOf(component().iid), dispatchSide.put()), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(lib->GetTypeInfoOfGuid(guidOf(component().iid), dispatchSide.put()));
     EXPECT_EQ(nameOf(dispatchSide.get()), L"_MorvikVbCommand");
     {
         Attr a(dispatchSide.get());
@@ -71,21 +63,20 @@ TEST_P(Embedded, TypeLibraryMatches) {
     }
     HREFTYPE ref = 0;
     ComRef<ITypeInfo> tableSide, base;
-    ASSERT_EQ(dispatchSide->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
-    ASSERT_EQ(dispatchSide->GetRefTypeInfo(ref, tableSide.put()), S_OK);
-    ASSERT_EQ(tableSide->GetRefTypeOfImplType(0, &ref), S_OK);
-    ASSERT_EQ(tableSide->GetRefTypeInfo(ref, base.put()), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(dispatchSide->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref));
+    ASSERT_HRESULT_SUCCEEDED(dispatchSide->GetRefTypeInfo(ref, tableSide.put()));
+    ASSERT_HRESULT_SUCCEEDED(tableSide->GetRefTypeOfImplType(0, &ref));
+    ASSERT_HRESULT_SUCCEEDED(tableSide->GetRefTypeInfo(ref, base.put()));
     EXPECT_EQ(nameOf(base.get()), L"IDispatch");
     {
         ComRef<ITypeLib> baseLib;
         UINT index = 0;
-        ASSERT_EQ(base->GetContainingTypeLib(baseLib.put(), &index), S_OK);
-        TLIBATTR* stdole = nullptr;
-        ASSERT_EQ(baseLib->GetLibAttr(&stdole), S_OK);
+        ASSERT_HRESULT_SUCCEEDED(base->GetContainingTypeLib(baseLib.put(), &index));
+        kav::LibAttrRef stdole(baseLib.get());
+        ASSERT_HRESULT_SUCCEEDED(baseLib->GetLibAttr(stdole.put()));
         EXPECT_TRUE(IsEqualGUID(stdole->guid, guidOf(L"{00020430-0000-0000-C000-000000000046}")))
             << "IDispatch comes from the imported stdole2";
         EXPECT_EQ(stdole->wMajorVerNum, 2);
-        baseLib->ReleaseTLibAttr(stdole);
     }
 
     Attr table(tableSide.get());
@@ -102,8 +93,8 @@ TEST_P(Embedded, TypeLibraryMatches) {
     for (size_t n = 0; n < methods.size(); ++n) {
         const MethodInfo& m = methods[n];
         SCOPED_TRACE(text(m.name));
-        FUNCDESC* f = nullptr;
-        ASSERT_EQ(tableSide->GetFuncDesc(static_cast<UINT>(n), &f), S_OK);
+        kav::FuncDescRef f(tableSide.get());
+        ASSERT_HRESULT_SUCCEEDED(tableSide->GetFuncDesc(static_cast<UINT>(n), f.put()));
         EXPECT_EQ(f->memid, 0x60030000 + static_cast<MEMBERID>(n));
         EXPECT_EQ(f->invkind, INVOKE_FUNC) << "a plain method, no property accessor";
         EXPECT_EQ(f->callconv, CC_STDCALL);
@@ -111,16 +102,19 @@ TEST_P(Embedded, TypeLibraryMatches) {
         EXPECT_EQ(f->elemdescFunc.tdesc.vt, VT_HRESULT);
         EXPECT_EQ(f->cParamsOpt, 0);
         ASSERT_EQ(static_cast<size_t>(f->cParams), m.params.size());
-        BSTR names[16] = {};
+        BSTR raw[16] = {};
         UINT got = 0;
-        ASSERT_EQ(tableSide->GetNames(f->memid, names, 16, &got), S_OK);
+        const HRESULT namesRead = tableSide->GetNames(f->memid, raw, 16, &got);
+        std::vector<kav::UniqueBstr> names;
+        for (UINT i = 0; i < got && i < 16; ++i) names.emplace_back(raw[i]);
+        ASSERT_HRESULT_SUCCEEDED(namesRead);
         ASSERT_EQ(got, m.params.size() + 1);
-        EXPECT_EQ(std::wstring(names[0]), m.name);
+        EXPECT_EQ(std::wstring(names[0].get()), m.name);
         for (size_t i = 0; i < m.params.size(); ++i) {
             const ParamInfo& p = m.params[i];
             const std::wstring expectedName = p.name ? p.name : component().hwndParam;
-            EXPECT_TRUE(std::wstring(names[i + 1]) == expectedName) << "parameter " << i << " is "
-                                                                     << text(names[i + 1]);
+            EXPECT_TRUE(std::wstring(names[i + 1].get()) == expectedName) << "parameter " << i << " is "
+                                                                           << text(names[i + 1].get());
             const ELEMDESC& e = f->lprgelemdescParam[i];
             if (p.byRef) {
                 ASSERT_EQ(e.tdesc.vt, VT_PTR);
@@ -131,24 +125,22 @@ TEST_P(Embedded, TypeLibraryMatches) {
                 EXPECT_EQ(e.paramdesc.wParamFlags & (PARAMFLAG_FOUT | PARAMFLAG_FRETVAL), 0);
             }
         }
-        for (UINT i = 0; i < got; ++i) ::SysFreeString(names[i]);
-        tableSide->ReleaseFuncDesc(f);
     }
 
     // The class: creatable, _MorvikVbCommand its one and default interface.
     ComRef<ITypeInfo> coclass;
-    ASSERT_EQ(lib->GetTypeInfoOfGuid(guidOf(component().clsid), coclass.put()), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(lib->GetTypeInfoOfGuid(guidOf(component().clsid), coclass.put()));
     EXPECT_EQ(nameOf(coclass.get()), L"MorvikVbCommand");
     Attr c(coclass.get());
     EXPECT_EQ(c->typekind, TKIND_COCLASS);
     EXPECT_NE(c->wTypeFlags & TYPEFLAG_FCANCREATE, 0);
     ASSERT_EQ(c->cImplTypes, 1);
     INT implFlags = 0;
-    ASSERT_EQ(coclass->GetImplTypeFlags(0, &implFlags), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(coclass->GetImplTypeFlags(0, &implFlags));
     EXPECT_EQ(implFlags, IMPLTYPEFLAG_FDEFAULT) << "default, and no event source";
     ComRef<ITypeInfo> implemented;
-    ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &ref), S_OK);
-    ASSERT_EQ(coclass->GetRefTypeInfo(ref, implemented.put()), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(coclass->GetRefTypeOfImplType(0, &ref));
+    ASSERT_HRESULT_SUCCEEDED(coclass->GetRefTypeInfo(ref, implemented.put()));
     Attr ia(implemented.get());
     EXPECT_TRUE(IsEqualGUID(ia->guid, guidOf(component().iid)));
 }
@@ -174,10 +166,9 @@ TEST_P(Embedded, EveryEventCarriesItsSummary) {
             LPOLESTR names[] = {name.data()};
             MEMBERID id = MEMBERID_NIL;
             ASSERT_EQ(side->GetIDsOfNames(names, 1, &id), S_OK) << "no method of this name";
-            BSTR doc = nullptr;
-            EXPECT_EQ(side->GetDocumentation(id, nullptr, &doc, nullptr, nullptr), S_OK);
-            const std::wstring got = doc ? doc : L"";
-            ::SysFreeString(doc);
+            kav::UniqueBstr doc;
+            EXPECT_EQ(side->GetDocumentation(id, nullptr, doc.put(), nullptr, nullptr), S_OK);
+            const std::wstring got = doc ? doc.get() : L"";
             EXPECT_TRUE(got == expected) << text(got);
         }
     }

@@ -3,6 +3,7 @@
 // with VokProcStartCmd against the recording host, and driven through the
 // real dialog.  The host sees InitVBCmdLib's window and, at the end, the exit
 // message and nothing else.
+#include "kav/com_ref.h"
 #include "morvik_command.h"
 #include "recording_host.h"
 #include "test_files.h"
@@ -30,32 +31,25 @@ const Component kHistclean{L"histclean.dll", L"{BAFCABA9-20F0-4C5C-97B3-9E4DBDA5
 // program's own).
 class Command {
 public:
+    // The module stays loaded: its per-thread state lives as long as the library.
     explicit Command(const Component& c, const std::wstring& folder = ProgramFolder()) {
-        module_ = ::LoadLibraryW((folder + L"\\" + c.file).c_str());
-        if (!module_) return;
+        const HMODULE module = ::LoadLibraryW((folder + L"\\" + c.file).c_str());
+        if (!module) return;
         using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        auto get = reinterpret_cast<GetClassObject>(::GetProcAddress(module_, "DllGetClassObject"));
+        auto get = reinterpret_cast<GetClassObject>(::GetProcAddress(module, "DllGetClassObject"));
         CLSID clsid{};
         IID iid{};
         ::CLSIDFromString(c.clsid, &clsid);
         ::IIDFromString(c.iid, &iid);
-        IClassFactory* factory = nullptr;
-        if (!get || FAILED(get(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return;
-        factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object_));
-        factory->Release();
+        kav::ComRef<IClassFactory> factory;
+        if (!get || FAILED(get(clsid, IID_IClassFactory, factory.putVoid()))) return;
+        factory->CreateInstance(nullptr, iid, object_.putVoid());
     }
-    ~Command() {
-        if (object_) object_->Release();
-        // The module stays loaded: its per-thread state lives as long as the library.
-    }
-    Command(const Command&) = delete;
-    Command& operator=(const Command&) = delete;
-    kavcmd::_MorvikVbCommand* operator->() const { return object_; }
-    explicit operator bool() const { return object_ != nullptr; }
+    kavcmd::_MorvikVbCommand* operator->() const { return object_.get(); }
+    explicit operator bool() const { return static_cast<bool>(object_); }
 
 private:
-    HMODULE module_ = nullptr;
-    kavcmd::_MorvikVbCommand* object_ = nullptr;
+    kav::ComRef<kavcmd::_MorvikVbCommand> object_;
 };
 
 class EndToEnd : public testing::Test {
@@ -149,7 +143,7 @@ TEST_F(EndToEnd, OverflowingSettingFailsTheStartWithoutDialogOrExit) {
                                                         L"[各種履歴情報ファイル削除]\r\n図面属性情報ファイル=1e9\r\n");
         host_.clear();
         LONG code = 0;
-        EXPECT_TRUE(FAILED(command->VokProcStartCmd(hostWindow(), 0, &code)));
+        EXPECT_HRESULT_FAILED(command->VokProcStartCmd(hostWindow(), 0, &code));
         EXPECT_EQ(code, 1) << "the failure comes after nCode was set";
         EXPECT_TRUE(host_.requests().empty()) << "no exit message";
         EXPECT_EQ(host_.storedHandle(), static_cast<uint32_t>(hostWindow()));

@@ -1,6 +1,7 @@
 // The commands' shared utilities on real files and settings in code page
 // 932, and their message boxes and folder picker on the test display.
 #include "file_deletion.h"
+#include "kav/handles.h"
 #include "folder_picker.h"
 #include "messages.h"
 #include "settings.h"
@@ -63,11 +64,11 @@ TEST_F(CommandUtils, PutIniStringStoresInTheSystemCodePage) {
     EXPECT_EQ(ReadSetting(ini_, L"CSB履歴フォルダ削除", L"確認メッセージ"), std::optional<std::wstring>(L"0"));
     // The file holds the section name as code page 932 bytes.
     char raw[256] = {};
-    HANDLE h = ::CreateFileW(ini_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const kav::UniqueFileHandle file(
+        ::CreateFileW(ini_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
     DWORD got = 0;
-    ::ReadFile(h, raw, sizeof raw - 1, &got, nullptr);
-    ::CloseHandle(h);
+    ::ReadFile(file.get(), raw, sizeof raw - 1, &got, nullptr);
     EXPECT_NE(std::string(raw, got).find(ToCodePage932(L"[CSB履歴フォルダ削除]")), std::string::npos);
 
     // A missing folder is not created and nothing is reported.
@@ -94,7 +95,7 @@ TEST_F(CommandUtils, FlagReadingRoundsHalfToEvenAndRefusesOverflow) {
             kavcmd::TextToFlag(overflow);
             ADD_FAILURE() << "no overflow for " << testing::PrintToString(std::wstring(overflow));
         } catch (const StepFailure& f) {
-            EXPECT_TRUE(FAILED(f.hr));
+            EXPECT_HRESULT_FAILED(f.hr);
         }
     }
 }
@@ -250,8 +251,10 @@ TEST_F(CommandUtils, FolderPickerStartsAtTheInitialPath) {
     wchar_t windows[MAX_PATH] = {};
     ::GetWindowsDirectoryW(windows, MAX_PATH);
     const std::wstring start = windows;
-    HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(owner, nullptr);
+    const kav::UniqueWindow ownerWindow(
+        ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(ownerWindow);
+    const HWND owner = ownerWindow.get();
     struct Case {
         std::wstring initial;
         int button;
@@ -278,7 +281,6 @@ TEST_F(CommandUtils, FolderPickerStartsAtTheInitialPath) {
         EXPECT_TRUE(opened);
         EXPECT_EQ(_wcsicmp(picked.c_str(), c.expected.c_str()), 0) << testing::PrintToString(picked);
     }
-    ::DestroyWindow(owner);
 }
 
 }  // namespace

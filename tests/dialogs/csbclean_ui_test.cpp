@@ -2,6 +2,7 @@
 // and their order, the question, what is and is not deleted, the stored
 // confirmation setting, cancel and close box, browse, layout.
 #include "command_steps.h"
+#include "kav/handles.h"
 #include "test_files.h"
 #include "ui_driver.h"
 
@@ -98,7 +99,7 @@ TEST_F(Csbclean, OpensWithTheDefaultFolderAndTheStoredConfirmation) {
 TEST_F(Csbclean, OverflowingStoredValueFailsTheStart) {
     for (const wchar_t* stored : {L"32768", L"-40000", L"1e10"}) {
         WriteSettingsFile(settings_, L"[" + kSection + L"]\r\n" + kKey + L"=" + stored + L"\r\n");
-        EXPECT_TRUE(FAILED(kavcmd::PrepareCommandState())) << testing::PrintToString(std::wstring(stored));
+        EXPECT_HRESULT_FAILED(kavcmd::PrepareCommandState()) << testing::PrintToString(std::wstring(stored));
     }
 }
 
@@ -338,12 +339,11 @@ TEST_F(Csbclean, LayoutFontIconFocusAndTabOrder) {
         ASSERT_NE(icon, nullptr);
         ICONINFO info{};
         ASSERT_TRUE(::GetIconInfo(icon, &info));
+        const kav::UniqueBitmap color(info.hbmColor), mask(info.hbmMask);
         BITMAP bm{};
-        ::GetObjectW(info.hbmColor, sizeof bm, &bm);
+        ::GetObjectW(color.get(), sizeof bm, &bm);
         EXPECT_EQ(bm.bmWidth, 32);
         EXPECT_EQ(bm.bmHeight, 32);
-        if (info.hbmColor) ::DeleteObject(info.hbmColor);
-        if (info.hbmMask) ::DeleteObject(info.hbmMask);
 
         // Kinds, default button, focus and tab order.
         EXPECT_EQ(::GetWindowLongW(f.check1, GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);

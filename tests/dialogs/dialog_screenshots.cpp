@@ -3,6 +3,8 @@
 // The components are the built DLLs next to this program, started through
 // their class factories as the host starts them; the user's part is played
 // by a second thread.  Usage: dialog_screenshots <output folder>
+#include "kav/com_ref.h"
+#include "kav/handles.h"
 #include "morvik_command.h"
 #include "ui_driver.h"
 
@@ -21,8 +23,8 @@ bool SaveWindowPicture(HWND window, const std::wstring& file) {
     ::GetWindowRect(window, &r);
     const int width = r.right - r.left, height = r.bottom - r.top;
     if (width <= 0 || height <= 0) return false;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
+    const kav::WindowDc screen(nullptr);
+    const kav::UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -31,11 +33,11 @@ bool SaveWindowPicture(HWND window, const std::wstring& file) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const kav::UniqueBitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     bool ok = false;
     if (bitmap) {
-        HGDIOBJ old = ::SelectObject(memory, bitmap);
-        ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+        const kav::SelectedObject selected(memory.get(), bitmap.get());
+        ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY);
         ::GdiFlush();
         const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
         const DWORD imageSize = stride * static_cast<DWORD>(height);
@@ -43,40 +45,34 @@ bool SaveWindowPicture(HWND window, const std::wstring& file) {
         header.bfType = 0x4D42;
         header.bfOffBits = sizeof header + sizeof info.bmiHeader;
         header.bfSize = header.bfOffBits + imageSize;
-        HANDLE out = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (out != INVALID_HANDLE_VALUE) {
+        const kav::UniqueFileHandle out(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        if (out) {
             DWORD n1 = 0, n2 = 0, n3 = 0;
-            ok = ::WriteFile(out, &header, sizeof header, &n1, nullptr) &&
-                 ::WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &n2, nullptr) &&
-                 ::WriteFile(out, bits, imageSize, &n3, nullptr);
-            ::CloseHandle(out);
+            ok = ::WriteFile(out.get(), &header, sizeof header, &n1, nullptr) &&
+                 ::WriteFile(out.get(), &info.bmiHeader, sizeof info.bmiHeader, &n2, nullptr) &&
+                 ::WriteFile(out.get(), bits, imageSize, &n3, nullptr);
         }
-        ::SelectObject(memory, old);
-        ::DeleteObject(bitmap);
     }
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
     return ok;
 }
 
-kavcmd::_MorvikVbCommand* Create(const wchar_t* file, const wchar_t* clsidText, const wchar_t* iidText) {
+kav::ComRef<kavcmd::_MorvikVbCommand> Create(const wchar_t* file, const wchar_t* clsidText, const wchar_t* iidText) {
+    kav::ComRef<kavcmd::_MorvikVbCommand> command;
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring folder(self);
     folder = folder.substr(0, folder.find_last_of(L"\\/"));
-    HMODULE module = ::LoadLibraryW((folder + L"\\" + file).c_str());
-    if (!module) return nullptr;
+    const HMODULE module = ::LoadLibraryW((folder + L"\\" + file).c_str());  // stays loaded
+    if (!module) return command;
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     auto get = reinterpret_cast<GetClassObject>(::GetProcAddress(module, "DllGetClassObject"));
     CLSID clsid{};
     IID iid{};
     ::CLSIDFromString(clsidText, &clsid);
     ::IIDFromString(iidText, &iid);
-    IClassFactory* factory = nullptr;
-    if (!get || FAILED(get(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return nullptr;
-    kavcmd::_MorvikVbCommand* command = nullptr;
-    factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&command));
-    factory->Release();
+    kav::ComRef<IClassFactory> factory;
+    if (!get || FAILED(get(clsid, IID_IClassFactory, factory.putVoid()))) return command;
+    factory->CreateInstance(nullptr, iid, command.putVoid());
     return command;
 }
 
@@ -88,16 +84,11 @@ void Shot(UiDriver&, HWND window, const std::wstring& file) {
     if (!ok) ++failures;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) return 100;
-    const std::wstring out = argv[1];
-    ::CoInitialize(nullptr);
-    kavcmd::_MorvikVbCommand* csbclean = Create(L"csbclean.dll", L"{2D38DE7C-3BEC-4519-8B67-4D999253F6B7}",
-                                                L"{A93F99F2-E8A4-487E-8608-2C084826F652}");
-    kavcmd::_MorvikVbCommand* histclean = Create(L"histclean.dll", L"{BAFCABA9-20F0-4C5C-97B3-9E4DBDA513BD}",
-                                                 L"{70DB71C4-A6D5-469E-A2C5-32CF9756A036}");
+int Pictures(const std::wstring& out) {
+    const auto csbclean = Create(L"csbclean.dll", L"{2D38DE7C-3BEC-4519-8B67-4D999253F6B7}",
+                                 L"{A93F99F2-E8A4-487E-8608-2C084826F652}");
+    const auto histclean = Create(L"histclean.dll", L"{BAFCABA9-20F0-4C5C-97B3-9E4DBDA513BD}",
+                                  L"{70DB71C4-A6D5-469E-A2C5-32CF9756A036}");
     if (!csbclean || !histclean) {
         std::printf("FAILED: the components could not be created\n");
         return 1;
@@ -124,8 +115,16 @@ int wmain(int argc, wchar_t** argv) {
                   ui.Click(ui.Child(dialog, L"Button", L"中止(&C)"));
                   ui.WaitGone(dialog);
               });
-    csbclean->Release();
-    histclean->Release();
-    ::CoUninitialize();
     return failures;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) return 100;
+    const std::wstring out = argv[1];
+    ::CoInitialize(nullptr);
+    const int result = Pictures(out);
+    ::CoUninitialize();
+    return result;
 }

@@ -140,7 +140,7 @@ TEST_F(Histclean, OpensWithDefaultPathsAndTheRowRule) {
 
 TEST_F(Histclean, OverflowingStoredRowFailsTheStart) {
     Store(kRowKeys[2] + L"=-32769\r\n");
-    EXPECT_TRUE(FAILED(kavcmd::PrepareCommandState()));
+    EXPECT_HRESULT_FAILED(kavcmd::PrepareCommandState());
     Store(kRowKeys[2] + L"=-32768.5\r\n");
     EXPECT_EQ(kavcmd::PrepareCommandState(), S_OK);
 }

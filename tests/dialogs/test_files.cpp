@@ -1,5 +1,6 @@
 #include "test_files.h"
 
+#include "kav/handles.h"
 #include "temp_folder.h"
 
 #include <stdexcept>
@@ -37,11 +38,11 @@ void MakeFolder(const std::wstring& path) {
 void RemoveTree(const std::wstring& path) { kavtest::removeTree(path); }
 
 void WriteFile(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write a test file");
+    const kav::UniqueFileHandle file(
+        ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw std::runtime_error("cannot write a test file");
     DWORD written = 0;
-    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(h);
+    ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -63,10 +64,8 @@ void WriteSettingsFile(const std::wstring& file, const std::wstring& lines) { Wr
 
 namespace {
 int Dpi(int index) {
-    HDC dc = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(dc, index);
-    ::ReleaseDC(nullptr, dc);
-    return dpi;
+    const kav::WindowDc screen(nullptr);
+    return ::GetDeviceCaps(screen.get(), index);
 }
 }  // namespace
 

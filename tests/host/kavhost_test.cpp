@@ -8,12 +8,16 @@
 #include "request_text.h"
 #include "process_runner.h"
 #include "recording_host.h"
+#include "sandbox.h"
 #include "session.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -193,7 +197,7 @@ TEST(Decoder, FixedRequestSizes) {
         {"VokCalIntOfCircleElli", 128},        {"VokCalIntOfElliElli", 144},   {"VokGetTextBoxStatus", 278},
         {"VokMarkElement", 10},                {"VokGetLineWidth", 14},        {"VokGetStringShape", 276},
     };
-    std::vector<uint8_t> zero(kPayloadSize, 0x11);
+    std::vector<uint8_t> zero(kav::kPayloadSize, 0x11);
     for (const Size& s : sizes) {
         const ExportLayout* e = findLayout(s.name);
         ASSERT_NE(e, nullptr) << s.name;
@@ -232,15 +236,18 @@ TEST(Decoder, KnownRequestByteForByte) {
     EXPECT_EQ(dim.segments[0].value, "2 x [(1, 2), (3, 4)]");
     EXPECT_EQ(dim.segments[1].offset, 32u);
     EXPECT_EQ(dim.segments[1].value, "(5.5, 6)");
-    // The JSON line carries the same facts.
-    const std::string j = jsonLine(decodedJson(d));
-    EXPECT_NE(j.find("\"exports\":[\"VokGetRGBColor\"]"), std::string::npos) << j;
-    EXPECT_NE(j.find("{\"name\":\"rgb\",\"offset\":4,\"size\":4,"), std::string::npos) << j;
+    // The JSON form carries the same facts.
+    const Json j = decodedJson(d);
+    EXPECT_EQ(j.at("exports"), Json::array({"VokGetRGBColor"}));
+    const Json& rgb = j.at("segments").at(2);
+    EXPECT_EQ(rgb.at("name"), "rgb");
+    EXPECT_EQ(rgb.at("offset"), 4);
+    EXPECT_EQ(rgb.at("size"), 4);
     EXPECT_NE(formatText(d).find("@4         4  rgb = 16744512"), std::string::npos) << formatText(d);
 }
 
 TEST(Decoder, SharedCodesAndSizesFromArguments) {
-    std::vector<uint8_t> buf(kPayloadSize, 0);
+    std::vector<uint8_t> buf(kav::kPayloadSize, 0);
     // 1300 with lParam 0 may be either export; with a database handle only the specific one.
     EXPECT_EQ(decode(1300, 0, buf.data(), buf.size()).names.size(), 2u);
     EXPECT_EQ(decode(1300, 5, buf.data(), buf.size()).names, std::vector<std::string>{"VokGetSpecificDBInfo"});
@@ -258,7 +265,7 @@ TEST(Decoder, SharedCodesAndSizesFromArguments) {
     // Bad data gives a problem, never a crash.
     const Decoded neg = decode(2100, 0xFFFF, buf.data(), buf.size());
     EXPECT_NE(neg.problem.find("negative"), std::string::npos);
-    std::vector<uint8_t> noZero(kPayloadSize, 'x');
+    std::vector<uint8_t> noZero(kav::kPayloadSize, 'x');
     EXPECT_NE(decode(1500, 0, noZero.data(), noZero.size()).problem.find("no terminator"), std::string::npos);
     EXPECT_NE(decode(1450, 0xFFFFFFFF, buf.data(), buf.size()).problem.find("past the payload"), std::string::npos);
     EXPECT_FALSE(decode(1303, 0, buf.data(), buf.size()).known);
@@ -291,45 +298,60 @@ TEST(HostInProcess, AnswersScriptedValuesAndLogsTheRequest) {
     EXPECT_EQ(host.requests()[1].reply.writes.size(), 2u);
     EXPECT_EQ(host.requests()[2].decoded.lParamText, "mark = 17185");
     EXPECT_TRUE(host.exitSeen());
-    EXPECT_EQ(host.requests()[3].message, kExitCommandMessage);
+    EXPECT_EQ(host.requests()[3].message, kav::kExitCommandMessage);
+}
+
+// Runs `body` against a Host that writes its text log and its JSON lines
+// into files of a temporary folder; gives back both logs.
+struct Logs {
+    std::string text, json;
+};
+Logs withLogs(Script script, const std::function<void(Host&)>& body) {
+    const kavtest::TempFolder folder;
+    const std::filesystem::path textPath = folder.file(L"text.log"), jsonPath = folder.file(L"log.jsonl");
+    {
+        const std::unique_ptr<FILE, int (*)(FILE*)> text(_wfopen(textPath.c_str(), L"wb"), &std::fclose),
+            json(_wfopen(jsonPath.c_str(), L"wb"), &std::fclose);
+        if (!text || !json) {
+            ADD_FAILURE() << "cannot create the log files";
+            return {};
+        }
+        Host host(std::move(script), HostOptions{text.get(), json.get()});
+        body(host);
+    }
+    auto read = [](const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    return {read(textPath), read(jsonPath)};
 }
 
 TEST(HostInProcess, WritesBothLogs) {
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    const std::string textPath = std::string(dir) + "kavhost_text.log", jsonPath = std::string(dir) + "kavhost.jsonl";
-    {
-        FILE* text = std::fopen(textPath.c_str(), "wb");
-        FILE* json = std::fopen(jsonPath.c_str(), "wb");
-        ASSERT_TRUE(text && json);
-        {
-            Host host(Script{}, HostOptions{text, json});
-            lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
-            lib().call("VokCheckMarkElement", {5, 6});
-            lib().call("VokExitCommand", {});
-        }
-        std::fclose(text);
-        std::fclose(json);
-    }
-    std::ifstream t(textPath), j(jsonPath);
-    std::stringstream ts, js;
-    ts << t.rdbuf();
-    js << j.rdbuf();
-    EXPECT_NE(ts.str().find("#1 VokCheckMarkElement  code 1609  lParam 0x00000000  8 payload bytes\n"
+    const Logs logs = withLogs(Script{}, [](Host& host) {
+        lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
+        lib().call("VokCheckMarkElement", {5, 6});
+        lib().call("VokExitCommand", {});
+    });
+    EXPECT_NE(logs.text.find("#1 VokCheckMarkElement  code 1609  lParam 0x00000000  8 payload bytes\n"
                             "    @0         4  mark = 5\n"
                             "    @4         4  element = 6\n"
                             "    -> answer 1  [default]"),
               std::string::npos)
-        << ts.str();
-    EXPECT_NE(ts.str().find("#2 ExitCommandMessage"), std::string::npos);
-    std::string line1, line2;
-    std::getline(js, line1);
-    std::getline(js, line2);
-    EXPECT_EQ(line1.rfind("{\"code\":1609,\"lParam\":0,\"exports\":[\"VokCheckMarkElement\"]", 0), 0u) << line1;
-    EXPECT_NE(line1.find("\"seq\":1,\"message\":1534,\"answer\":1"), std::string::npos) << line1;
-    EXPECT_NE(line2.find("\"message\":1765"), std::string::npos) << line2;
-    DeleteFileA(textPath.c_str());
-    DeleteFileA(jsonPath.c_str());
+        << logs.text;
+    EXPECT_NE(logs.text.find("#2 ExitCommandMessage"), std::string::npos);
+    const std::vector<Json> lines = hosttest::jsonLines(logs.json);
+    ASSERT_EQ(lines.size(), 2u) << logs.json;
+    // The decoded request first, then the message and its answer.
+    EXPECT_EQ(lines[0].begin().key(), "code");
+    EXPECT_EQ(lines[0].at("code"), 1609);
+    EXPECT_EQ(lines[0].at("lParam"), 0);
+    EXPECT_EQ(lines[0].at("exports"), Json::array({"VokCheckMarkElement"}));
+    EXPECT_EQ(lines[0].at("seq"), 1);
+    EXPECT_EQ(lines[0].at("message"), 1534);
+    EXPECT_EQ(lines[0].at("answer"), 1);
+    EXPECT_EQ(lines[1].at("message"), 1765);
 }
 
 TEST(HostInProcess, JapaneseTextsComeThroughBothWays) {
@@ -337,36 +359,21 @@ TEST(HostInProcess, JapaneseTextsComeThroughBothWays) {
     // ソ 83 5C, 表 95 5C, ポ 83 7C, 機 8B 40, ミ 83 7E: second bytes that are
     // '\', '|', '@' and '~' on their own.
     const char sent[] = "\x83\x5C\x95\x5C|\x83\x7C\\\x8B\x40\x83\x7E";
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    const std::string textPath = std::string(dir) + "kavhost_jp.log", jsonPath = std::string(dir) + "kavhost_jp.jsonl";
-    {
-        FILE* text = std::fopen(textPath.c_str(), "wb");
-        FILE* json = std::fopen(jsonPath.c_str(), "wb");
-        ASSERT_TRUE(text && json);
-        {
-            Host host(parseScript("on VokCommandGuide answer 1 write 0 text \"予定表ソ\\\\ポ\"\n"), HostOptions{text, json});
-            lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
-            EXPECT_EQ(lib().call("VokCommandGuide", Slots{}.ptr(sent)).eax, 1u);
-            // host -> command: the script's text in code page 932, whole.
-            EXPECT_STREQ(reinterpret_cast<const char*>(host.payload()), "\x97\x5C\x92\xE8\x95\x5C\x83\x5C\\\x83\x7C");
-            // command -> host: decoded as the characters they are, only the real '\' escaped.
-            ASSERT_EQ(host.requests().size(), 1u);
-            ASSERT_EQ(host.requests()[0].decoded.segments.size(), 1u);
-            EXPECT_EQ(host.requests()[0].decoded.segments[0].value, "\"ソ表|ポ\\\\機ミ\"");
-            lib().call("VokExitCommand", {});
-        }
-        std::fclose(text);
-        std::fclose(json);
-    }
-    std::ifstream t(textPath, std::ios::binary), j(jsonPath, std::ios::binary);
-    std::stringstream ts, js;
-    ts << t.rdbuf();
-    js << j.rdbuf();
-    EXPECT_NE(ts.str().find("\"ソ表|ポ\\\\機ミ\""), std::string::npos) << ts.str();
-    EXPECT_NE(js.str().find("\\\"ソ表|ポ\\\\\\\\機ミ\\\""), std::string::npos) << js.str();
-    DeleteFileA(textPath.c_str());
-    DeleteFileA(jsonPath.c_str());
+    const Logs logs = withLogs(parseScript("on VokCommandGuide answer 1 write 0 text \"予定表ソ\\\\ポ\"\n"), [&](Host& host) {
+        lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
+        EXPECT_EQ(lib().call("VokCommandGuide", Slots{}.ptr(sent)).eax, 1u);
+        // host -> command: the script's text in code page 932, whole.
+        EXPECT_STREQ(reinterpret_cast<const char*>(host.payload()), "\x97\x5C\x92\xE8\x95\x5C\x83\x5C\\\x83\x7C");
+        // command -> host: decoded as the characters they are, only the real '\' escaped.
+        ASSERT_EQ(host.requests().size(), 1u);
+        ASSERT_EQ(host.requests()[0].decoded.segments.size(), 1u);
+        EXPECT_EQ(host.requests()[0].decoded.segments[0].value, "\"ソ表|ポ\\\\機ミ\"");
+        lib().call("VokExitCommand", {});
+    });
+    EXPECT_NE(logs.text.find("\"ソ表|ポ\\\\機ミ\""), std::string::npos) << logs.text;
+    const std::vector<Json> lines = hosttest::jsonLines(logs.json);
+    ASSERT_FALSE(lines.empty()) << logs.json;
+    EXPECT_EQ(lines[0].at("segments").at(0).at("value"), "\"ソ表|ポ\\\\機ミ\"") << logs.json;
 }
 
 // ------------------------------------------------------------ kavhost.exe

@@ -15,6 +15,9 @@
 // VokProcPositionEvent tells the host "position" and ends the command;
 // with posType 2 it ends first and then makes that request.  Built with
 // KAVHOST_PROBE_NEEDS_DEPENDENCY it imports kavhost_probe_dep.dll.
+#include "kav/com_ref.h"
+#include "kav/handles.h"
+
 #include <windows.h>
 #include <ole2.h>
 
@@ -226,24 +229,21 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (outer) return CLASS_E_NOAGGREGATION;
-        Probe* p = new (std::nothrow) Probe;
+        const kav::ComRef<Probe> p(new (std::nothrow) Probe);  // its first reference
         if (!p) return E_OUTOFMEMORY;
-        const HRESULT hr = p->QueryInterface(iid, out);
-        p->Release();
-        return hr;
+        return p->QueryInterface(iid, out);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 Factory g_factory;
 
 bool setKey(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    kav::UniqueRegKey key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
+        ERROR_SUCCESS)
         return false;
-    const LONG rc = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST(RunCommand, TheCloseBoxEndsEitherCommand) {
         NEEDS_COMMAND(cmd);
         Sandbox box(cmd);
         const std::string script = box.script(std::string("ui wait \"") + caption + "\"\nui close\n");
-        const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
+        const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
         EXPECT_EQ(r.exit, 0u) << r.out << r.err;
         EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("VokProcStartCmd returned 0x00000000"), std::string::npos) << r.out;
@@ -43,7 +43,7 @@ TEST(RunCommand, CsbcleanDeletesTheHistoryFilesAndEnds) {
         "ui event VokProcButtonEvent 1 2 -1\n"
         "ui click \"削除実行(&G)\"\n"
         "ui answer \"注意\" yes\n");
-    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\" --json \"" + box.root +
+    const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --script \"" + script + "\" --json \"" + box.root +
                               "\\log.jsonl\"",
                           box.root);
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
@@ -52,7 +52,9 @@ TEST(RunCommand, CsbcleanDeletesTheHistoryFilesAndEnds) {
     for (const char* f : {"a.csb", "b.csb", "c.txt"}) EXPECT_FALSE(exists(box.root + "\\sysinfo\\CSB\\" + f)) << f;
     EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\keep\\inner.csb"));
     EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB"));
-    EXPECT_NE(slurp(box.root + "\\log.jsonl").find("\"message\":1765"), std::string::npos);
+    const std::vector<kavhost::Json> log = jsonLines(slurp(box.root + "\\log.jsonl"));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().at("message"), 1765) << "the --json log ends with the exit message";
 }
 
 TEST(RunCommand, HistcleanDeletesTheThreeFilesAndEnds) {
@@ -64,7 +66,7 @@ TEST(RunCommand, HistcleanDeletesTheThreeFilesAndEnds) {
         "ui answer \"注意\" yes\n"
         "ui answer \"注意\" no\n"
         "ui answer \"注意\" yes\n");
-    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
+    const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
     EXPECT_FALSE(exists(box.root + "\\sysdata\\FileOpenDlg.ini"));
     EXPECT_TRUE(exists(box.root + "\\sysinfo\\BndAttrData.ini")) << "answered No";
@@ -86,7 +88,7 @@ TEST(RunCommand, AComponentUnderAJapaneseFolderNameRuns) {
     ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, japanese.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr), 0);
     const std::string root = ansi;
     const std::string script = root + "\\script.txt";
-    const ProcessRun r = kavhost("--command \"" + root + "\\csbclean.dll\" --script \"" + script + "\"", root);
+    const ProcessRun r = hosttest::kavhost("--command \"" + root + "\\csbclean.dll\" --script \"" + script + "\"", root);
     MoveFileW(japanese.c_str(), plain.c_str());  // back, for the sandbox's clean-up
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
     EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << r.out;
@@ -96,7 +98,7 @@ TEST(RunCommand, CancelStillReportsTheEnd) {
     NEEDS_COMMAND("csbclean");
     Sandbox box("csbclean");
     const std::string script = box.script("ui wait \"コマンドサブボックス履歴の削除\"\nui click \"中止(&C)\"\n");
-    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
+    const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
     EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\a.csb"));
 }
@@ -105,7 +107,7 @@ TEST(RunCommand, AWindowThatNeverComesFailsWithoutHanging) {
     NEEDS_COMMAND("csbclean");
     Sandbox box("csbclean");
     const std::string script = box.script("ui wait \"no such caption\" 1500\n");
-    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
+    const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
     EXPECT_EQ(r.exit, 1u) << r.out << r.err;
     EXPECT_NE(r.out.find("ui: FAILED"), std::string::npos) << r.out;
     EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\a.csb"));
@@ -120,7 +122,7 @@ TEST(RunCommand, StringBoxHookAsksForThePanelAndThenItsText) {
                                           "ui event VokProcStringBoxEventHook 5 6 0\n"
                                           "ui event VokProcStringBoxEventHook 5 6 0\n"
                                           "ui click \"中止(&C)\"\n");
-    const ProcessRun r = kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
+    const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --script \"" + script + "\"", box.root);
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
     // First hook: no panel, one request.  Second: the panel, then its text box.
     const size_t first = r.out.find("VokGetCSBHandle  code 1807  lParam 0x00000005 (csbID = 5)");
@@ -140,7 +142,7 @@ TEST(RunCommand, StringBoxHookAsksForThePanelAndThenItsText) {
 TEST(RunCommand, ADllThatIsNoComponentIsReported) {
     char tmp[MAX_PATH];
     GetTempPathA(MAX_PATH, tmp);
-    const ProcessRun r = kavhost("--command \"" + exeDir() + "kavlink.dll\"", tmp);
+    const ProcessRun r = hosttest::kavhost("--command \"" + exeDir() + "kavlink.dll\"", tmp);
     EXPECT_EQ(r.exit, 1u);
     EXPECT_NE(r.err.find("type library"), std::string::npos) << r.err;
 }
@@ -152,7 +154,7 @@ TEST(RunProbe, RegistersStartsAnswersTheQuestionAndCallsEvents) {
                                            "on VokGetCSBHandle answer 0x2001\n"
                                            "ui event VokProcButtonEvent 7 8 1\n"  // while the question is up
                                            "ui answer \"probe question\" yes\n");
-    const ProcessRun r = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 2"
+    const ProcessRun r = hosttest::kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 2"
                                  " --script \"" + script + "\"",
                                  tempDir());
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
@@ -168,7 +170,7 @@ TEST(RunProbe, RegistersStartsAnswersTheQuestionAndCallsEvents) {
 
 TEST(RunProbe, AnsweringNoTakesTheOtherPath) {
     const std::string script = writeScript("kavhost_probe_no.txt", "ui answer \"probe question\" no\n");
-    const ProcessRun r = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 2"
+    const ProcessRun r = hosttest::kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 2"
                                  " --script \"" + script + "\"",
                                  tempDir());
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
@@ -178,29 +180,29 @@ TEST(RunProbe, AnsweringNoTakesTheOtherPath) {
 TEST(RunProbe, FailuresGiveTheHresultAndExitStatusOne) {
     const std::string dll = "--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe";
     // The start event fails before its exit message.
-    const ProcessRun start = kavhost(dll + " --cmdline 3", tempDir());
+    const ProcessRun start = hosttest::kavhost(dll + " --cmdline 3", tempDir());
     EXPECT_EQ(start.exit, 1u) << start.out;
     EXPECT_NE(start.out.find("VokProcStartCmd returned 0x80004005"), std::string::npos) << start.out;
     EXPECT_EQ(start.out.find("ExitCommandMessage"), std::string::npos);
     // An event that fails (the command stays after its start event).
     const std::string script = writeScript("kavhost_probe_fail.txt", "event VokProcButtonEvent 1 2 99\n");
-    const ProcessRun event = kavhost(dll + " --cmdline 5 --script \"" + script + "\"", tempDir());
+    const ProcessRun event = hosttest::kavhost(dll + " --cmdline 5 --script \"" + script + "\"", tempDir());
     EXPECT_EQ(event.exit, 1u) << event.out;
     EXPECT_NE(event.out.find("VokProcButtonEvent returned 0x80070057"), std::string::npos) << event.out;
     // A method the component does not have.
     const std::string unknown = writeScript("kavhost_probe_unknown.txt", "event VokProcSystemEvent 1\n");
-    const ProcessRun missing = kavhost(dll + " --cmdline 5 --script \"" + unknown + "\"", tempDir());
+    const ProcessRun missing = hosttest::kavhost(dll + " --cmdline 5 --script \"" + unknown + "\"", tempDir());
     EXPECT_EQ(missing.exit, 1u) << missing.out;
     EXPECT_NE(missing.out.find("does not know this method"), std::string::npos) << missing.out;
     // A ui step whose window never comes fails the run.
     const std::string wait = writeScript("kavhost_probe_wait.txt", "ui wait \"nothing\" 300\n");
-    const ProcessRun never = kavhost(dll + " --script \"" + wait + "\"", tempDir());
+    const ProcessRun never = hosttest::kavhost(dll + " --script \"" + wait + "\"", tempDir());
     EXPECT_EQ(never.exit, 1u) << never.out;
     EXPECT_NE(never.err.find("the session ended before the ui steps were done (next: script line 1)"), std::string::npos)
         << never.err;
     // A failed step while a Yes/No box is up (which ignores its close box)
     // still ends the command: the box is answered No.
-    const ProcessRun boxed = kavhost(dll + " --cmdline 2 --script \"" + wait + "\"", tempDir());
+    const ProcessRun boxed = hosttest::kavhost(dll + " --cmdline 2 --script \"" + wait + "\"", tempDir());
     EXPECT_EQ(boxed.exit, 1u) << boxed.out;
     EXPECT_NE(boxed.out.find("message = \"no\""), std::string::npos) << boxed.out;
     EXPECT_NE(boxed.out.find("ExitCommandMessage"), std::string::npos) << boxed.out;
@@ -214,7 +216,7 @@ TEST(RunProbe, WorksADialogAsAUserWould) {
                                            "ui uncheck \"Confirm\"\n"
                                            "ui check \"Confirm\"\n"
                                            "ui click \"OK(&O)\"\n");
-    const ProcessRun r = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 4"
+    const ProcessRun r = hosttest::kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 4"
                                  " --script \"" + script + "\"",
                                  tempDir());
     EXPECT_EQ(r.exit, 0u) << r.out << r.err;
@@ -222,12 +224,12 @@ TEST(RunProbe, WorksADialogAsAUserWould) {
     EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << r.out;
     // The close box ends the dialog too; a button that is not there fails the run.
     const std::string close = writeScript("kavhost_probe_close.txt", "ui wait \"probe dialog\"\nui close\n");
-    const ProcessRun closed = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe"
+    const ProcessRun closed = hosttest::kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe"
                                       " --cmdline 4 --script \"" + close + "\"", tempDir());
     EXPECT_EQ(closed.exit, 0u) << closed.out;
     EXPECT_EQ(closed.out.find("VokCommandGuide"), std::string::npos) << closed.out;
     const std::string missing = writeScript("kavhost_probe_nobutton.txt", "ui wait \"probe dialog\"\nui click \"Apply\"\n");
-    const ProcessRun nobutton = kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe"
+    const ProcessRun nobutton = hosttest::kavhost("--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe"
                                         " --cmdline 4 --script \"" + missing + "\"", tempDir());
     EXPECT_EQ(nobutton.exit, 1u) << nobutton.out;
     EXPECT_NE(nobutton.out.find("no button \"Apply\""), std::string::npos) << nobutton.out;
@@ -286,7 +288,7 @@ TEST(RunProbe, TheSessionEndsWhereTheCommandSays) {
         SCOPED_TRACE(c.what);
         const std::string script = writeScript("kavhost_probe_session.txt", c.script);
         const ProcessRun r =
-            kavhost(dll + " --cmdline " + std::to_string(c.cmdLine) + " --script \"" + script + "\"", tempDir());
+            hosttest::kavhost(dll + " --cmdline " + std::to_string(c.cmdLine) + " --script \"" + script + "\"", tempDir());
         EXPECT_EQ(r.exit, c.exit) << r.out << r.err;
         if (c.says) {
             EXPECT_EQ(r.err.rfind(std::string("kavhost: ") + c.says, 0), 0u) << r.err;

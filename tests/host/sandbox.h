@@ -1,7 +1,9 @@
-// What kavhost's process tests share: a sandbox root folder for a command
-// component, small file helpers and kavhost.exe itself.
+// What kavhost's tests share: a sandbox root folder for a command
+// component, small file helpers, kavhost.exe itself and its JSON lines read
+// back.
 #pragma once
 #include "process_runner.h"
+#include "session.h"
 #include "temp_folder.h"
 
 #include <windows.h>
@@ -78,6 +80,14 @@ inline std::string writeScript(const std::string& name, const std::string& text)
     const std::string p = std::string(tmp) + name;
     std::ofstream(p, std::ios::binary) << text;
     return p;
+}
+
+// kavhost's JSON lines (a recording, a --json log), one object per line.
+inline std::vector<kavhost::Json> jsonLines(const std::string& text) {
+    std::vector<kavhost::Json> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(kavhost::Json::parse(l));
+    return out;
 }
 
 inline std::string tempDir() {

@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 using namespace hosttest;
+using kavhost::Json;
 
 // The scripted runs behind the committed sessions in golden/.  The string
 // box hook, delivered inside the dialog without and with a panel, gives the
@@ -57,9 +59,10 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-std::string joined(const std::vector<std::string>& ls) {
+// The lines as kavhost writes them.
+std::string joined(const std::vector<Json>& ls) {
     std::string s;
-    for (const std::string& l : ls) s += l + "\n";
+    for (const Json& l : ls) s += kavhost::jsonLine(l) + "\n";
     return s;
 }
 
@@ -88,11 +91,12 @@ TEST(GoldenSession, EachCommandReplaysItsRecording) {
         ASSERT_FALSE(golden.empty()) << goldenPath(g.command);
         EXPECT_EQ(lines(golden)[0], kavhost::sessionHeader(0, g.script))
             << "golden/" << g.command << ".jsonl was recorded from another script: re-record it (golden/README.md)";
-        const std::vector<std::string> ls = lines(golden);
-        EXPECT_NE(ls[1].find("\"event\":\"VokProcStartCmd\""), std::string::npos) << ls[1];
-        EXPECT_NE(ls[2].find("\"event\":\"VokProcStringBoxEventHook\""), std::string::npos) << ls[2];
-        EXPECT_NE(ls[2].find("\"inDialog\":true"), std::string::npos) << ls[2];
-        EXPECT_NE(ls.back().find("\"message\":1765"), std::string::npos) << "the hooks' requests come before the exit message";
+        const std::vector<Json> ls = jsonLines(golden);
+        ASSERT_GE(ls.size(), 3u);
+        EXPECT_EQ(ls[1].at("event"), "VokProcStartCmd");
+        EXPECT_EQ(ls[2].at("event"), "VokProcStringBoxEventHook");
+        EXPECT_EQ(ls[2].at("inDialog"), true);
+        EXPECT_EQ(ls.back().at("message"), 1765) << "the hooks' requests come before the exit message";
         const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --replay \"" + goldenPath(g.command) + "\"", box.root);
         EXPECT_EQ(r.exit, 0u) << r.out << r.err;
         EXPECT_NE(r.out.find("-> answer 1  [recording line "), std::string::npos) << "answered from the recording: " << r.out;
@@ -105,10 +109,14 @@ TEST(GoldenSession, OneChangedByteOfACommandsRequestIsNamed) {
     if (GetACP() != 932) GTEST_SKIP() << "the commands' Japanese captions need code page 932";
     Sandbox box("csbclean");
     // The recording says itemID 7 where the command sends 6.
-    std::string golden = slurp(goldenPath("csbclean"));
-    ASSERT_TRUE(replace(golden, "\"request\":\"06 00 ", "\"request\":\"07 00 ")) << golden;
+    std::vector<Json> golden = jsonLines(slurp(goldenPath("csbclean")));
+    const auto itemSix = std::find_if(golden.begin(), golden.end(), [](const Json& l) {
+        return l.value("request", std::string()).rfind("06 00 ", 0) == 0;
+    });
+    ASSERT_NE(itemSix, golden.end()) << "no request that starts with itemID 6";
+    (*itemSix)["request"] = "07" + itemSix->at("request").get<std::string>().substr(2);
     const std::string changed = box.root + "\\changed.jsonl";
-    std::ofstream(changed, std::ios::binary) << golden;
+    std::ofstream(changed, std::ios::binary) << joined(golden);
     const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --replay \"" + changed + "\"", box.root);
     EXPECT_EQ(r.exit, 3u) << r.out << r.err;
     EXPECT_EQ(r.err.rfind("kavhost: replay: request #3, VokGetTextBoxStatus (code 1824): segment itemID differs at payload "
@@ -134,54 +142,60 @@ TEST(Replay, EveryDifferenceStopsWithItsDiff) {
     ASSERT_EQ(rec.exit, 0u) << rec.out << rec.err;
     // header, start, button, its panel and guide text, position, its guide text, exit
     const std::vector<std::string> recorded = lines(slurp(session));
-    ASSERT_EQ(recorded.size(), 8u) << joined(recorded);
+    ASSERT_EQ(recorded.size(), 8u) << slurp(session);
+    // The lines as kavhost writes them, byte for byte.
     EXPECT_EQ(recorded[1], "{\"seq\":1,\"event\":\"VokProcStartCmd\",\"args\":[null,5],\"nCode\":0,\"nCodeOut\":1,"
                            "\"hr\":\"0x00000000\"}");
     EXPECT_EQ(recorded[2], "{\"seq\":2,\"event\":\"VokProcButtonEvent\",\"args\":[7,8,1],\"hr\":\"0x00000000\"}");
-    EXPECT_NE(recorded[4].find("\"request\":\"70 61 6E 65 6C 20 38 31 39 33 00\""), std::string::npos) << recorded[4];
+    const std::vector<Json> parsed = jsonLines(slurp(session));
+    EXPECT_EQ(parsed[4].at("request"), "70 61 6E 65 6C 20 38 31 39 33 00") << "panel 8193";
     EXPECT_EQ(recorded[5], "{\"seq\":5,\"event\":\"VokProcPositionEvent\",\"args\":[1,2.5,-3.0],\"hr\":\"0x00000000\"}");
 
+    enum Edit { Keep, Set, Drop, Again };
     struct Change {
         const char* what;
-        size_t line;  // the line changed
-        const char* from;
-        const char* to;  // nullptr: drop the line; "": append it again as seq 8
+        Edit edit;
+        size_t line;      // the line changed
+        const char* key;  // Set: this key gets `value`
+        Json value;
         const char* says;
         bool positionDelivered;
     };
     const Change changes[] = {
-        {"unchanged", 0, "", "", nullptr, true},
-        {"the answer", 3, "\"answer\":8193,", "\"answer\":8194,",
+        {"unchanged", Keep, 0, "", {}, nullptr, true},
+        {"the answer", Set, 3, "answer", 8194,
          "request #2, VokCommandGuide (code 1500): segment message differs at payload offset 9 (byte 9 of the segment)\n"
          "  expected 70 61 6E 65 6C 20 38 31 39 33 00  (message = \"panel 8193\")\n"
          "  actual   70 61 6E 65 6C 20 38 31 39 34 00  (message = \"panel 8194\")\n",
          false},
-        {"the lParam", 3, "\"lParam\":7,", "\"lParam\":8,",
+        {"the lParam", Set, 3, "lParam", 8,
          "request #1, VokGetCSBHandle (code 1807): lParam differs\n  expected 0x00000008 (csbID = 8)\n"
          "  actual   0x00000007 (csbID = 7)\n",
          false},
-        {"another export", 6, "\"code\":1500,", "\"code\":1501,",
+        {"another export", Set, 6, "code", 1501,
          "request #3: expected VokCommandMode (code 1501) (recording line 7), the command made VokCommandGuide "
          "(code 1500)\n",
          true},
-        {"an event's HRESULT", 2, "\"hr\":\"0x00000000\"", "\"hr\":\"0x80004005\"",
+        {"an event's HRESULT", Set, 2, "hr", "0x80004005",
          "VokProcButtonEvent (recording line 3) returned 0x00000000", false},
-        {"one request fewer", 7, "", nullptr,
+        {"one request fewer", Drop, 7, "", {},
          "request #4: the command made ExitCommandMessage (VokExitCommand), but the recording ends after 3 requests\n", true},
-        {"one request more", 6, "", "",
+        {"one request more", Again, 6, "", {},
          "request #5: the recording has VokCommandGuide (code 1500) next (line 9), but the command made no more "
          "requests\n",
          true},
     };
     for (const Change& c : changes) {
         SCOPED_TRACE(c.what);
-        std::vector<std::string> ls = recorded;
-        if (!c.to) ls.erase(ls.begin() + static_cast<long>(c.line));
-        else if (!*c.to && c.says) {
+        std::vector<Json> ls = parsed;
+        if (c.edit == Drop) {
+            ls.erase(ls.begin() + static_cast<long>(c.line));
+        } else if (c.edit == Again) {
             ls.push_back(ls[c.line]);
-            ASSERT_TRUE(replace(ls.back(), "\"seq\":6,", "\"seq\":8,")) << ls.back();
-        } else if (*c.from) {
-            ASSERT_TRUE(replace(ls[c.line], c.from, c.to)) << ls[c.line];
+            ls.back()["seq"] = 8;
+        } else if (c.edit == Set) {
+            ASSERT_TRUE(ls[c.line].contains(c.key)) << ls[c.line];
+            ls[c.line][c.key] = c.value;
         }
         const std::string changed = writeScript("kavhost_probe_changed.jsonl", joined(ls));
         const ProcessRun r = hosttest::kavhost(probe + " --replay \"" + changed + "\"", tempDir());

@@ -2,6 +2,8 @@
 // a host does, calls one event through IDispatch by name, and checks that
 // the component's DLL was loaded from <folder>.  Prints one line per check;
 // the exit code is the number of failed checks.
+#include "kav/com_ref.h"
+
 #include <objbase.h>
 #include <oleauto.h>
 
@@ -34,12 +36,12 @@ int wmain(int argc, wchar_t** argv) {
     ::CoInitialize(nullptr);
     const std::wstring folder = argv[1];
     for (int i = 2; i < argc; ++i) {
+        kav::ComRef<IDispatch> command;
         const std::wstring progId = argv[i];
         CLSID clsid{};
         HRESULT hr = ::CLSIDFromProgID(progId.c_str(), &clsid);
         check(hr == S_OK, progId + L" resolves", hr);
-        IDispatch* command = nullptr;
-        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&command));
+        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, command.putVoid());
         check(hr == S_OK && command, progId + L" created", hr);
         if (!command) continue;
         LPOLESTR name = const_cast<LPOLESTR>(L"VokProcPreEvent");
@@ -51,7 +53,6 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring file = progId.substr(0, progId.find(L'.')) + L".dll";
         const std::wstring loaded = LoadedFolder(file);
         check(::_wcsicmp(loaded.c_str(), folder.c_str()) == 0, file + L" loaded from " + loaded);
-        command->Release();
     }
     ::CoUninitialize();
     return failures;

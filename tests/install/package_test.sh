@@ -8,7 +8,7 @@
 
 cad_unix="$DRIVE_C/KavTest/CAD"
 cad='C:\KavTest\CAD'
-components="csbclean histclean"
+components="$KAV_COMMANDS"
 classes='HKEY_LOCAL_MACHINE\Software\Classes'
 on_error() { wine msiexec /x "$(win "$KAV_MSI")" /qn </dev/null >/dev/null 2>&1 || true; rm -rf "$DRIVE_C/KavTest" "$WORK"; }
 trap on_error EXIT
@@ -51,7 +51,7 @@ check "the older csbclean.dll is installed" cmp -s "$WORK/old/csbclean.dll" "$ca
 
 # ---- the upgrade, without INSTALLDIR: the remembered folder is used
 check "msiexec /i of $KAV_VERSION over it" quiet_wine msiexec /i "$(win "$KAV_MSI")" /qn
-for f in kavlink.dll csbclean.dll histclean.dll; do
+for f in kavlink.dll $(printf '%s.dll ' $components); do
     check "$f installed is this release's" cmp -s "$KAV_RELEASE/$f" "$cad_unix/$f"
 done
 uninstall_keys=$(reg_text 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall')
@@ -67,7 +67,7 @@ else fail "registry rows differ from DllRegisterServer's:"; diff <(printf '%s\n'
 check "sysinfo and sysdata untouched by install and upgrade" [ "$(host_files)" = "$host_before" ]
 
 # ---- the installed components in use
-quiet_wine "$KAV_BUILD/install-tests/create_by_progid.exe" "$cad" csbclean.MorvikVbCommand histclean.MorvikVbCommand \
+quiet_wine "$KAV_BUILD/install-tests/create_by_progid.exe" "$cad" $(printf '%s.MorvikVbCommand ' $components) \
     && ok "created by ProgID from C++" || { fail "created by ProgID from C++"; cat "$WORK/wine.out"; }
 for c in $components; do
     quiet_wine cscript //nologo "$(win "$KAV_SOURCE/tests/commands/morvik_command.vbs")" "$c.MorvikVbCommand" 1 \

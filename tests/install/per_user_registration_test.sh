@@ -7,7 +7,7 @@
 
 dir_unix="$DRIVE_C/KavTest/user"
 dir='C:\KavTest\user'
-components="csbclean histclean"
+components="$KAV_COMMANDS"
 trap 'rm -rf "$DRIVE_C/KavTest" "$WORK"' EXIT
 rm -rf "$DRIVE_C/KavTest"
 mkdir -p "$dir_unix"

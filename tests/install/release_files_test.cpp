@@ -4,6 +4,7 @@
 // search order cannot hide a wrong load.
 #include "component_identity.h"
 #include "identity.h"  // csbclean's
+#include "kav/com_ref.h"
 #include "morvik_command.h"
 
 #include <gtest/gtest.h>
@@ -125,17 +126,17 @@ TEST(SafeLoading, PlantedKavlinkInTheCurrentDirectoryIsNeverLoaded) {
             ASSERT_TRUE(Copy(Release(L"kavlink.dll"), folder + L"\\kavlink.dll"));
         }
 
-        HMODULE component = ::LoadLibraryW((folder + L"\\csbclean.dll").c_str());
+        const HMODULE component = ::LoadLibraryW((folder + L"\\csbclean.dll").c_str());  // stays loaded
         ASSERT_NE(component, nullptr);
         using GetClassObjectFn = HRESULT __stdcall(REFCLSID, REFIID, void**);
         auto getClassObject = reinterpret_cast<GetClassObjectFn*>(::GetProcAddress(component, "DllGetClassObject"));
         ASSERT_NE(getClassObject, nullptr);
-        IClassFactory* factory = nullptr;
+        kav::ComRef<IClassFactory> factory;
         const CLSID clsid = kavcmd::ParseGuid(KAVCMD_CLSID);
-        ASSERT_EQ(getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-        kavcmd::_MorvikVbCommand* command = nullptr;
-        ASSERT_EQ(factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&command)), S_OK);
-        factory->Release();
+        ASSERT_EQ(getClassObject(clsid, IID_IClassFactory, factory.putVoid()), S_OK);
+        kav::ComRef<kavcmd::_MorvikVbCommand> command;
+        ASSERT_EQ(factory->CreateInstance(nullptr, iid, command.putVoid()), S_OK);
+        factory.reset();
 
         EXPECT_EQ(command->VokProcStringBoxEventHook(1, 4, 0), c.expected);
         if (c.kavlinkBeside) {
@@ -143,7 +144,6 @@ TEST(SafeLoading, PlantedKavlinkInTheCurrentDirectoryIsNeverLoaded) {
         } else {
             EXPECT_EQ(LoadedPath(L"kavlink.dll"), L"<not loaded>");
         }
-        command->Release();
     }
     ::SetCurrentDirectoryW(previous);
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 fails=0
 ok() { printf 'ok: %s\n' "$*"; }
 fail() { printf 'FAILED: %s\n' "$*"; fails=$((fails + 1)); }
-for f in kavlink.dll csbclean.dll histclean.dll kavhost.exe; do
+for f in kavlink.dll $(printf '%s.dll ' $KAV_COMMANDS) kavhost.exe; do
     rel="$KAV_RELEASE/$f" dbg="$KAV_RELEASE/debug/$f.debug"
     sections=$("$KAV_OBJDUMP" -h "$rel" | awk '$2 ~ /^\./ {print $2}')
     if grep -q '^\.debug_' <<<"$sections"; then fail "$f has $(grep '^\.debug_' <<<"$sections" | tr '\n' ' ')"; else ok "$f has no .debug_ sections"; fi

@@ -12,9 +12,10 @@ sign="$KAV_SOURCE/packaging/sign.sh"
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kavlink test signing" \
     -keyout "$WORK/key.pem" -out "$WORK/cert.pem" >/dev/null 2>&1
-for f in kavlink.dll csbclean.dll histclean.dll kavhost.exe; do cp "$KAV_RELEASE/$f" "$WORK/"; done
+pe_files="kavlink.dll $(printf '%s.dll ' $KAV_COMMANDS)kavhost.exe"
+for f in $pe_files; do cp "$KAV_RELEASE/$f" "$WORK/"; done
 cp "$KAV_MSI" "$WORK/kavlink.msi"
-files="kavlink.dll csbclean.dll histclean.dll kavhost.exe kavlink.msi"
+files="$pe_files kavlink.msi"
 
 if (cd "$WORK" && KAV_SIGN_CERT="$WORK/cert.pem" KAV_SIGN_KEY="$WORK/key.pem" "$sign" $files >/dev/null); then
     ok "signed $files"

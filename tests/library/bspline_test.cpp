@@ -81,7 +81,7 @@ TEST_F(BSpline, RequestSizes) {
 // at 52, option2 at 68, vec2 at 70, the curve from 86.
 TEST_F(BSpline, FitOffsetsBehindTheCount) {
     const IoCase fit = blocksCase(row("VokCalFitBSplineCurveIF"));
-    CallerMemory memory(fit.mem);
+    RowMemory memory(fit.mem);
     host.clear();
     host.call("VokCalFitBSplineCurveIF", memory.slots(fit.args));
     const uint8_t* p = host.only().payload.data();

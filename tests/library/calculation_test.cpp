@@ -195,19 +195,19 @@ TEST_F(Calculation, NumOfCharSendsAtMost256BytesAndATerminator) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.size());
-        BSTR s = ::SysAllocStringByteLen(c.text.data(), static_cast<UINT>(c.text.size()));
-        BSTR before = s;
+        CallerMemory memory;
+        BSTR* s = memory.stringVariable(c.text);
+        const BSTR before = *s;
         host.clear();
         host.reply(Reply{static_cast<uint32_t>(c.sent.size())}.write(0, Bytes{}.fill(0x33, 300)));
-        const CallResult r = host.call("VokCalNumOfChar", Slots{}.ptr(&s));
+        const CallResult r = host.call("VokCalNumOfChar", Slots{}.ptr(s));
         EXPECT_EQ(r.eax, c.sent.size());
         const Recorded& q = host.only();
         EXPECT_EQ(q.code, 2051u);
         EXPECT_EQ(q.lParam, 0u);
         EXPECT_TRUE(q.equals(Bytes{}.str(c.sent))) << "sent " << q.length() << " bytes";
-        EXPECT_EQ(s, before);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(s), c.text.size()), c.text);
-        ::SysFreeString(s);
+        EXPECT_EQ(*s, before);
+        EXPECT_EQ(bytesOf(*s), c.text);
     }
 }
 

@@ -5,7 +5,10 @@
 #include "request.h"
 #include "shared_block.h"
 #include "transport.h"
+#include "caller_memory.h"
 #include "guarded_pages.h"
+#include "kav/handles.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <ole2.h>
@@ -207,29 +210,29 @@ TEST(ChannelExports, ExitCommandSendsOnlyTheMessage) {
 
 TEST(ChannelExports, UnloadLeavesTheBlockAndItsHandleForTheNextLoad) {
     RecordingHost host;
-    char path[MAX_PATH];
-    ::GetModuleFileNameA(lib().module(), path, MAX_PATH);
-    std::string copy = std::string(path) + ".unload-test.dll";
-    ASSERT_TRUE(::CopyFileA(path, copy.c_str(), FALSE));
-    HMODULE m = ::LoadLibraryA(copy.c_str());
-    ASSERT_NE(m, nullptr);
-    auto init = reinterpret_cast<void(__stdcall*)(HWND, int32_t)>(::GetProcAddress(m, "InitVBCmdLib"));
+    wchar_t path[MAX_PATH];
+    ::GetModuleFileNameW(lib().module(), path, MAX_PATH);
+    const TempFolder folder;
+    const std::wstring copy = folder.file(L"unload-test.dll");
+    ASSERT_TRUE(::CopyFileW(path, copy.c_str(), FALSE));
+    kav::UniqueLibrary m(::LoadLibraryW(copy.c_str()));
+    ASSERT_TRUE(m);
+    auto init = reinterpret_cast<void(__stdcall*)(HWND, int32_t)>(::GetProcAddress(m.get(), "InitVBCmdLib"));
     init(host.window(), 0);
-    ASSERT_TRUE(::FreeLibrary(m));
+    ASSERT_TRUE(::FreeLibrary(m.release()));
     EXPECT_EQ(host.storedHandle(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(host.window())));
 
-    m = ::LoadLibraryA(copy.c_str());
-    ASSERT_NE(m, nullptr);
-    auto exitCommand = reinterpret_cast<int32_t(__stdcall*)()>(::GetProcAddress(m, "VokExitCommand"));
+    m.reset(::LoadLibraryW(copy.c_str()));
+    ASSERT_TRUE(m);
+    auto exitCommand = reinterpret_cast<int32_t(__stdcall*)()>(::GetProcAddress(m.get(), "VokExitCommand"));
     host.reply(4);
     EXPECT_EQ(exitCommand(), 4);
     EXPECT_EQ(host.requests().size(), 1u);
-    ::FreeLibrary(m);
-    ::DeleteFileA(copy.c_str());
 }
 
 TEST(ChannelExports, CopyStringToBStr) {
-    BSTR s = ::SysAllocStringByteLen("old text", 8);
+    CallerMemory memory;
+    BSTR& s = *memory.stringVariable("old text");
     EXPECT_EQ(lib().call("CopyStringToBStr", Slots{}.ptr(&s).ptr("")).i32(), 1);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(::SysStringByteLen(s), 0u);
@@ -246,7 +249,6 @@ TEST(ChannelExports, CopyStringToBStr) {
     EXPECT_EQ(lib().call("CopyStringToBStr", Slots{}.ptr(&s).ptr(nullptr)).i32(), 0);
     EXPECT_EQ(s, before);
     EXPECT_EQ(lib().call("CopyStringToBStr", Slots{}.ptr(nullptr).ptr("x")).i32(), 0);
-    ::SysFreeString(s);
 }
 
 // ---- bad addresses ------------------------------------------------------------
@@ -276,28 +278,27 @@ TEST_F(Channel, TextsWithoutTerminatorBeforeUnmappedMemoryAreRefused) {
 }
 
 TEST_F(Channel, CopyBackIntoReadOnlyMemoryDoesNotCrash) {
-    const DWORD pageSize = 4096;
-    auto* ro = static_cast<uint8_t*>(::VirtualAlloc(nullptr, pageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    GuardedPages page;
+    uint8_t* ro = page.begin();
     ro[0] = 7;
     DWORD old;
-    ::VirtualProtect(ro, pageSize, PAGE_READONLY, &old);
+    ASSERT_TRUE(::VirtualProtect(ro, page.size(), PAGE_READONLY, &old));
     uint32_t other = 5;
     kav::PayloadSegment segs[] = {{ro, 4}, {&other, 4}};
     host.reply(Reply{9}.write(0, Bytes{}.u32(1).u32(2)));
     EXPECT_EQ(kav::GatherScatterRequest(1960, 0, 2, segs), 9u);
     EXPECT_EQ(ro[0], 7);
     EXPECT_EQ(other, 2u);  // the writable segment still gets its bytes
-    ::VirtualFree(ro, 0, MEM_RELEASE);
 }
 
 TEST(TypedLayerArrays, ArrayDataComesFromTheDescriptor) {
     using namespace kav::wire;
-    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, 128);
-    ASSERT_NE(array, nullptr);
+    const kav::UniqueSafeArray owned(::SafeArrayCreateVector(VT_UI1, 0, 128));
+    ASSERT_TRUE(owned);
+    SAFEARRAY* array = owned.get();
     const Seg s = arrayData(&array, 128);
     EXPECT_TRUE(s.ok);
     EXPECT_EQ(s.data, array->pvData);
-    ::SafeArrayDestroy(array);
 
     SAFEARRAY noData{};  // a descriptor whose data address is null
     SAFEARRAY* empty = &noData;

@@ -9,6 +9,7 @@
 // failure names the export, the segment and the row's line in
 // api/kavlink.exports.
 #include "byte_diff.h"
+#include "caller_memory.h"
 #include "decoder.h"
 #include "recording_host.h"
 
@@ -19,7 +20,6 @@
 #include <cstddef>
 #include <cstring>
 #include <deque>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,13 +37,12 @@ namespace {
 
 constexpr uint32_t kCount = 3;             // every count argument
 constexpr uint32_t kAnswer = 0x7A5BFFFF;   // nonzero, and -1 in the low half: every copy rule copies
-constexpr size_t kGuard = 16;
 
 // Host bytes and caller bytes come from disjoint ranges, and neither is the
-// recording host's sentinel, so a copy from anywhere shows.
+// recording host's sentinel nor the guard byte, so a copy from anywhere shows.
 uint8_t hostByte(size_t offset) { return static_cast<uint8_t>(0xB0 + (offset * 7 + (offset >> 8) * 3) % 0x50); }
 uint8_t callerByte(size_t seed, size_t i) { return static_cast<uint8_t>(0x10 + (seed * 37 + i * 3 + (i >> 8)) % 0x90); }
-constexpr uint8_t kGuardByte = 0x0E;
+static_assert(kGuardByte < 0x10, "the guard byte is neither a host nor a caller byte");
 
 std::string directionName(Direction d) { return d == Direction::In ? "in" : d == Direction::Out ? "out" : "inout"; }
 
@@ -52,7 +51,7 @@ struct Region {
     std::string name;       // argument, or "arg.text"
     uint8_t* data = nullptr;
     size_t size = 0;        // without the guard
-    std::vector<uint8_t> original;  // size + guard bytes
+    std::vector<uint8_t> original;  // size + guard bytes (CallerMemory)
 };
 
 // What one argument gave: slots, and where its memory or value lies.
@@ -72,19 +71,13 @@ public:
             if (a.countArg >= 0) isCount.at(static_cast<size_t>(a.countArg)) = true;
         for (size_t i = 0; i < e.args.size(); ++i) build(i, isCount[i]);
     }
-    ~Call() {
-        for (SAFEARRAY* a : arrays_) SafeArrayDestroy(a);
-        for (BSTR b : strings_) SysFreeString(b);
-    }
-    Call(const Call&) = delete;
-    Call& operator=(const Call&) = delete;
-
     const Slots& slots() const { return slots_; }
     const Built* arg(const std::string& name) const {
         const int i = e_.argIndex(name);
         return i < 0 ? nullptr : &args_[static_cast<size_t>(i)];
     }
     std::vector<Region>& regions() { return regions_; }
+    const CallerMemory& memory() const { return memory_; }
     std::optional<size_t> regionOf(const std::string& name) const {
         for (size_t i = 0; i < regions_.size(); ++i)
             if (regions_[i].name == name) return i;
@@ -106,14 +99,13 @@ public:
 
 private:
     uint8_t* region(const std::string& name, size_t size, size_t seed) {
-        auto& store = memory_.emplace_back(size + kGuard, kGuardByte);
-        for (size_t i = 0; i < size; ++i) store[i] = callerByte(seed, i);
-        regions_.push_back({name, store.data(), size, store});
-        return store.data();
+        std::vector<uint8_t> content(size);
+        for (size_t i = 0; i < size; ++i) content[i] = callerByte(seed, i);
+        uint8_t* data = memory_.place(content);
+        regions_.push_back({name, data, size, memory_.now(data)});
+        return data;
     }
-    void refreshOriginal(size_t r) {
-        regions_[r].original.assign(regions_[r].data, regions_[r].data + regions_[r].size + kGuard);
-    }
+    void refreshOriginal(size_t r) { regions_[r].original = memory_.now(regions_[r].data); }
     // Bytes of a reference's or an array's memory; every count is kCount.
     static size_t sizeOf(const kavhost::ArgLayout& a) {
         if (a.kind == ArgKind::RefPlusOne) return kCount + 1;
@@ -147,14 +139,8 @@ private:
             slots_.ptr(regions_[*b.region].data);
         } else if (k == ArgKind::Bstr || k == ArgKind::StrVar) {
             b.text = "b" + std::to_string(i);
-            BSTR s = SysAllocStringByteLen(b.text.data(), static_cast<UINT>(b.text.size()));
-            strings_.push_back(s);
-            if (k == ArgKind::Bstr) {
-                slots_.ptr(s);
-            } else {
-                variables_.push_back(std::make_unique<BSTR>(s));
-                slots_.ptr(variables_.back().get());
-            }
+            if (k == ArgKind::Bstr) slots_.ptr(memory_.string(b.text));
+            else slots_.ptr(memory_.stringVariable(b.text));
         } else if (k == ArgKind::StrShape || k == ArgKind::StrShapeBuffer) {
             uint8_t* text = nullptr;
             if (k == ArgKind::StrShape) {
@@ -175,19 +161,12 @@ private:
             slots_.ptr(region(name, sizeOf(a), i));
         } else if (k == ArgKind::Array || k == ArgKind::ArrayTimes) {
             const size_t n = sizeOf(a);
-            SAFEARRAY* a = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n + kGuard));
-            arrays_.push_back(a);
-            auto* data = static_cast<uint8_t*>(a->pvData);
-            for (size_t j = 0; j < n + kGuard; ++j) data[j] = j < n ? callerByte(i, j) : kGuardByte;
             b.region = regions_.size();
-            regions_.push_back({name, data, n, std::vector<uint8_t>(data, data + n + kGuard)});
-            arrayVariables_.push_back(std::make_unique<SAFEARRAY*>(a));
-            slots_.ptr(arrayVariables_.back().get());
+            slots_.ptr(memory_.arrayVariable(region(name, n, i), n));
         } else if (k == ArgKind::Names) {
             auto& list = pointers_.emplace_back(kCount);
             for (uint32_t n = 0; n < kCount; ++n) {
-                auto& t = memory_.emplace_back(std::vector<uint8_t>{'n', static_cast<uint8_t>('0' + n), 0});
-                list[n] = reinterpret_cast<char*>(t.data());
+                list[n] = reinterpret_cast<char*>(memory_.place({'n', static_cast<uint8_t>('0' + n), 0}));
             }
             slots_.ptr(list.data());
         } else {
@@ -201,12 +180,8 @@ private:
     Slots slots_;
     std::vector<Built> args_;
     std::vector<Region> regions_;
-    std::deque<std::vector<uint8_t>> memory_;
+    CallerMemory memory_;
     std::deque<std::vector<char*>> pointers_;
-    std::vector<BSTR> strings_;
-    std::vector<std::unique_ptr<BSTR>> variables_;
-    std::vector<SAFEARRAY*> arrays_;
-    std::vector<std::unique_ptr<SAFEARRAY*>> arrayVariables_;
 };
 
 std::string where(const ExportLayout& e) {
@@ -252,7 +227,7 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
     host.clear();
     host.reply(Reply{kAnswer}.write(0, Bytes{}.raw(pattern.data(), pattern.size())));
     const CallResult result = host.call(e.name, call.slots(), e.result == ResultForm::F64);
-    if (e.result == ResultForm::Bstr) SysFreeString(reinterpret_cast<BSTR>(result.eax));
+    const kav::UniqueBstr returned = result.ownedBstr(e.result == ResultForm::Bstr);
 
     if (e.lparam == LParamForm::NoRequest) {
         EXPECT_TRUE(host.requests().empty()) << where(e) << ": the row sends nothing, the export sent a request";
@@ -261,10 +236,10 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
     ASSERT_EQ(host.requests().size(), 1u) << where(e) << ": sound arguments must make exactly one request";
     const Recorded& r = host.requests()[0];
     if (e.lparam == LParamForm::Exit) {
-        EXPECT_EQ(r.message, kavhost::kExitCommandMessage) << where(e);
+        EXPECT_EQ(r.message, kav::kExitCommandMessage) << where(e);
         return;
     }
-    ASSERT_EQ(r.message, kavhost::kRequestMessage) << where(e);
+    ASSERT_EQ(r.message, kav::kRequestMessage) << where(e);
     EXPECT_EQ(r.code, e.code) << where(e) << ": command code";
     EXPECT_EQ(r.lParam, call.expectedLParam()) << where(e) << ": lParam";
 
@@ -337,7 +312,7 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
         for (const SegmentLayout& s : e.segments) named = named || s.name == m.name;
         for (const SegmentLayout& s : e.readBack) named = named || s.name == m.name;
         if (!named) continue;
-        const std::vector<uint8_t> now(m.data, m.data + m.size + kGuard);
+        const std::vector<uint8_t>& now = call.memory().now(m.data);
         const size_t at = firstDifferenceOffset(expected[k], now);
         if (at == kNoDifference) continue;
         const std::string who =
@@ -345,7 +320,7 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
             : owner[k][at].empty() ? std::string(e.name) + ": " + m.name + ", not covered by a segment, api/kavlink.exports:" +
                                          std::to_string(e.line)
                                    : owner[k][at];
-        ADD_FAILURE() << who << "; the caller's " << m.name << " (" << m.size << " bytes, then " << kGuard
+        ADD_FAILURE() << who << "; the caller's " << m.name << " (" << m.size << " bytes, then " << kGuardSize
                       << " guard bytes) after the call: " << firstDifference(expected[k], now);
     }
 }

@@ -89,7 +89,7 @@ void replaceRef(Bytes& bytes, uint32_t ref) {
 }
 
 void runTextShapeCase(RecordingHost& host, IoCase c) {
-    CallerMemory memory(c.mem);
+    RowMemory memory(c.mem);
     const uint32_t ref = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(memory.data(1)));
     std::memcpy(memory.data(0) + 16, &ref, 4);
     replaceRef(c.mem[0].before, ref);

@@ -168,43 +168,23 @@ TEST_F(ElementAccess, FontNameFieldIsAlways32BytesEndingInZero) {
 // Whole form: 20 bytes with the text reference, then all 256 bytes of the
 // caller's buffer (not just the text); both come back from their places.
 TEST_F(ElementAccess, StringShapeIsReadInWholeFormWithA256ByteBuffer) {
-    std::vector<uint8_t> buffer(256 + kGuardSize, kGuardByte);
-    std::memcpy(buffer.data(), "abc", 4);
-    std::fill(buffer.begin() + 4, buffer.begin() + 256, 0x5A);
-    const std::vector<uint8_t> sentBuffer(buffer.begin(), buffer.begin() + 256);
-    struct {
-        StringShape shape;
-        uint8_t guard[kGuardSize];
-    } caller;
-    std::memcpy(&caller.shape.position, kPos.b.data(), 16);
-    caller.shape.text = reinterpret_cast<char*>(buffer.data());
-    std::memset(caller.guard, kGuardByte, kGuardSize);
+    CallerMemory memory;
+    const Bytes sent = Bytes{}.str("abc").fill(0x5A, 252);  // all 256 bytes travel
+    uint8_t* buffer = memory.place(sent.b);
+    const Bytes reference = Bytes{}.u32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer)));
+    uint8_t* shape = memory.place(cat({kPos, reference}).b);
 
     const Bytes pattern = hostPattern(400);
     // The host fills position and text and leaves the reference bytes 16-19 alone.
     host.reply(Reply{kAnswer}.write(0, Bytes{}.raw(pattern.b.data(), 16)).write(20, Bytes{}.raw(&pattern.b[20], 300)));
-    const CallResult r = host.call("VokGetStringShape", Slots{}.u32(kElem).ptr(&caller.shape));
+    const CallResult r = host.call("VokGetStringShape", Slots{}.u32(kElem).ptr(shape));
 
-    const uint32_t reference = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer.data()));
-    expectRequest(host.only(), 1216, kElem, cat({kPos, Bytes{}.u32(reference), Bytes{}.raw(sentBuffer.data(), 256)}));
+    expectRequest(host.only(), 1216, kElem, cat({kPos, reference, sent}));
     EXPECT_EQ(r.eax, kAnswer);
-    EXPECT_EQ(std::memcmp(&caller.shape.position, pattern.b.data(), 16), 0);
-    EXPECT_EQ(caller.shape.text, reinterpret_cast<char*>(buffer.data()));
-    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 256, pattern.b.begin() + 20));
-    EXPECT_TRUE(std::all_of(buffer.begin() + 256, buffer.end(), [](uint8_t b) { return b == kGuardByte; }));
-    EXPECT_TRUE(std::all_of(std::begin(caller.guard), std::end(caller.guard), [](uint8_t b) { return b == kGuardByte; }));
+    // The position and all 256 bytes come back; the reference and both guards stay.
+    EXPECT_EQ(firstDifference(CallerMemory::guarded(cat({Bytes{}.raw(pattern.b.data(), 16), reference}).b), memory.now(shape)), "");
+    EXPECT_EQ(firstDifference(CallerMemory::guarded(Bytes{}.raw(&pattern.b[20], 256).b), memory.now(buffer)), "");
 }
-
-namespace {
-struct OwnedBstr {
-    explicit OwnedBstr(uint32_t raw) : s(reinterpret_cast<BSTR>(static_cast<uintptr_t>(raw))) {}
-    ~OwnedBstr() { ::SysFreeString(s); }
-    OwnedBstr(const OwnedBstr&) = delete;
-    OwnedBstr& operator=(const OwnedBstr&) = delete;
-    std::string bytes() const { return std::string(reinterpret_cast<const char*>(s), ::SysStringByteLen(s)); }
-    BSTR s;
-};
-}  // namespace
 
 TEST_F(ElementAccess, StringFontComesBackAsANewByteString) {
     struct Row {
@@ -222,18 +202,18 @@ TEST_F(ElementAccess, StringFontComesBackAsANewByteString) {
         SCOPED_TRACE(row.what);
         host.clear();
         host.reply(Reply{row.answer}.write(0, row.written));
-        const OwnedBstr result(host.call("VokGetStringFont", {kElem}).eax);
+        const kav::UniqueBstr result = host.call("VokGetStringFont", {kElem}).ownedBstr();
         expectRequest(host.only(), 1268, kElem, Bytes{}.fill(0, 32));
-        ASSERT_NE(result.s, nullptr);
-        EXPECT_EQ(result.bytes(), row.expected);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(bytesOf(result.get()), row.expected);
     }
 }
 
 TEST(ElementAccessUnbound, FailedFontQueryStillGivesA32ByteString) {
     RecordingHost host;
     host.unbind();
-    const OwnedBstr result(host.call("VokGetStringFont", {kElem}).eax);
+    const kav::UniqueBstr result = host.call("VokGetStringFont", {kElem}).ownedBstr();
     EXPECT_TRUE(host.requests().empty());
-    ASSERT_NE(result.s, nullptr);
-    EXPECT_EQ(result.bytes(), std::string(32, '\0'));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(bytesOf(result.get()), std::string(32, '\0'));
 }

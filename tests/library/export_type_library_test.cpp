@@ -2,14 +2,14 @@
 // export of the table by name, with kavlink.dll as its DLL, and parameter
 // and result types that follow the row; its helpstrings are the summaries of
 // the reference descriptions.
-#include "com_ref.h"
 #include "decoder.h"
+#include "kav/com_ref.h"
+#include "kav/handles.h"
 #include "reference_summaries.h"
 
 #include <gtest/gtest.h>
 #include <ole2.h>
 
-#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -27,12 +27,6 @@ std::string narrow(const wchar_t* w) {
     std::string s;
     for (; w && *w; ++w) s += static_cast<char>(*w);
     return s;
-}
-
-std::string hr(HRESULT h) {
-    char b[16];
-    std::snprintf(b, sizeof b, "0x%08lX", static_cast<unsigned long>(h));
-    return b;
 }
 
 // The type an argument of this kind must have, as "VT" or "PTR VT" (a
@@ -83,11 +77,11 @@ std::string resultType(kavhost::ResultForm result) {
 }
 
 // The module of kavlink.tlb (empty, with a failure reported, when it cannot be read).
-kavcmd::ComRef<ITypeInfo> loadModule() {
-    kavcmd::ComRef<ITypeLib> lib;
-    kavcmd::ComRef<ITypeInfo> module;
-    const HRESULT loaded = ::LoadTypeLibEx(besideTheProgram(L"kavlink.tlb").c_str(), REGKIND_NONE, lib.put());
-    EXPECT_TRUE(SUCCEEDED(loaded)) << "LoadTypeLibEx(kavlink.tlb): " << hr(loaded);
+kav::ComRef<ITypeInfo> loadModule() {
+    kav::ComRef<ITypeLib> lib;
+    kav::ComRef<ITypeInfo> module;
+    EXPECT_HRESULT_SUCCEEDED(::LoadTypeLibEx(besideTheProgram(L"kavlink.tlb").c_str(), REGKIND_NONE, lib.put()))
+        << "LoadTypeLibEx(kavlink.tlb)";
     for (UINT i = 0; lib && i < lib->GetTypeInfoCount() && !module; ++i) {
         TYPEKIND kind;
         if (SUCCEEDED(lib->GetTypeInfoType(i, &kind)) && kind == TKIND_MODULE) lib->GetTypeInfo(i, module.put());
@@ -96,39 +90,31 @@ kavcmd::ComRef<ITypeInfo> loadModule() {
     return module;
 }
 
-// A string that the caller of a type library method frees.
-struct OwnedBstr {
-    BSTR p = nullptr;
-    ~OwnedBstr() { ::SysFreeString(p); }
-};
-
 TEST(ExportTypeLibrary, TheModuleDeclaresEveryExportAsItsRowSays) {
-    const kavcmd::ComRef<ITypeInfo> module = loadModule();
+    const kav::ComRef<ITypeInfo> module = loadModule();
     ASSERT_TRUE(module);
-    TYPEATTR* attr = nullptr;
-    ASSERT_TRUE(SUCCEEDED(module->GetTypeAttr(&attr)));
+    kav::TypeAttrRef attr(module.get());
+    ASSERT_HRESULT_SUCCEEDED(module->GetTypeAttr(attr.put()));
     const UINT functions = attr->cFuncs;
-    module->ReleaseTypeAttr(attr);
     EXPECT_EQ(functions, kavhost::exportLayouts().size());
 
     std::set<std::string> seen;
     for (UINT f = 0; f < functions; ++f) {
-        FUNCDESC* fd = nullptr;
-        ASSERT_TRUE(SUCCEEDED(module->GetFuncDesc(f, &fd)));
-        BSTR dll = nullptr, entry = nullptr;
+        kav::FuncDescRef fd(module.get());
+        ASSERT_HRESULT_SUCCEEDED(module->GetFuncDesc(f, fd.put()));
+        kav::UniqueBstr dll, entry;
         WORD ordinal = 0;
-        const HRESULT h = module->GetDllEntry(fd->memid, INVOKE_FUNC, &dll, &entry, &ordinal);
-        EXPECT_TRUE(SUCCEEDED(h)) << "function " << f << ": GetDllEntry " << hr(h);
+        EXPECT_HRESULT_SUCCEEDED(module->GetDllEntry(fd->memid, INVOKE_FUNC, dll.put(), entry.put(), &ordinal))
+            << "function " << f << ": GetDllEntry";
         // The function's own name: this Wine hands back "#" as the entry
         // name of every function of a widl-built module, so the entry
         // itself cannot be read back here; the generator writes it from
         // the same name.
-        BSTR own = nullptr;
-        EXPECT_TRUE(SUCCEEDED(module->GetDocumentation(fd->memid, &own, nullptr, nullptr, nullptr)));
-        const std::string name = narrow(own);
-        ::SysFreeString(own);
+        kav::UniqueBstr own;
+        EXPECT_HRESULT_SUCCEEDED(module->GetDocumentation(fd->memid, own.put(), nullptr, nullptr, nullptr));
+        const std::string name = narrow(own.get());
         SCOPED_TRACE(name);
-        EXPECT_EQ(narrow(dll), "kavlink.dll");
+        EXPECT_EQ(narrow(dll.get()), "kavlink.dll");
         EXPECT_TRUE(seen.insert(name).second) << "declared twice";
         const kavhost::ExportLayout* e = kavhost::findLayout(name);
         if (!e) {
@@ -144,9 +130,6 @@ TEST(ExportTypeLibrary, TheModuleDeclaresEveryExportAsItsRowSays) {
                     << "parameter " << e->args[i].name << ", api/kavlink.exports:" << e->line;
             }
         }
-        ::SysFreeString(dll);
-        ::SysFreeString(entry);
-        module->ReleaseFuncDesc(fd);
     }
 }
 
@@ -155,25 +138,21 @@ TEST(ExportTypeLibrary, EveryFunctionCarriesItsSummary) {
     std::map<std::string, std::string> summaries;
     for (const kavref::Summary& s : kavref::kExportSummaries) summaries[s.name] = s.text;
     ASSERT_EQ(summaries.size(), kavhost::exportLayouts().size());
-    const kavcmd::ComRef<ITypeInfo> module = loadModule();
+    const kav::ComRef<ITypeInfo> module = loadModule();
     ASSERT_TRUE(module);
-    TYPEATTR* attr = nullptr;
-    ASSERT_TRUE(SUCCEEDED(module->GetTypeAttr(&attr)));
-    const UINT functions = attr->cFuncs;
-    module->ReleaseTypeAttr(attr);
+    kav::TypeAttrRef attr(module.get());
+    ASSERT_HRESULT_SUCCEEDED(module->GetTypeAttr(attr.put()));
     std::set<std::string> documented;
-    for (UINT f = 0; f < functions; ++f) {
-        FUNCDESC* fd = nullptr;
-        ASSERT_TRUE(SUCCEEDED(module->GetFuncDesc(f, &fd)));
-        const MEMBERID id = fd->memid;
-        module->ReleaseFuncDesc(fd);
-        OwnedBstr name, doc;
-        EXPECT_EQ(module->GetDocumentation(id, &name.p, &doc.p, nullptr, nullptr), S_OK);
-        SCOPED_TRACE(narrow(name.p));
-        const auto s = summaries.find(narrow(name.p));
+    for (UINT f = 0; f < attr->cFuncs; ++f) {
+        kav::FuncDescRef fd(module.get());
+        ASSERT_HRESULT_SUCCEEDED(module->GetFuncDesc(f, fd.put()));
+        kav::UniqueBstr name, doc;
+        EXPECT_EQ(module->GetDocumentation(fd->memid, name.put(), doc.put(), nullptr, nullptr), S_OK);
+        SCOPED_TRACE(narrow(name.get()));
+        const auto s = summaries.find(narrow(name.get()));
         ASSERT_NE(s, summaries.end()) << "no description";
-        EXPECT_FALSE(narrow(doc.p).empty());
-        EXPECT_EQ(narrow(doc.p), s->second);
+        EXPECT_FALSE(narrow(doc.get()).empty());
+        EXPECT_EQ(narrow(doc.get()), s->second);
         documented.insert(s->first);
     }
     EXPECT_EQ(documented.size(), summaries.size()) << "functions without a helpstring";

@@ -39,7 +39,7 @@ TEST(ExportTable, EveryExportRemovesItsArgumentBytes) {
         zeros.v.assign(e.argBytes / 4, 0);
         const CallResult r = lib().call(e.name, zeros, e.result == kavtable::ResultForm::F64);
         EXPECT_EQ(r.popped, e.argBytes) << e.name;
-        if (e.result == kavtable::ResultForm::Bstr) ::SysFreeString(reinterpret_cast<BSTR>(r.eax));
+        const kav::UniqueBstr returned = r.ownedBstr(e.result == kavtable::ResultForm::Bstr);
     }
     const CallResult r = lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
     EXPECT_EQ(r.popped, 8u);

@@ -8,6 +8,7 @@
 // sound and whose segments all have fixed sizes is not refused; the request
 // path allocates nothing (only exports that hand back strings may allocate
 // strings).  KAV_FUZZ_CALLS and KAV_FUZZ_SEED set the run.
+#include "caller_memory.h"
 #include "kavlink_table.h"
 #include "guarded_pages.h"
 #include "import_patch.h"
@@ -108,8 +109,6 @@ public:
     GuardedSlot slots_[kSlots];
     size_t next_ = 0;
     std::vector<Touched> touched_;
-    std::vector<BSTR> byValue_;     // strings passed by value: still the caller's after the call
-    std::vector<BSTR*> variables_;  // string variables: free what they hold after the call
     bool hostile_[kHostileKinds] = {};
 };
 
@@ -184,6 +183,9 @@ TEST(Robustness, HostileCallsToEveryExport) {
         g_currentExport = e.name;
         g_currentCall = call;
         fz.touched_.clear();
+        // Strings passed by value stay the caller's; string variables are
+        // freed with what they hold after the call.
+        CallerMemory strings;
         std::fill(std::begin(fz.hostile_), std::end(fz.hostile_), false);
 
         // Arguments from the kinds.
@@ -236,12 +238,12 @@ TEST(Robustness, HostileCallsToEveryExport) {
                     std::string bytes(n, 'b');
                     s = ::SysAllocStringByteLen(bytes.data(), n);
                 }
-                if (k == ArgKind::Bstr) { fz.byValue_.push_back(s); slots.ptr(s); }
+                if (k == ArgKind::Bstr) { strings.adopt(s); slots.ptr(s); }
                 else {
                     auto* var = reinterpret_cast<BSTR*>(fz.buffer(4));
                     *var = s;
                     fz.touched_.back().before.assign(reinterpret_cast<uint8_t*>(var), reinterpret_cast<uint8_t*>(var) + 4);
-                    fz.variables_.push_back(var);
+                    strings.adoptVariable(var);
                     if (fz.chance(4)) { fz.hostile_[kNull] = true; slots.ptr(nullptr); }
                     else slots.ptr(var);
                 }
@@ -287,6 +289,7 @@ TEST(Robustness, HostileCallsToEveryExport) {
 
         AllocationCounter::reset();
         const CallResult r = host.call(e.name, slots, e.result == kavtable::ResultForm::F64);
+        const kav::UniqueBstr returned = r.ownedBstr(e.result == kavtable::ResultForm::Bstr);
         ASSERT_EQ(r.popped, e.argBytes) << e.name;
         heapAllocations += AllocationCounter::heap();
         const bool handsBackStrings =
@@ -309,13 +312,6 @@ TEST(Robustness, HostileCallsToEveryExport) {
             if (!anyHostile && fixedSizeOnly(e)) ++soundButRefused[e.name];
         }
         EXPECT_LE(host.requests().size(), 1u) << e.name;
-
-        if (e.result == kavtable::ResultForm::Bstr) ::SysFreeString(reinterpret_cast<BSTR>(r.eax));
-        // Free what the caller owns now.
-        for (BSTR s : fz.byValue_) ::SysFreeString(s);
-        for (BSTR* var : fz.variables_) ::SysFreeString(*var);
-        fz.byValue_.clear();
-        fz.variables_.clear();
     }
 
     size_t exportsCovered = 0;
@@ -337,8 +333,7 @@ TEST(Robustness, HostileCallsToEveryExport) {
 TEST(Robustness, AllocationCounterSeesTheLibrarysAllocations) {
     AllocationCounter counter(lib().module());
     AllocationCounter::reset();
-    BSTR s = nullptr;
-    lib().call("CopyStringToBStr", Slots{}.ptr(&s).ptr("abc"));
+    kav::UniqueBstr s;
+    lib().call("CopyStringToBStr", Slots{}.ptr(s.put()).ptr("abc"));
     EXPECT_EQ(AllocationCounter::strings(), 1u);
-    ::SysFreeString(s);
 }

@@ -137,7 +137,7 @@ TEST_F(SymbolsParts, HasWasherRefusesMissingOutputs) {
         SCOPED_TRACE(missing);
         std::vector<Arg> args = {slot(8), buf(u16(0x1111)), buf(u16(0x1111)), strvar("P"), strvar("S")};
         args[1 + missing] = slot(0);
-        CallerMemory mem(std::vector<Mem>{});
+        RowMemory mem(std::vector<Mem>{});
         host.reply(Reply{3}.write(0, f64(10)));
         host.call("VokHasWasher", mem.slots(args));
         EXPECT_TRUE(host.requests().empty());
@@ -162,7 +162,8 @@ TEST_F(SymbolsParts, CreatePartSendsTheHeaderLength) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.bytes.size());
-        BSTR name = ::SysAllocStringByteLen(row.bytes.data(), static_cast<UINT>(row.bytes.size()));
+        CallerMemory memory;
+        const BSTR name = memory.string(row.bytes);
         ASSERT_NE(name, nullptr);
         host.clear();
         host.reply(kAnswer);
@@ -176,7 +177,6 @@ TEST_F(SymbolsParts, CreatePartSendsTheHeaderLength) {
             want.raw(row.bytes.data(), row.bytes.size());
             expectRequest(host.only(), 1450, static_cast<uint32_t>(row.bytes.size()), want);
         }
-        ::SysFreeString(name);
     }
     // a null string has length 0
     host.clear();

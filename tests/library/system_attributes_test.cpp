@@ -66,7 +66,7 @@ TEST(SystemAttributesUnbound, RecordsComeBackAsSent) {
     RecordingHost host;
     host.unbind();
     const Bytes stringAttr = pattern(56, 0x10);
-    CallerMemory memory({{stringAttr}});
+    RowMemory memory({{stringAttr}});
     EXPECT_EQ(host.call("VokGetSystemStringAttr", memory.slots({buf(0)})).eax, 0u);
     EXPECT_TRUE(host.requests().empty());
     memory.check(0, stringAttr);

@@ -8,15 +8,11 @@ extern "C" uint64_t kav_call_stdcall(const void* fn, const uint32_t* slots, uint
 namespace kavtest {
 
 KavlinkLibrary::KavlinkLibrary() {
-    module_ = ::LoadLibraryA("kavlink.dll");
+    module_.reset(::LoadLibraryA("kavlink.dll"));
     if (!module_) throw std::runtime_error("kavlink.dll did not load");
 }
 
-KavlinkLibrary::~KavlinkLibrary() {
-    if (module_) ::FreeLibrary(module_);
-}
-
-FARPROC KavlinkLibrary::proc(const char* name) const { return ::GetProcAddress(module_, name); }
+FARPROC KavlinkLibrary::proc(const char* name) const { return ::GetProcAddress(module_.get(), name); }
 
 CallResult KavlinkLibrary::call(const char* name, const Slots& slots, bool wantDouble) const {
     FARPROC fn = proc(name);
@@ -35,7 +31,7 @@ CallResult callStdcall(FARPROC fn, const Slots& slots, bool wantDouble) {
 }
 
 std::vector<std::string> KavlinkLibrary::exportedNames() const {
-    auto* base = reinterpret_cast<const uint8_t*>(module_);
+    auto* base = reinterpret_cast<const uint8_t*>(module_.get());
     auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];

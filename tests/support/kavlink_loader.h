@@ -2,6 +2,8 @@
 // name) and calls any export with raw 32-bit argument slots, as an OLE
 // Automation client would push them.
 #pragma once
+#include "kav/handles.h"
+
 #include <windows.h>
 #include <cstdint>
 #include <cstring>
@@ -41,24 +43,26 @@ struct CallResult {
     int16_t low16() const { return static_cast<int16_t>(eax & 0xFFFF); }
     int32_t i32() const { return static_cast<int32_t>(eax); }
     int64_t i64() const { return static_cast<int64_t>((uint64_t{edx} << 32) | eax); }
+    // The string an export returned, now the caller's (none when `isString`
+    // is false: the result was no string).
+    kav::UniqueBstr ownedBstr(bool isString = true) const {
+        return kav::UniqueBstr(isString ? reinterpret_cast<BSTR>(static_cast<uintptr_t>(eax)) : nullptr);
+    }
 };
 
 class KavlinkLibrary {
 public:
     // Loads kavlink.dll from the test program's folder.
     KavlinkLibrary();
-    ~KavlinkLibrary();
-    KavlinkLibrary(const KavlinkLibrary&) = delete;
-    KavlinkLibrary& operator=(const KavlinkLibrary&) = delete;
 
-    HMODULE module() const { return module_; }
+    HMODULE module() const { return module_.get(); }
     FARPROC proc(const char* name) const;  // null when not exported
     CallResult call(const char* name, const Slots& slots, bool wantDouble = false) const;
     // The exported names as the PE export directory lists them.
     std::vector<std::string> exportedNames() const;
 
 private:
-    HMODULE module_ = nullptr;
+    kav::UniqueLibrary module_;
 };
 
 // Raw caller; see stdcall_call.S.

@@ -2,18 +2,17 @@
 
 #include "kav/handles.h"
 
-#include <vector>
 
 namespace kavtest {
 namespace {
 
 // A temporary file that the child writes into and that goes away when closed.
 kav::UniqueFileHandle captureFile() {
-    char base[MAX_PATH] = {}, name[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    GetTempFileNameA(base, "kpr", 0, name);
+    wchar_t base[MAX_PATH] = {}, name[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    GetTempFileNameW(base, L"kpr", 0, name);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    return kav::UniqueFileHandle(CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
+    return kav::UniqueFileHandle(CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
                                              CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
 }
@@ -45,6 +44,14 @@ bool waitFor(HANDLE process, DWORD timeoutMs) {
     }
 }
 
+std::wstring fromAnsi(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), w.data(), n);
+    return w;
+}
+
 }  // namespace
 
 std::string programFolder() {
@@ -54,26 +61,24 @@ std::string programFolder() {
     return s.substr(0, s.find_last_of("\\/") + 1);
 }
 
-ProcessRun runProcess(const std::string& program, const std::string& args, const std::string& folder, DWORD timeoutMs) {
+ProcessRun runCommandLine(const std::wstring& commandLine, const std::wstring& folder, DWORD timeoutMs) {
     ProcessRun r;
     kav::UniqueFileHandle out = captureFile(), err = captureFile();
     if (!out || !err) {
         r.err = "cannot create the capture files";
         return r;
     }
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = out.get();
     si.hStdError = err.get();
     PROCESS_INFORMATION pi{};
-    std::string line = "\"" + program + "\" " + args;
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr,
+    std::wstring line = commandLine;  // CreateProcessW may write into it
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-        r.err = "cannot start " + program + " (error " + std::to_string(GetLastError()) + ")";
+        r.err = "cannot start the child process (error " + std::to_string(GetLastError()) + ")";
         return r;
     }
     kav::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
@@ -86,6 +91,12 @@ ProcessRun runProcess(const std::string& program, const std::string& args, const
     GetExitCodeProcess(process.get(), &r.exit);
     r.out = readBack(out);
     r.err = readBack(err);
+    return r;
+}
+
+ProcessRun runProcess(const std::string& program, const std::string& args, const std::string& folder, DWORD timeoutMs) {
+    ProcessRun r = runCommandLine(fromAnsi("\"" + program + "\" " + args), fromAnsi(folder), timeoutMs);
+    if (!r.started) r.err += ": " + program;
     return r;
 }
 

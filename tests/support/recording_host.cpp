@@ -7,8 +7,6 @@
 namespace kavtest {
 
 namespace {
-constexpr UINT kRequestMessage = 1534;
-constexpr UINT kExitCommandMessage = 1765;
 constexpr wchar_t kClassName[] = L"KavRecordingHost";
 }  // namespace
 
@@ -42,9 +40,9 @@ bool Recorded::equals(const Bytes& expected) const {
 }
 
 RecordingHost::RecordingHost() {
-    mapping_ = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 0x4000, L"vbcmd_memfilemap");
+    mapping_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kav::kBlockSize, kav::kBlockName));
     if (!mapping_) throw std::runtime_error("recording host: no shared block");
-    view_ = static_cast<uint8_t*>(::MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0x4000));
+    view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, kav::kBlockSize));
     if (!view_) throw std::runtime_error("recording host: cannot map the shared block");
 
     WNDCLASSW wc{};
@@ -52,26 +50,20 @@ RecordingHost::RecordingHost() {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kClassName;
     ::RegisterClassW(&wc);  // fails harmlessly when already registered
-    window_ = ::CreateWindowW(kClassName, L"recording host", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              wc.hInstance, this);
+    window_.reset(::CreateWindowW(kClassName, L"recording host", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  wc.hInstance, this));
     if (!window_) throw std::runtime_error("recording host: no window");
 }
 
-RecordingHost::~RecordingHost() {
-    if (window_) ::DestroyWindow(window_);
-    if (view_) ::UnmapViewOfFile(view_);
-    if (mapping_) ::CloseHandle(mapping_);
-}
-
 void RecordingHost::bind() {
-    lib().call("InitVBCmdLib", Slots{}.ptr(window_).u32(0));
+    lib().call("InitVBCmdLib", Slots{}.ptr(window_.get()).u32(0));
 }
 
-void RecordingHost::unbind() { std::memset(view_, 0, 4); }
+void RecordingHost::unbind() { std::memset(block(), 0, kav::kHandleSize); }
 
 uint32_t RecordingHost::storedHandle() const {
     uint32_t h;
-    std::memcpy(&h, view_, 4);
+    std::memcpy(&h, block(), kav::kHandleSize);
     return h;
 }
 
@@ -96,9 +88,10 @@ LRESULT CALLBACK RecordingHost::windowProc(HWND window, UINT message, WPARAM wPa
             ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
         }
         auto* self = reinterpret_cast<RecordingHost*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self && (message == kRequestMessage || message == kExitCommandMessage))
+        if (self && (message == kav::kRequestMessage || message == kav::kExitCommandMessage))
             return self->onMessage(message, wParam, lParam);
     } catch (...) {
+        ADD_FAILURE() << "recording host: exception while answering message " << message;
         return 0;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);

@@ -2,6 +2,8 @@
 // on the test thread, records every request (message, code, lParam and a
 // snapshot of the payload area at arrival) and answers from a script.
 #pragma once
+#include "kav/handles.h"
+#include "kav/protocol.h"
 #include "kavlink_loader.h"
 
 #include <windows.h>
@@ -12,7 +14,7 @@
 
 namespace kavtest {
 
-inline constexpr uint32_t kPayloadSize = 16380;
+using kav::kPayloadSize;
 inline constexpr uint8_t kSentinel = 0xA5;
 
 // Little-endian byte strings for expected payloads and host writes.
@@ -60,11 +62,10 @@ struct Reply {
 class RecordingHost {
 public:
     RecordingHost();
-    ~RecordingHost();
     RecordingHost(const RecordingHost&) = delete;
     RecordingHost& operator=(const RecordingHost&) = delete;
 
-    HWND window() const { return window_; }
+    HWND window() const { return window_.get(); }
     // Stores the window in the block through InitVBCmdLib, as a command does.
     void bind();
     // Clears the stored handle (the block then names no window).
@@ -84,16 +85,17 @@ public:
     // The single request of the last call (fails the test if there was not one).
     const Recorded& only() const;
 
-    uint8_t* payload() const { return view_ + 4; }
+    uint8_t* payload() const { return block() + kav::kHandleSize; }
     uint32_t storedHandle() const;
 
 private:
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    uint8_t* block() const { return static_cast<uint8_t*>(view_.get()); }
 
-    HANDLE mapping_ = nullptr;
-    uint8_t* view_ = nullptr;
-    HWND window_ = nullptr;
+    kav::UniqueMappingHandle mapping_;
+    kav::UniqueView view_;
+    kav::UniqueWindow window_;
     std::vector<Recorded> requests_;
     std::deque<Reply> replies_;
 };

@@ -23,6 +23,7 @@
 // lies (see Blocks below) and are run through the same IoCase runner.
 #pragma once
 #include "byte_diff.h"
+#include "caller_memory.h"
 #include "kavlink_table.h"
 #include "recording_host.h"
 
@@ -30,8 +31,6 @@
 #include <ole2.h>
 #include <algorithm>
 #include <cstring>
-#include <deque>
-#include <memory>
 #include <optional>
 #include <source_location>
 #include <sstream>
@@ -41,8 +40,6 @@
 namespace kavtest {
 
 inline constexpr uint32_t kAnswer = 0x7A5B0003;  // high half set, low half 3
-inline constexpr size_t kGuardSize = 16;
-inline constexpr uint8_t kGuardByte = 0xC3;
 inline constexpr uint8_t kScribbleSeed = 0x40;
 
 inline std::string hex(const std::vector<uint8_t>& v, size_t n) { return hexRun(v, 0, n); }
@@ -240,27 +237,21 @@ inline IoCase refusal(const char* name, std::vector<Arg> args, std::vector<Mem> 
     return c;
 }
 
-// The caller's side of one row: guarded buffers and array descriptors.
-class CallerMemory {
+// The caller's side of one row, built on CallerMemory: the row's `mem`
+// buffers with an array variable over each, and the arguments' own memory.
+class RowMemory {
 public:
-    explicit CallerMemory(const std::vector<Mem>& mem) : store_(mem.size()), arrays_(mem.size()), vars_(mem.size()) {
-        for (size_t i = 0; i < mem.size(); ++i) {
-            store_[i] = mem[i].before.b;
-            store_[i].insert(store_[i].end(), kGuardSize, kGuardByte);
-            arrays_[i] = describe(store_[i].data(), mem[i].before.size());
-            vars_[i] = &arrays_[i];
+    explicit RowMemory(const std::vector<Mem>& mem) {
+        for (const Mem& m : mem) {
+            mem_.push_back(memory_.place(m.before.b));
+            vars_.push_back(memory_.arrayVariable(mem_.back(), m.before.size()));
         }
     }
-    ~CallerMemory() {
-        for (BSTR* v : strings_) ::SysFreeString(*v);
-    }
-    CallerMemory(const CallerMemory&) = delete;
-    CallerMemory& operator=(const CallerMemory&) = delete;
 
-    uint8_t* data(size_t i) { return store_.at(i).data(); }
-    SAFEARRAY** variable(size_t i) { return &vars_.at(i); }
+    uint8_t* data(size_t i) { return mem_.at(i); }
+    SAFEARRAY** variable(size_t i) { return vars_.at(i); }
     // The argument slots; the arguments' own memory is made here and lives
-    // as long as this object.  Call once per CallerMemory.
+    // as long as this object.  Call once per RowMemory.
     Slots slots(const std::vector<Arg>& args) {
         Slots s;
         for (const Arg& a : args) {
@@ -272,19 +263,18 @@ public:
             case Arg::Array: s.ptr(variable(a.buffer)); break;
             case Arg::Own:
             case Arg::Out:
-                if (a.asArray) s.ptr(arrayOver(place(a.before), a.before.size()));
+                if (a.asArray) s.ptr(memory_.arrayVariable(place(a.before), a.before.size()));
                 else s.ptr(place(a.before));
                 break;
-            case Arg::OwnArray: s.ptr(arrayOver(place(a.before), a.before.size())); break;
-            case Arg::NoData: s.ptr(arrayOver(nullptr, 0)); break;
+            case Arg::OwnArray: s.ptr(memory_.arrayVariable(place(a.before), a.before.size())); break;
+            case Arg::NoData: s.ptr(memory_.arrayVariable(nullptr, 0)); break;
             case Arg::Shape: {
                 const uint8_t* text = a.shapeText ? place(Bytes{}.str(*a.shapeText)) : nullptr;
                 s.ptr(place(Bytes(a.before).u32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text)))));
                 break;
             }
             case Arg::StrVar: {
-                BSTR* v = &stringVars_.emplace_back(
-                    ::SysAllocStringByteLen(a.text.data(), static_cast<UINT>(a.text.size())));
+                BSTR* v = memory_.stringVariable(a.text);
                 strings_.push_back(v);
                 original_.push_back(*v);
                 s.ptr(v);
@@ -306,10 +296,7 @@ public:
                    const std::vector<bool>* hostWrote = nullptr) const {
         size_t nb = 0, ns = 0;
         auto expectOwn = [&](const Bytes& expected, size_t argument) {
-            const auto& b = own_.at(nb++);
-            std::vector<uint8_t> want(expected.size() + kGuardSize, kGuardByte);
-            std::copy(expected.b.begin(), expected.b.end(), want.begin());
-            const std::string diff = firstDifference(want, b);
+            const std::string diff = firstDifference(CallerMemory::guarded(expected.b), memory_.now(own_.at(nb++)));
             EXPECT_TRUE(diff.empty()) << "argument " << argument << " (" << expected.size() << " bytes and " << kGuardSize
                                       << " guard bytes) after the call: " << diff;
         };
@@ -334,7 +321,7 @@ public:
                 // the record still names its own text (placed just before it)
                 const uint8_t* text = nullptr;
                 if (a.shapeText) {
-                    text = own_.at(nb).data();
+                    text = own_.at(nb);
                     expectOwn(Bytes{}.str(*a.shapeText), i);
                 }
                 expectOwn(Bytes(a.before).u32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text))), i);
@@ -356,42 +343,23 @@ public:
     }
     // The buffer holds `expected` and its guard bytes are intact.
     void check(size_t i, const Bytes& expected) const {
+        const std::vector<uint8_t>& now = memory_.now(mem_.at(i));
         std::vector<uint8_t> want(expected.b);
-        want.insert(want.end(), store_[i].size() - std::min(store_[i].size(), want.size()), kGuardByte);
-        const std::string diff = firstDifference(want, store_[i]);
+        want.insert(want.end(), now.size() - std::min(now.size(), want.size()), kGuardByte);
+        const std::string diff = firstDifference(want, now);
         EXPECT_TRUE(diff.empty()) << "buffer " << i << " (" << expected.size() << " bytes and " << kGuardSize
                                   << " guard bytes) after the call: " << diff;
     }
 
 private:
-    static SAFEARRAY describe(void* data, size_t size) {
-        SAFEARRAY d{};
-        d.cDims = 1;
-        d.cbElements = 1;
-        d.pvData = data;
-        d.rgsabound[0].cElements = static_cast<ULONG>(size);
-        return d;
-    }
-    SAFEARRAY** arrayOver(void* data, size_t size) {
-        SAFEARRAY* d = &ownDescriptors_.emplace_back(describe(data, size));
-        return &arrayVars_.emplace_back(d);
-    }
-    // Own memory of an argument, followed by its guard.
-    uint8_t* place(const Bytes& content) {
-        auto& b = own_.emplace_back(content.size() + kGuardSize, kGuardByte);
-        std::copy(content.b.begin(), content.b.end(), b.begin());
-        return b.data();
-    }
+    uint8_t* place(const Bytes& content) { return own_.emplace_back(memory_.place(content.b)); }
 
-    std::vector<std::vector<uint8_t>> store_;
-    std::vector<SAFEARRAY> arrays_;
-    std::vector<SAFEARRAY*> vars_;
-    std::deque<std::vector<uint8_t>> own_;
-    std::deque<BSTR> stringVars_;
+    CallerMemory memory_;
+    std::vector<uint8_t*> mem_;
+    std::vector<SAFEARRAY**> vars_;
+    std::vector<uint8_t*> own_;
     std::vector<BSTR*> strings_;
     std::vector<BSTR> original_;
-    std::deque<SAFEARRAY> ownDescriptors_;
-    std::deque<SAFEARRAY*> arrayVars_;
 };
 
 inline bool sameBits(double a, double b) { return std::memcmp(&a, &b, 8) == 0; }
@@ -403,7 +371,7 @@ inline double asDouble(const uint8_t* p) {
 
 // Runs a row on caller memory made beforehand from c.mem (for rows whose
 // buffers hold addresses of other buffers).
-inline void runIoCase(RecordingHost& host, const IoCase& c, CallerMemory& memory) {
+inline void runIoCase(RecordingHost& host, const IoCase& c, RowMemory& memory) {
     ::testing::ScopedTrace trace(c.where.file_name(), static_cast<int>(c.where.line()), c.name);
     host.clear();
     // A refused row gets a host that would answer and write, so that a
@@ -456,7 +424,7 @@ inline void runIoCase(RecordingHost& host, const IoCase& c, CallerMemory& memory
 }
 
 inline void runIoCase(RecordingHost& host, const IoCase& c) {
-    CallerMemory memory(c.mem);
+    RowMemory memory(c.mem);
     runIoCase(host, c, memory);
 }
 

@@ -1,5 +1,7 @@
 #include "temp_folder.h"
 
+#include "kav/handles.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -24,14 +26,13 @@ bool removeTree(const std::wstring& path) {
     if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(p.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ::DeleteFileW(p.c_str()) != 0;
     WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW((p + L"\\*").c_str(), &found);
+    const kav::UniqueFind search(::FindFirstFileW((p + L"\\*").c_str(), &found));
     bool all = true;
-    if (search != INVALID_HANDLE_VALUE) {
+    if (search) {
         do {
             const std::wstring name = found.cFileName;
             if (name != L"." && name != L"..") all = removeTree(path + L"\\" + name) && all;
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
+        } while (::FindNextFileW(search.get(), &found));
     }
     return ::RemoveDirectoryW(p.c_str()) != 0 && all;
 }
