@@ -2,18 +2,19 @@
 """Reads api/kavlink.exports and writes the files the build derives from it.
 
     kavlink_exports.py TABLE [--records H] [--descriptions DIR] [--events IDL]
-                             [--def F] [--import-def F] [--host-table F] [--test-table F]
+                             [--def F] [--import-def F] [--table-header F]
                              [--bas F] [--idl F] [--header F] [--reference DIR]
                              [--summaries F] [--event-template F]
 
 --records       include/kavlink_records.h: the hand-written records and their
-                doc comments (needed by everything below --test-table)
+                doc comments (needed by --table-header and everything below it,
+                and by rows that take a size from a record)
 --descriptions  api/descriptions: one Markdown file of prose per family
 --events        the command IDL template, whose interface block lists the events
 --def           the linker's export list: Name = Name@N
 --import-def    the decorated names alone (Name@N), for import libraries
---host-table    C++ rows for kavhost's decoder (kavhost::exportRows)
---test-table    C++ rows for the tests (kavtest::allExports)
+--table-header  kavlink_table.h: every export's layout as typed C++ constants
+                (kavtable::kExports), read by kavhost and the tests
 --bas           the declarations module for Automation clients
 --idl           a type library source with a module of every export
 --header        kavlink.h: every prototype with its reference comment
@@ -39,17 +40,63 @@ if __name__ == "__main__":
     sys.modules.setdefault("kavlink_exports", sys.modules[__name__])
 
 RESULTS = {"i32", "i16", "f64", "i64", "bstr", "void"}
-SCALAR_KINDS = {"i32", "i16", "u8", "f64", "i64", "text", "strvar", "bstr", "sshape", "sshape:256"}
+BY_VALUE_KINDS = {"i32", "i16", "u8", "f64", "i64"}
+INTEGER_KINDS = {"i32", "i16", "u8"}
+SCALAR_KINDS = BY_VALUE_KINDS | {"text", "strvar", "bstr", "sshape", "sshape:256"}
 ARG_KIND = re.compile(r"^(ref:\d+|ref:\d+\*@\d+|ref:\+1@\d+|arr:\d+|arr:\d+\*@\d+|names@\d+)$")
+# An argument written as the segment it travels as ("pt/inout shape"): the
+# address of that segment's memory.
+COMPACT_ARG = re.compile(r"^([a-z]+\d*)/(in|out|inout)$")
 SEGMENT = re.compile(r"^([A-Za-z_][\w.]*):([a-z]+\d*)(\*\w+)?(\+\d+)?(/(in|out|inout))?$")
 SEGMENT_KINDS = {"u8", "i16", "i32", "f64", "pt", "line", "circle", "arc", "ellipse", "ellarc", "spos",
                  "sshape", "sattr", "eattr", "matrix", "rpt", "bsh", "bsv", "bsp", "boxst", "raw", "chars", "text"}
+# Bytes of one item of a segment kind: a number, or the record (or record
+# member) of include/kavlink_records.h whose size it is.
+SCALAR_UNIT = {"u8": 1, "i16": 2, "i32": 4, "f64": 8, "raw": 1, "chars": 1, "text": 0}
+RECORD_UNIT = {"pt": "PointShape", "line": "LineShape", "circle": "CircleShape", "arc": "ArcShape",
+               "ellipse": "EllipseShape", "ellarc": "EllArcShape", "spos": "StringShape::position",
+               "sshape": "StringShape", "sattr": "StringAttr", "eattr": "ElementAttr", "matrix": "TransMatrix",
+               "rpt": "ResultPoint", "bsh": "BSplineHeader", "bsv": "BSplineValues", "bsp": "BSplinePoints",
+               "boxst": "BoxStatus"}
+LP_COUNTS = {"lp", "lps", "lphi", "lpall"}
 RULES = {"nonzero", "true"}
+ANSWERS = {"one", "next", "panel"}
+# A row leaves out what the arguments already say (tools that rewrite older
+# tables turn this off).
+STATES_ONLY_WHAT_DIFFERS = True
 ROW = re.compile(r"^(\S+)\s+(\S+)\s+(\S+)\s+([A-Za-z_]\w*)\(([^)]*)\)\s*(.*)$")
 
 
 class TableError(Exception):
     pass
+
+
+class Segment:
+    """One payload segment or read-back area, parsed once."""
+
+    def __init__(self, token, name, kind, number, count, extra, direction):
+        self.token = token          # as the table states it, in full: "points:pt*lps/in"
+        self.name = name
+        self.kind = kind            # a SEGMENT_KINDS entry, or "str" (a text buffer)
+        self.number = number        # N of rawN / strN, else None
+        self.count = count          # None, a number, an LP_COUNTS form or the name of an earlier segment
+        self.count_index = -1       # the segment that counts, for a count by name
+        self.extra = extra          # added to the count
+        self.direction = direction  # in, out, inout; "" for a read-back area
+        self.unit = None            # bytes of one item (0 for a text), once the records are read
+        self.unit_expr = None       # the same as C++ (sizeof of a record where there is one)
+
+
+class Arg:
+    """One argument: its kind as the rest of the generator reads it
+    ("ref:16"), and what the row said beyond that."""
+
+    def __init__(self, kind, name, ctype, compact=None):
+        self.kind = kind            # canonical kind; for a compact argument set once the records are read
+        self.name = name
+        self.ctype = ctype          # the C type the row names, or None
+        self.compact = compact      # (segment kind, direction) of "pt/inout name", else None
+        self.stated_size = False    # the row writes its size out (ref:N, raw40/in, ...)
 
 
 class Export:
@@ -68,6 +115,13 @@ class Export:
         self.arg_types = arg_types or [None] * len(args)  # C types the row names
         self.c_result = c_result    # C result the row names (i32=T*)
         self.prototype = None       # Prototype, once derived
+        self.lparam_form = "zero"   # zero arg32 u16 s16 packed fixed length none exit
+        self.lparam_args = []       # argument indices the lParam is made from
+        self.lparam_fixed = 0
+        self.sent = []              # [Segment], payload order
+        self.back = []              # [Segment], read back from offset 0
+        self.answer = "one"         # kavhost's default answer: one, next (counting index), panel
+        self.stated_sizes = set()   # names of arguments and segments whose size the row writes out
 
     def arg_bytes(self):
         return sum(8 if kind in ("f64", "i64") else 4 for kind, _ in self.args)
@@ -78,23 +132,101 @@ class Export:
     def names(self):
         return ", ".join(name for _, name in self.args)
 
+    def arg_index(self, name):
+        for i, (_, n) in enumerate(self.args):
+            if n == name:
+                return i
+        return -1
 
-def parse_segment(token, where, read_back):
+
+def parse_segment(token, where, read_back, before):
     m = SEGMENT.match(token)
     if not m:
         raise TableError(f"{where}: bad segment '{token}'")
     kind = m.group(2)
     base = re.sub(r"\d+$", "", kind)
-    if kind not in SEGMENT_KINDS and not (base in ("raw", "str") and kind != base):
-        raise TableError(f"{where}: unknown segment kind '{kind}' in '{token}'")
+    number = None
+    if kind not in SEGMENT_KINDS:
+        if base not in ("raw", "str") or kind == base:
+            raise TableError(f"{where}: unknown segment kind '{kind}' in '{token}'")
+        number = int(kind[len(base):])
+        if number == 0:
+            raise TableError(f"{where}: '{token}' has no bytes")
+        kind = base
     if read_back and m.group(5):
         raise TableError(f"{where}: a read-back area has no direction: '{token}'")
     if not read_back and not m.group(5):
         raise TableError(f"{where}: segment '{token}' needs a direction (/in, /out, /inout)")
-    return token
+    count = m.group(3)[1:] if m.group(3) else None
+    extra = int(m.group(4)[1:]) if m.group(4) else 0
+    if extra and count is None:
+        raise TableError(f"{where}: '{token}' adds to a count it does not have")
+    if kind == "text" and count is not None:
+        raise TableError(f"{where}: a text takes no count: '{token}'")
+    if kind in ("raw", "chars") and number is None and count is None:
+        raise TableError(f"{where}: '{kind}' needs a count: '{token}'")
+    s = Segment(token, m.group(1), kind, number, count, extra, m.group(6) or "")
+    if count is not None:
+        if count.isdigit():
+            s.count = int(count)
+        elif count not in LP_COUNTS:
+            earlier = [i for i, b in enumerate(before) if b.name == count]
+            if not earlier:
+                raise TableError(f"{where}: '{token}' takes its count from '{count}', which is not an earlier segment")
+            counter = before[earlier[-1]]
+            if counter.kind not in INTEGER_KINDS or counter.count is not None:
+                raise TableError(f"{where}: '{token}' takes its count from '{count}', which is not one integer")
+            s.count_index = earlier[-1]
+    return s
 
 
-def parse(path):
+def default_segment(e, arg, lparam_names):
+    """The segment an argument travels as when the row states none: a value
+    not sent as the lParam, a text, or a compact reference."""
+    if arg.name in lparam_names:
+        return None
+    if arg.kind in BY_VALUE_KINDS - {"i64"}:
+        return f"{arg.name}:{arg.kind}/in"
+    if arg.kind == "text":
+        return f"{arg.name}:text/in"
+    if arg.compact:
+        return f"{arg.name}:{arg.compact[0]}/{arg.compact[1]}"
+    return None
+
+
+def parse_lparam(e, lparam, names, kinds, where):
+    if lparam == "0":
+        e.lparam_form = "zero"
+        return
+    if lparam in ("-", "exit"):
+        e.lparam_form = "none" if lparam == "-" else "exit"
+        return
+    if lparam.startswith("="):
+        if not lparam[1:].isdigit():
+            raise TableError(f"{where}: a constant lParam is =N")
+        e.lparam_form, e.lparam_fixed = "fixed", int(lparam[1:])
+        return
+    form, _, rest = lparam.rpartition(":")
+    form = form or "arg32"
+    wanted = {"arg32": 1, "u16": 1, "s16": 1, "len": 1, "packed": 2}
+    if form not in wanted:
+        raise TableError(f"{where}: unknown lParam form '{form}'")
+    parts = rest.split(",")
+    if len(parts) != wanted[form]:
+        raise TableError(f"{where}: lParam {form} names {wanted[form]} argument(s), not {len(parts)}")
+    for a in parts:
+        if a not in names:
+            raise TableError(f"{where}: lParam names unknown argument '{a}'")
+        kind = kinds[names.index(a)]
+        if form == "len" and kind not in ("bstr", "text"):
+            raise TableError(f"{where}: lParam len:{a} needs a string, '{a}' is {kind}")
+        if form != "len" and kind not in INTEGER_KINDS:
+            raise TableError(f"{where}: lParam {lparam} needs integers by value, '{a}' is {kind}")
+    e.lparam_form = {"arg32": "arg32", "u16": "u16", "s16": "s16", "len": "length", "packed": "packed"}[form]
+    e.lparam_args = [names.index(a) for a in parts]
+
+
+def parse(path, records=None):
     exports = []
     section = ""
     with open(path, encoding="utf-8") as f:
@@ -128,62 +260,138 @@ def parse(path):
         if (code == 0) != (lparam in ("-", "exit")):
             raise TableError(f"{where}: code and lParam disagree")
         args = []
-        arg_types = []
         for a in [a.strip() for a in arglist.split(",") if a.strip()]:
             parts = a.split()
-            if len(parts) not in (2, 3) or not (parts[0] in SCALAR_KINDS or ARG_KIND.match(parts[0])):
+            if len(parts) not in (2, 3):
                 raise TableError(f"{where}: bad argument '{a}'")
-            args.append((parts[0], parts[-1]))
-            arg_types.append(parts[1] if len(parts) == 3 else None)
-        names = [n for _, n in args]
+            kind, ctype = parts[0], parts[1] if len(parts) == 3 else None
+            compact = COMPACT_ARG.match(kind)
+            if compact:
+                seg_kind = compact.group(1)
+                base = re.sub(r"\d+$", "", seg_kind)
+                if seg_kind in ("text", "chars") or (seg_kind not in SEGMENT_KINDS and base not in ("raw", "str")):
+                    raise TableError(f"{where}: '{kind}' is not a segment of fixed size")
+                if seg_kind == "raw" and not ctype:
+                    raise TableError(f"{where}: 'raw/...' takes its size from the record the row names")
+                args.append(Arg(None, parts[-1], ctype, (seg_kind, compact.group(2))))
+                args[-1].stated_size = base in ("raw", "str") and seg_kind != base
+            elif kind in SCALAR_KINDS or ARG_KIND.match(kind):
+                args.append(Arg(kind, parts[-1], ctype))
+                args[-1].stated_size = kind.startswith(("ref:", "arr:"))
+            else:
+                raise TableError(f"{where}: bad argument '{a}'")
+        names = [a.name for a in args]
         if len(set(names)) != len(names):
             raise TableError(f"{where}: argument named twice")
-        for k, _ in args:
-            ref = re.search(r"@(\d+)$", k)
-            if ref and int(ref.group(1)) >= len(args):
-                raise TableError(f"{where}: '{k}' names argument {ref.group(1)}, which does not exist")
-        lp_args = re.split(r"[,:]", lparam.split(":", 1)[1]) if ":" in lparam else (
-            [lparam] if lparam not in ("0", "-", "exit") and not lparam.startswith("=") else [])
-        for a in lp_args:
-            if a not in names:
-                raise TableError(f"{where}: lParam names unknown argument '{a}'")
+        if any(a.compact for a in args):
+            if records is None:
+                raise TableError(f"{where}: a compact argument needs the records (--records)")
+            for a in args:
+                if a.compact:
+                    size = compact_size(a, records, where)
+                    a.kind = f"ref:{size}"
+                    if a.compact[0] == "raw":
+                        a.compact = (f"raw{size}", a.compact[1])
+        for a in args:
+            ref = re.search(r"@(\d+)$", a.kind)
+            if ref:
+                k = int(ref.group(1))
+                if k >= len(args):
+                    raise TableError(f"{where}: '{a.kind}' names argument {k}, which does not exist")
+                if args[k].kind not in INTEGER_KINDS:
+                    raise TableError(f"{where}: '{a.kind}' takes its count from '{args[k].name}', not an integer")
+        e = Export(number, section, code, lparam, result, name, [(a.kind, a.name) for a in args], [], [], "",
+                   [a.ctype for a in args], c_result)
+        e.stated_sizes = {a.name for a in args if a.stated_size}
+        parse_lparam(e, lparam, names, [a.kind for a in args], where)
+        lparam_names = [names[i] for i in e.lparam_args if e.lparam_form != "length"]
         tokens = rest.split()
         rule = ""
         kept = []
         for t in tokens:
             if t.startswith("when:"):
+                if rule:
+                    raise TableError(f"{where}: two rules")
                 rule = t[5:]
                 if rule not in RULES:
                     raise TableError(f"{where}: unknown rule '{t}'")
+            elif t.startswith("answer:"):
+                e.answer = t[7:]
+                if e.answer not in ANSWERS:
+                    raise TableError(f"{where}: unknown default answer '{t}' ({', '.join(sorted(ANSWERS))})")
+                if code == 0:
+                    raise TableError(f"{where}: an export without a request has no answer")
             else:
                 kept.append(t)
-        segments, read_back = [], []
+        stated, back = kept, []
         if "->" in kept:
             i = kept.index("->")
-            segments, back = kept[:i], kept[i + 1:]
+            stated, back = kept[:i], kept[i + 1:]
             if back and back[0] in RULES:
                 if rule:
                     raise TableError(f"{where}: two rules")
                 rule, back = back[0], back[1:]
             if not back:
                 raise TableError(f"{where}: '->' without a read-back area")
-            read_back = [parse_segment(t, where, True) for t in back]
-        else:
-            segments = kept
-        segments = [parse_segment(t, where, False) for t in segments]
-        if code == 0 and (segments or read_back):
+        defaults = {a.name: default_segment(e, a, lparam_names) for a in args} if code else {}
+        default_list = [s for s in (defaults.get(a.name) for a in args) if s]
+        segments = []
+        for t in stated:
+            if re.match(r"^[A-Za-z_]\w*$", t):
+                if not defaults.get(t):
+                    raise TableError(f"{where}: '{t}' has no segment of its own: state it in full")
+                t = defaults[t]
+            elif STATES_ONLY_WHAT_DIFFERS and SEGMENT.match(t) and defaults.get(SEGMENT.match(t).group(1)) == t:
+                raise TableError(f"{where}: '{t}' is the argument's own segment: write '{t.split(':')[0]}'")
+            segments.append(t)
+        e.stated_sizes |= {t.split(":")[0] for t in segments if t not in defaults.values()}
+        if not stated:
+            segments = default_list
+        elif STATES_ONLY_WHAT_DIFFERS and segments == default_list:
+            raise TableError(f"{where}: the segments are the arguments in order: leave them out")
+        if code == 0 and (segments or back):
             raise TableError(f"{where}: an export without a request has no segments")
-        for s in segments:
-            owner = s.split(":")[0].split(".")[0]
-            if "." in s.split(":")[0] and owner not in names:
-                raise TableError(f"{where}: segment '{s}' names unknown argument '{owner}'")
-        if any(e.name == name for e in exports):
+        for t in segments:
+            e.sent.append(parse_segment(t, where, False, e.sent))
+        for t in back:
+            e.back.append(parse_segment(t, where, True, e.back))
+        seen = set()
+        for s in e.sent:
+            if s.name in seen:
+                raise TableError(f"{where}: segment '{s.name}' stated twice")
+            seen.add(s.name)
+            owner, dot, member = s.name.partition(".")
+            if dot:
+                if owner not in names or not args[names.index(owner)].kind.startswith("sshape") or member != "text":
+                    raise TableError(f"{where}: segment '{s.token}': only a StringShape argument has a .text")
+            elif owner in lparam_names:
+                raise TableError(f"{where}: '{owner}' travels as the lParam and again as a segment")
+        e.segments = [s.token for s in e.sent]
+        e.read_back = [s.token for s in e.back]
+        e.rule = rule
+        if any(x.name == name for x in exports):
             raise TableError(f"{where}: {name} listed twice")
-        exports.append(Export(number, section, code, lparam, result, name, args, segments, read_back, rule,
-                              arg_types, c_result))
+        exports.append(e)
     if not exports:
         raise TableError(f"{path}: no exports")
     return exports
+
+
+def compact_size(arg, records, where):
+    """Bytes of a compact argument's memory: the record's size from the
+    header, or the N of rawN / strN."""
+    seg_kind = arg.compact[0]
+    base = re.sub(r"\d+$", "", seg_kind)
+    if seg_kind in SCALAR_UNIT:
+        size = SCALAR_UNIT[seg_kind]
+        if seg_kind == "raw":
+            if arg.ctype not in records.records:
+                raise TableError(f"{where}: 'raw/...' needs a record, '{arg.ctype}' is none")
+            size = records.records[arg.ctype].size
+        return size
+    if seg_kind in RECORD_UNIT:
+        return records.unit_size(RECORD_UNIT[seg_kind])
+    return int(seg_kind[len(base):])
 
 
 def c_string(s):
@@ -215,26 +423,243 @@ def write_import_def(exports, path):
     write(path, "\n".join(out) + "\n")
 
 
-def write_host_table(exports, path, table):
-    out = [f"// Generated from {table}; edit that file, not this one.",
-           '#include "decoder.h"', "", "namespace kavhost {", "", "static const ExportRow kRows[] = {"]
+# ------------------------------------------------------------ typed table
+
+def assign_units(exports, records, table):
+    """Gives every segment its bytes per item from the records header and
+    checks each against the argument it carries."""
     for e in exports:
-        fields = [c_string(f"{e.name}({e.names()})"), c_string(e.kinds()), c_string(e.result), str(e.code),
-                  c_string("" if e.lparam == "0" else e.lparam), c_string(" ".join(e.segments)),
-                  c_string(" ".join(e.read_back)), c_string(e.rule), str(e.line)]
+        where = f"{table}:{e.line} ({e.name})"
+        for s in e.sent + e.back:
+            owner = e.arg_index(s.name)
+            ctype = e.arg_types[owner] if owner >= 0 else None
+            if s.kind in RECORD_UNIT:
+                s.unit = records.unit_size(RECORD_UNIT[s.kind])
+                s.unit_expr = f"sizeof({RECORD_UNIT[s.kind]})"
+            elif s.number is not None:
+                s.unit = s.number
+                s.unit_expr = str(s.number)
+                if s.kind == "raw" and ctype in records.records:
+                    size = records.records[ctype].size
+                    if size != s.number:
+                        raise TableError(f"{where}: segment '{s.token}' carries {ctype}, which is {size} bytes")
+                    s.unit_expr = f"sizeof({ctype})"
+            else:
+                s.unit = SCALAR_UNIT[s.kind]
+                s.unit_expr = str(s.unit)
+            if owner < 0:
+                continue
+            kind = e.args[owner][0]
+            m = re.match(r"^(ref|arr):(\d+)(\*@\d+)?$", kind)
+            if not m or s.kind == "text":
+                continue
+            stated = int(m.group(2))
+            if m.group(3) or (s.count is not None and not isinstance(s.count, int)):
+                ok = s.unit == stated or s.kind in ("raw", "chars")
+                what = f"{s.unit} bytes per item"
+            else:
+                carried = s.unit * ((s.count if isinstance(s.count, int) else 1) + s.extra)
+                ok = carried == stated
+                what = f"{carried} bytes"
+            if not ok:
+                raise TableError(f"{where}: argument '{s.name}' is {kind}, its segment '{s.token}' is {what}")
+
+
+def cpp_enum(name, values, doc):
+    return [f"// {doc}", f"enum class {name} : uint8_t {{ {', '.join(values)} }};", ""]
+
+
+ARG_ENUM = {"i32": "I32", "i16": "I16", "u8": "U8", "f64": "F64", "i64": "I64", "text": "Text", "strvar": "StrVar",
+            "bstr": "Bstr", "sshape": "StrShape", "sshape:256": "StrShapeBuffer"}
+SEGMENT_ENUM = {"u8": "U8", "i16": "I16", "i32": "I32", "f64": "F64", "pt": "Point", "line": "Line",
+                "circle": "Circle", "arc": "Arc", "ellipse": "Ellipse", "ellarc": "EllArc", "spos": "StrPos",
+                "sshape": "StrShape", "sattr": "StrAttr", "eattr": "ElemAttr", "matrix": "Matrix", "rpt": "ResultPt",
+                "bsh": "BsHeader", "bsv": "BsValues", "bsp": "BsPoints", "boxst": "BoxStatus", "text": "Text",
+                "str": "TextBuf", "raw": "Raw", "chars": "Chars"}
+LPARAM_ENUM = {"zero": "Zero", "arg32": "Arg32", "u16": "U16", "s16": "S16", "packed": "Packed", "fixed": "Fixed",
+               "length": "Length", "none": "NoRequest", "exit": "Exit"}
+RESULT_ENUM = {"i32": "I32", "i16": "I16", "f64": "F64", "i64": "I64", "bstr": "Bstr", "void": "Void"}
+RULE_ENUM = {"": "Always", "nonzero": "Nonzero", "true": "True"}
+ANSWER_ENUM = {"one": "One", "next": "NextIndex", "panel": "PanelPerId"}
+COUNT_ENUM = {"lp": "LpLow", "lps": "LpSigned", "lphi": "LpHigh", "lpall": "LpAll"}
+DIRECTION_ENUM = {"in": "In", "out": "Out", "inout": "InOut", "": "Out"}
+
+
+def cpp_arg(e, i, records):
+    kind, name = e.args[i]
+    ctype = e.prototype.params[i].ctype if e.prototype else None
+    size = "sizeof(StringShape)" if kind.startswith("sshape") else "0"
+    count, buffer = -1, 0
+    if kind in ARG_ENUM:
+        enum = ARG_ENUM[kind]
+        buffer = 256 if kind == "sshape:256" else 0
+    else:
+        if kind.startswith("names@"):
+            enum, count = "Names", int(kind[6:])
+        elif kind.startswith("ref:+1@"):
+            enum, size, count = "RefPlusOne", "1", int(kind[7:])
+        else:
+            m = re.match(r"^(ref|arr):(\d+)(?:\*@(\d+))?$", kind)
+            base = "Ref" if m.group(1) == "ref" else "Array"
+            enum = base + ("Times" if m.group(3) else "")
+            count = int(m.group(3)) if m.group(3) else -1
+            size = m.group(2)
+            if m.group(1) == "ref" and not m.group(3) and ctype in records.records:
+                size = f"sizeof({ctype})"
+    slots = 2 if kind in ("f64", "i64") else 1
+    return f"{{{c_string(name)}, ArgKind::{enum}, {size}, {buffer}, {count}, {slots}}}"
+
+
+def cpp_segment(e, s):
+    if s.count is None:
+        count, number = "None", 0
+    elif isinstance(s.count, int):
+        count, number = "Number", s.count
+    elif s.count in COUNT_ENUM:
+        count, number = COUNT_ENUM[s.count], 0
+    else:
+        count, number = "Segment", 0
+    owner = s.name.split(".")[0]
+    arg = e.arg_index(owner)
+    return (f"{{{c_string(s.name)}, SegmentKind::{SEGMENT_ENUM[s.kind]}, {s.unit_expr}, CountFrom::{count}, {number}, "
+            f"{s.count_index}, {s.extra}, Direction::{DIRECTION_ENUM[s.direction]}, {arg}, "
+            f"{'true' if '.' in s.name else 'false'}}}")
+
+
+TABLE_HEAD = """\
+// Generated from {table} and include/kavlink_records.h by cmake/kavlink_exports.py;
+// edit those, not this file.  Every export's layout as typed constants: the
+// generator has checked every row, so nothing here needs parsing or checking
+// at run time, and the sizes of records are the compiler's (sizeof), checked
+// against what the rows state.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "kavlink_records.h"
+
+namespace kavtable {{
+"""
+
+TABLE_TYPES = """\
+// One argument as the caller passes it.
+struct Arg {
+    const char* name;
+    ArgKind kind;
+    // Ref, Array: bytes of its memory; RefTimes, ArrayTimes: bytes per item
+    // counted by argument countArg; RefPlusOne: 1 (countArg + 1 bytes);
+    // StrShape, StrShapeBuffer: the record's bytes.
+    uint32_t bytes;
+    uint32_t bufferBytes;  // StrShapeBuffer: the buffer its text pointer names
+    int countArg;          // the argument that counts, or -1
+    uint32_t slots;        // 4-byte stack slots
+};
+
+// One payload segment or read-back area.
+struct Segment {
+    const char* name;       // an argument, "arg.text", or a buffer of the export's own
+    SegmentKind kind;
+    uint32_t unit;          // bytes of one item (0 for a text, which ends at its zero)
+    CountFrom countFrom;
+    uint32_t countNumber;   // CountFrom::Number
+    int countSegment;       // CountFrom::Segment: index of an earlier integer segment
+    uint32_t extra;         // added to the count
+    Direction direction;    // Out for a read-back area
+    int arg;                // the argument whose value or memory it carries, or -1
+    bool argText;           // the text a StringShape argument points to
+};
+
+struct Export {
+    const char* name;
+    ResultForm result;
+    uint32_t code;          // 0: no request message
+    LParamForm lparam;
+    int lparamArgs[2];      // arguments the lParam is made from (-1: none)
+    uint32_t lparamFixed;   // LParamForm::Fixed
+    std::span<const Arg> args;
+    std::span<const Segment> segments;
+    std::span<const Segment> readBack;  // from payload offset 0, after the answer
+    CopyRule rule;
+    DefaultAnswer answer;   // what kavhost answers when its script does not say
+    uint32_t argBytes;      // bytes of arguments the callee removes
+    int line;               // the row's line in api/kavlink.exports
+
+    int argIndex(std::string_view n) const {
+        for (size_t i = 0; i < args.size(); ++i)
+            if (n == args[i].name) return static_cast<int>(i);
+        return -1;
+    }
+};
+
+"""
+
+
+def write_table(exports, records, path, table):
+    out = TABLE_HEAD.format(table=table).split("\n")
+    out += cpp_enum("ArgKind", ["I32", "I16", "U8", "F64", "I64", "Text", "StrVar", "Bstr", "StrShape",
+                                "StrShapeBuffer", "Ref", "RefTimes", "RefPlusOne", "Array", "ArrayTimes", "Names"],
+                    "How an argument is passed.")
+    out += cpp_enum("SegmentKind", list(dict.fromkeys(SEGMENT_ENUM.values())), "What a segment holds.")
+    out += cpp_enum("Direction", ["In", "Out", "InOut"],
+                    "In: copied to the host only.  InOut: copied in and back from the same place.  "
+                    "Out: only what comes back matters.")
+    out += cpp_enum("LParamForm", list(LPARAM_ENUM.values()), "What the lParam carries.")
+    out += cpp_enum("ResultForm", list(RESULT_ENUM.values()), "What the export returns.")
+    out += cpp_enum("CopyRule", list(RULE_ENUM.values()),
+                    "When outputs are copied: whatever the answer, on a nonzero 16-bit answer, on a 16-bit -1.")
+    out += cpp_enum("CountFrom", ["None", "Number", "LpLow", "LpSigned", "LpHigh", "LpAll", "Segment"],
+                    "Where a segment's item count comes from.")
+    out += cpp_enum("DefaultAnswer", list(ANSWER_ENUM.values()),
+                    "kavhost's answer when its script names none: 1, the next counting index, one handle per id.")
+    out += TABLE_TYPES.split("\n")
+    used = sorted({s.unit_expr[7:-1] for e in exports for s in e.sent + e.back if s.unit_expr.startswith("sizeof(")} |
+                  {p.ctype for e in exports for p in e.prototype.params if p.ctype in records.records})
+    for name in used:
+        size = records.unit_size(name)
+        out.append(f"static_assert(sizeof({name}) == {size}, \"include/kavlink_records.h: {name} reads as {size} "
+                   f"bytes to the generator\");")
+    out.append("")
+    for i, e in enumerate(exports):
+        stated = []
+        for (kind, name), p in zip(e.args, e.prototype.params):
+            m = re.match(r"^ref:(\d+)$", kind)
+            if m and p.ctype in records.records and name in e.stated_sizes:
+                stated.append((p.ctype, int(m.group(1)), name))
+        for s in e.sent + e.back:
+            if s.kind == "raw" and s.unit_expr.startswith("sizeof(") and s.name in e.stated_sizes:
+                stated.append((s.unit_expr[7:-1], s.number, s.name))
+        for ctype, size, name in dict.fromkeys(stated):
+            out.append(f"static_assert(sizeof({ctype}) == {size}, \"{table}:{e.line} ({e.name}): {name} "
+                       f"is stated as {size} bytes\");")
+        if e.args:
+            out.append(f"inline constexpr Arg kArgs{i}[] = {{" + ", ".join(cpp_arg(e, k, records)
+                                                                      for k in range(len(e.args))) + "};")
+        if e.sent:
+            out.append(f"inline constexpr Segment kSegments{i}[] = {{")
+            out += [f"    {cpp_segment(e, s)}," for s in e.sent]
+            out.append("};")
+        if e.back:
+            out.append(f"inline constexpr Segment kReadBack{i}[] = {{")
+            out += [f"    {cpp_segment(e, s)}," for s in e.back]
+            out.append("};")
+    out += ["", "inline constexpr Export kExports[] = {"]
+    for i, e in enumerate(exports):
+        lp = e.lparam_args + [-1] * (2 - len(e.lparam_args))
+        fields = [c_string(e.name), f"ResultForm::{RESULT_ENUM[e.result]}", str(e.code),
+                  f"LParamForm::{LPARAM_ENUM[e.lparam_form]}", f"{{{lp[0]}, {lp[1]}}}", str(e.lparam_fixed),
+                  f"kArgs{i}" if e.args else "{}", f"kSegments{i}" if e.sent else "{}",
+                  f"kReadBack{i}" if e.back else "{}", f"CopyRule::{RULE_ENUM[e.rule]}",
+                  f"DefaultAnswer::{ANSWER_ENUM[e.answer]}", str(e.arg_bytes()), str(e.line)]
         out.append("    {" + ", ".join(fields) + "},")
-    out += ["};", "", "const ExportRow* exportRows(size_t& count) {", "    count = sizeof kRows / sizeof kRows[0];",
-            "    return kRows;", "}", "", "}  // namespace kavhost", ""]
-    write(path, "\n".join(out))
-
-
-def write_test_table(exports, path, table):
-    out = [f"// Generated from {table}; edit that file, not this one.",
-           '#include "export_table.h"', "", "namespace kavtest {", "", "const std::vector<ExportSpec>& allExports() {",
-           "    static const std::vector<ExportSpec> rows = {"]
-    for e in exports:
-        out.append(f"        {{{c_string(e.name)}, {c_string(e.kinds())}, {c_string(e.result)}, {e.line}}},")
-    out += ["    };", "    return rows;", "}", "", "}  // namespace kavtest", ""]
+    out += ["};", "",
+            "// The row of an export, or null.",
+            "constexpr const Export* findExport(std::string_view name) {",
+            "    for (const Export& e : kExports)",
+            "        if (name == e.name) return &e;",
+            "    return nullptr;",
+            "}", "", "}  // namespace kavtable", ""]
     write(path, "\n".join(out))
 
 
@@ -360,6 +785,20 @@ class Records:
         if "KAVAPI" in text:
             raise TableError(f"{path}: prototypes belong to the generated kavlink.h, not to the records header")
 
+    def unit_size(self, spec):
+        """Bytes of a record ("PointShape") or of one of its members
+        ("StringShape::position")."""
+        name, _, member = spec.partition("::")
+        if name not in self.records:
+            raise TableError(f"{self.path}: no record {name}")
+        r = self.records[name]
+        if not member:
+            return r.size
+        for f in r.fields:
+            if f.name == member:
+                return field_size(f, self.records) * f.count
+        raise TableError(f"{self.path}: {name} has no member {member}")
+
     def check_host_records(self, exports):
         """A record of bytes says that its layout is the host's, how large it
         is and exactly which functions move it."""
@@ -429,16 +868,14 @@ class Prototype:
         return "\n".join(lines)
 
 
-def segment_parts(token):
-    """name, kind without count, direction ('' for a read-back area)."""
-    body, _, direction = token.partition("/")
-    name, kind = body.split(":", 1)
-    return name, re.sub(r"[*+].*$", "", kind), direction
+def segment_parts(s):
+    """name, kind without count ("str256"), direction ('' for a read-back area)."""
+    return s.name, s.kind + (str(s.number) if s.number is not None else ""), s.direction
 
 
 def own_segments(e, name):
-    sent = [segment_parts(s) for s in e.segments if segment_parts(s)[0] == name]
-    back = [segment_parts(s) for s in e.read_back if segment_parts(s)[0] == name]
+    sent = [segment_parts(s) for s in e.sent if s.name == name]
+    back = [segment_parts(s) for s in e.back if s.name == name]
     return sent, back
 
 
@@ -466,6 +903,8 @@ def derive_prototypes(exports, records, table):
             elif kind == "strvar":
                 params.append(CParam("BSTR", 1, False, name))
             elif kind.startswith("arr:"):
+                if given and given not in C_FIELD:
+                    raise TableError(f"{where}: the items of array '{name}' are numbers: {given} is not one")
                 params.append(CParam("SAFEARRAY", 2, False, name))
             elif kind.startswith("names@"):
                 params.append(CParam("char", 2, True, name))
@@ -508,10 +947,10 @@ def bas_name(n):
 
 
 def segment_of(e, name):
-    for s in e.segments + e.read_back:
-        base = s.split("/")[0]
-        if base.split(":")[0] == name:
-            return base.split(":", 1)[1]
+    """The kind (without count) of the first segment named `name`, or ""."""
+    for s in e.sent + e.back:
+        if s.name == name:
+            return segment_parts(s)[1]
     return ""
 
 
@@ -519,12 +958,12 @@ ARRAY_ELEMENT = {"pt": ("PointShape", "PointShape"), "arc": ("ArcShape", "ArcSha
 
 
 def array_element(e, name, kind):
-    seg = segment_of(e, name)
-    base = re.sub(r"[*+].*$", "", seg)
+    base = segment_of(e, name)
     if base in ARRAY_ELEMENT:
         return ARRAY_ELEMENT[base]
-    if kind == "arr:96":
-        return ("Double", "double")
+    given = e.arg_types[e.arg_index(name)]
+    if given:
+        return (C_FIELD[given][0], C_FIELD[given][1])
     return ("Byte", "unsigned char")
 
 
@@ -556,7 +995,7 @@ def describe(e, index, header):
     if kind.startswith("names@"):
         return Param(f"ByRef {n} As Long", f"[in] long* {name}",
                      f"{n}: the first of {e.args[int(kind[6:])][1]} Longs, each the address of an ANSI text")
-    seg = re.sub(r"[*+].*$", "", segment_of(e, name))
+    seg = segment_of(e, name)
     direction = "[in]" if const else "[in, out]"
     scalars = {"double": ("Double", "double"), "int32_t": ("Long", "long"), "int16_t": ("Integer", "short"),
                "uint8_t": ("Byte", "unsigned char")}
@@ -737,8 +1176,7 @@ def main():
     p.add_argument("--events")
     p.add_argument("--def", dest="def_file")
     p.add_argument("--import-def")
-    p.add_argument("--host-table")
-    p.add_argument("--test-table")
+    p.add_argument("--table-header")
     p.add_argument("--bas")
     p.add_argument("--idl")
     p.add_argument("--header")
@@ -748,14 +1186,18 @@ def main():
     a = p.parse_args()
     documented = [a.bas, a.idl, a.header, a.reference, a.summaries]
     try:
-        exports = parse(a.table)
-        records = ref = None
+        records = Records(a.records) if a.records else None
+        exports = parse(a.table, records)
+        ref = None
+        if a.table_header and not records:
+            raise TableError("--table-header needs --records")
+        if records:
+            derive_prototypes(exports, records, a.table)
+            assign_units(exports, records, a.table)
         if any(documented) or a.event_template:
             if not (a.records and a.descriptions and a.events):
                 raise TableError("--bas, --idl, --header, --reference, --summaries and --event-template need "
                                  "--records, --descriptions and --events")
-            records = Records(a.records)
-            derive_prototypes(exports, records, a.table)
             records.check_host_records(exports)
             events = kavlink_reference.parse_events(a.events)
             events_only = not any(documented)
@@ -772,10 +1214,8 @@ def main():
             write_def(exports, a.def_file)
         if a.import_def:
             write_import_def(exports, a.import_def)
-        if a.host_table:
-            write_host_table(exports, a.host_table, "api/kavlink.exports")
-        if a.test_table:
-            write_test_table(exports, a.test_table, "api/kavlink.exports")
+        if a.table_header:
+            write_table(exports, records, a.table_header, "api/kavlink.exports")
         if a.bas:
             write_bas(exports, records, a.bas, ref)
         if a.idl:

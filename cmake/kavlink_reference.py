@@ -13,7 +13,7 @@ import os
 import re
 import textwrap
 
-from kavlink_exports import TableError, write, c_string, own_segments, segment_parts
+from kavlink_exports import TableError, write, c_string, own_segments
 
 DESCRIPTION_KEYS = ("param", "return", "refuses", "host", "see")
 EVENTS_STEM = "events"
@@ -341,9 +341,6 @@ def idl_string(text):
 
 # ------------------------------------------------------------ the layout
 
-FIXED_SIZE = {"u8": 1, "i16": 2, "i32": 4, "f64": 8, "pt": 16, "line": 32, "circle": 24, "arc": 44, "ellipse": 40,
-              "ellarc": 60, "spos": 16, "sshape": 20, "sattr": 56, "eattr": 8, "matrix": 52, "rpt": 18, "bsh": 28,
-              "bsv": 880, "bsp": 1760, "boxst": 276, "raw": 1, "chars": 1}
 KIND_LABEL = {"u8": "8-bit value", "i16": "16-bit integer", "i32": "32-bit integer", "f64": "double",
               "pt": "PointShape", "line": "LineShape", "circle": "CircleShape", "arc": "ArcShape",
               "ellipse": "EllipseShape", "ellarc": "EllArcShape", "spos": "position of a StringShape",
@@ -389,23 +386,20 @@ def lparam_argument(e, part):
     return lp if part == "all" else f"low half of {lp}"
 
 
-def segment_slot(e, token, offset, records):
-    body, _, direction = token.partition("/")
-    name, kind_full = body.split(":", 1)
-    m = re.match(r"^([a-z0-9]+?)(?:\*(\w+))?(?:\+(\d+))?$", kind_full)
-    base, count, extra = m.group(1), m.group(2), int(m.group(3) or 0)
-    number = ""
-    if base not in FIXED_SIZE and base != "text":
-        base, number = re.match(r"^(raw|str)(\d+)$", base).groups()
+def segment_slot(e, seg, offset, records):
+    """Where a parsed segment lies and what it is, in words (its unit comes
+    from the records header)."""
+    name, base, count, extra, direction = seg.name, seg.kind, seg.count, seg.extra, seg.direction
+    number = str(seg.number) if seg.number is not None else ""
     if base == "text":
         size = Size(1, [f"len({name})"])
         unit = None
     else:
-        unit = int(number) if number else FIXED_SIZE[base]
+        unit = seg.unit
         if count is None:
             size = Size(unit)
-        elif count.isdigit():
-            size = Size(unit * (int(count) + extra))
+        elif isinstance(count, int):
+            size = Size(unit * (count + extra))
         else:
             symbol = {"lp": lparam_argument(e, "low"), "lps": lparam_argument(e, "low"),
                       "lphi": lparam_argument(e, "high"), "lpall": lparam_argument(e, "all")}.get(count, count)
@@ -423,7 +417,7 @@ def segment_slot(e, token, offset, records):
         what = "bytes"
     else:
         what = KIND_LABEL[base]
-    if count and not count.isdigit():
+    if count is not None and not isinstance(count, int):
         what += " each" if unit and unit > 1 and base not in ("raw", "chars") else ""
     if owner not in args:
         what += " (the library's own buffer)"
@@ -435,14 +429,14 @@ class Layout:
         self.export = e
         self.sent, self.back = [], []
         offset = Size()
-        for token in e.segments:
-            slot = segment_slot(e, token, offset, records)
+        for seg in e.sent:
+            slot = segment_slot(e, seg, offset, records)
             self.sent.append(slot)
             offset = offset + slot.size
         self.total = offset
         back_offset = Size()
-        for token in e.read_back:
-            slot = segment_slot(e, token + "/", back_offset, records)
+        for seg in e.back:
+            slot = segment_slot(e, seg, back_offset, records)
             slot.direction = "back"
             self.back.append(slot)
             back_offset = back_offset + slot.size

@@ -322,16 +322,24 @@ Reply Answerer::reply(uint32_t code, uint32_t lParam, const std::vector<std::str
     } else {
         out.source = "default";
     }
-    // Defaults.
-    if (code == 1807) {  // VokGetCSBHandle: one panel handle per csbID
+    // The row's default answer (both exports of a shared code have the same).
+    const ExportLayout* row = nullptr;
+    for (const std::string& n : exportNames)
+        if (!row) row = findLayout(n);
+    if (!row) {
+        const std::vector<const ExportLayout*> byCode = layoutsForCode(code);
+        if (!byCode.empty()) row = byCode.front();
+    }
+    switch (row ? row->answer : DefaultAnswer::One) {
+    case DefaultAnswer::PanelPerId: {  // one panel handle per id in the lParam's low half
         auto it = panels_.find(lParam & 0xFFFF);
         if (it == panels_.end()) it = panels_.emplace(lParam & 0xFFFF, nextPanel_++).first;
         out.answer = it->second;
-        return out;
+        break;
     }
-    const bool counting = (code >= 1220 && code <= 1239) || code == 1264 || code == 1330 || code == 1450 ||
-                          code == 1508 || code == 1570 || code == 1600 || code == 1800;
-    out.answer = counting ? nextIndex_++ : 1;
+    case DefaultAnswer::NextIndex: out.answer = nextIndex_++; break;
+    case DefaultAnswer::One: out.answer = 1; break;
+    }
     return out;
 }
 

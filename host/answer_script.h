@@ -105,8 +105,9 @@ struct Reply {
 };
 
 // Chooses replies: script rules first (by export name, then code, then "*"),
-// then the defaults: a fresh panel handle per csbID for VokGetCSBHandle,
-// counting indices for the create/append/assign functions, 1 otherwise.
+// then the export's default answer, a column of the layout table: 1, the
+// next counting index (create/append/assign), or one handle per id in the
+// lParam (panels).
 class Answerer {
 public:
     explicit Answerer(Script script = {});

@@ -3,6 +3,7 @@
 #include "kav/protocol.h"
 
 #include "host_text.h"
+#include "request_text.h"
 
 #include <algorithm>
 #include <map>
@@ -64,7 +65,7 @@ std::string reason(const SessionError& e) {
 std::string exportsOf(uint32_t message, uint32_t code) {
     if (message == kav::kExitCommandMessage) return "ExitCommandMessage (1765)";
     std::string names;
-    for (const ExportLayout* e : layoutsForCode(code)) names += (names.empty() ? "" : " | ") + e->name;
+    for (const ExportLayout* e : layoutsForCode(code)) names += (names.empty() ? "" : " | ") + std::string(e->name);
     return names.empty() ? "an unknown export (code " + std::to_string(code) + ")" : names;
 }
 

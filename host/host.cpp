@@ -1,4 +1,5 @@
 #include "host.h"
+#include "request_text.h"
 
 #include "host_text.h"
 #include "session.h"

@@ -108,7 +108,7 @@ RecordedRequest parseRequest(const Reader& in) {
     // The export name from today's table, so that a diff never trusts a stale name.
     if (const std::vector<const ExportLayout*> known = layoutsForCode(r.code); !known.empty()) {
         r.exportName.clear();
-        for (const ExportLayout* e : known) r.exportName += (r.exportName.empty() ? "" : " | ") + e->name;
+        for (const ExportLayout* e : known) r.exportName += (r.exportName.empty() ? "" : " | ") + std::string(e->name);
     }
     r.request = in.hex(in.o, "request");
     if (r.request.size() > kav::kPayloadSize) in.fail("the request is larger than the payload area");

@@ -5,6 +5,7 @@
 #include "decoder.h"
 #include "host.h"
 #include "kavlink.h"
+#include "request_text.h"
 #include "process_runner.h"
 #include "recording_host.h"
 #include "sandbox.h"

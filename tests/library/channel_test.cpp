@@ -5,7 +5,6 @@
 #include "request.h"
 #include "shared_block.h"
 #include "transport.h"
-#include "export_table.h"
 #include "caller_memory.h"
 #include "guarded_pages.h"
 #include "kav/handles.h"

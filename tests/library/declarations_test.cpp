@@ -37,22 +37,26 @@ std::vector<std::string> split(const std::string& s, char sep) {
 // What a parameter of this row must look like: "ByVal|ByRef" and, where the
 // row fixes it, the type.
 std::string expectedParameter(const kavhost::ExportLayout& e, size_t i) {
-    const std::string& k = e.argKinds[i];
-    if (k == "i32") return "ByVal Long";
-    if (k == "i16") return "ByVal Integer";
-    if (k == "u8") return "ByVal Byte";
-    if (k == "f64") return "ByVal Double";
-    if (k == "i64") return "ByVal Currency";
-    if (k == "text" || k == "bstr") return "ByVal String";
-    if (k == "strvar") return "ByRef String";
+    using kavhost::ArgKind;
+    switch (e.args[i].kind) {
+    case ArgKind::I32: return "ByVal Long";
+    case ArgKind::I16: return "ByVal Integer";
+    case ArgKind::U8: return "ByVal Byte";
+    case ArgKind::F64: return "ByVal Double";
+    case ArgKind::I64: return "ByVal Currency";
+    case ArgKind::Text: case ArgKind::Bstr: return "ByVal String";
+    case ArgKind::StrVar: return "ByRef String";
+    case ArgKind::Ref: break;
+    default: return "ByRef";
+    }
     for (const kavhost::SegmentLayout& s : e.segments) {
-        if (s.name != e.argNames[i] || s.countFrom != kavhost::CountFrom::None || k.rfind("ref:", 0) != 0) continue;
+        if (s.arg != static_cast<int>(i) || s.argText || s.countFrom != kavhost::CountFrom::None) continue;
         switch (s.kind) {
-        case kavhost::Kind::F64: return "ByRef Double";
-        case kavhost::Kind::I32: return "ByRef Long";
-        case kavhost::Kind::I16: return "ByRef Integer";
-        case kavhost::Kind::U8: return "ByRef Byte";
-        case kavhost::Kind::TextBuf: return "ByVal String";
+        case kavhost::SegmentKind::F64: return "ByRef Double";
+        case kavhost::SegmentKind::I32: return "ByRef Long";
+        case kavhost::SegmentKind::I16: return "ByRef Integer";
+        case kavhost::SegmentKind::U8: return "ByRef Byte";
+        case kavhost::SegmentKind::TextBuf: return "ByVal String";
         default: break;
         }
     }
@@ -89,20 +93,21 @@ TEST(Declarations, EveryExportIsDeclaredAsItsRowSays) {
             ADD_FAILURE() << "not declared";
             continue;
         }
-        EXPECT_EQ(results[e.name].empty(), e.result == "void");
-        if (e.result == "f64") {
+        EXPECT_EQ(results[e.name].empty(), e.result == kavhost::ResultForm::Void);
+        if (e.result == kavhost::ResultForm::F64) {
             EXPECT_EQ(results[e.name], "Double");
         }
         const std::vector<std::string> params = split(d->second, ',');
-        ASSERT_EQ(params.size(), e.argKinds.size()) << d->second;
+        ASSERT_EQ(params.size(), e.args.size()) << d->second;
         for (size_t i = 0; i < params.size(); ++i) {
             std::smatch m;
             ASSERT_TRUE(std::regex_match(params[i], m, parameter)) << params[i];
             const std::string want = expectedParameter(e, i);
             std::string got = m[1].str();
             if (want.find(' ') != std::string::npos) got.append(1, ' ').append(m[4].str());
-            EXPECT_EQ(got, want) << "parameter " << e.argNames[i] << ": " << params[i];
-            EXPECT_EQ(m[3].matched, e.argKinds[i].rfind("arr:", 0) == 0) << params[i];
+            EXPECT_EQ(got, want) << "parameter " << e.args[i].name << ": " << params[i];
+            const bool array = e.args[i].kind == kavhost::ArgKind::Array || e.args[i].kind == kavhost::ArgKind::ArrayTimes;
+            EXPECT_EQ(m[3].matched, array) << params[i];
             EXPECT_TRUE(basic.count(m[4]) || types.count(m[4])) << params[i] << ": no Type " << m[4];
         }
     }

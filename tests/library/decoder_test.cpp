@@ -17,16 +17,20 @@
 #include <ole2.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace kavtest;
+using kavhost::ArgKind;
 using kavhost::Direction;
 using kavhost::ExportLayout;
 using kavhost::LParamForm;
+using kavhost::ResultForm;
 using kavhost::SegmentLayout;
 
 namespace {
@@ -52,7 +56,7 @@ struct Region {
 
 // What one argument gave: slots, and where its memory or value lies.
 struct Built {
-    std::string kind;
+    ArgKind kind = ArgKind::I32;
     uint32_t value = 0;              // a by-value integer
     std::vector<uint8_t> valueBytes; // the bytes a value segment carries
     std::optional<size_t> region;    // its memory
@@ -62,16 +66,15 @@ struct Built {
 class Call {
 public:
     explicit Call(const ExportLayout& e) : e_(e) {
-        std::vector<bool> isCount(e.argKinds.size());
-        for (const std::string& k : e.argKinds)
-            if (const size_t at = k.find('@'); at != std::string::npos) isCount.at(std::stoul(k.substr(at + 1))) = true;
-        for (size_t i = 0; i < e.argKinds.size(); ++i) build(i, isCount[i]);
+        std::vector<bool> isCount(e.args.size());
+        for (const kavhost::ArgLayout& a : e.args)
+            if (a.countArg >= 0) isCount.at(static_cast<size_t>(a.countArg)) = true;
+        for (size_t i = 0; i < e.args.size(); ++i) build(i, isCount[i]);
     }
     const Slots& slots() const { return slots_; }
     const Built* arg(const std::string& name) const {
-        for (size_t i = 0; i < e_.argNames.size(); ++i)
-            if (e_.argNames[i] == name) return &args_[i];
-        return nullptr;
+        const int i = e_.argIndex(name);
+        return i < 0 ? nullptr : &args_[static_cast<size_t>(i)];
     }
     std::vector<Region>& regions() { return regions_; }
     const CallerMemory& memory() const { return memory_; }
@@ -82,14 +85,14 @@ public:
     }
 
     uint32_t expectedLParam() const {
-        auto value = [&](size_t k) { return args_.at(e_.lparamArgs.at(k)).value; };
+        auto value = [&](size_t k) { return args_.at(static_cast<size_t>(e_.lparamArgs[k])).value; };
         switch (e_.lparam) {
         case LParamForm::Arg32: return value(0);
         case LParamForm::U16: return value(0) & 0xFFFF;
         case LParamForm::S16: return static_cast<uint32_t>(int32_t{static_cast<int16_t>(value(0))});
         case LParamForm::Packed: return (value(1) << 16) | (value(0) & 0xFFFF);
         case LParamForm::Fixed: return e_.lparamFixed;
-        case LParamForm::Length: return static_cast<uint32_t>(args_.at(e_.lparamArgs.at(0)).text.size());
+        case LParamForm::Length: return static_cast<uint32_t>(args_.at(static_cast<size_t>(e_.lparamArgs[0])).text.size());
         default: return 0;
         }
     }
@@ -103,14 +106,15 @@ private:
         return data;
     }
     void refreshOriginal(size_t r) { regions_[r].original = memory_.now(regions_[r].data); }
-    size_t sizeOf(const std::string& kindText) const {  // "N", "N*@K", "+1@K"
-        if (kindText.rfind("+1@", 0) == 0) return kCount + 1;
-        const size_t n = std::stoul(kindText);
-        return kindText.find('*') != std::string::npos ? n * kCount : n;
+    // Bytes of a reference's or an array's memory; every count is kCount.
+    static size_t sizeOf(const kavhost::ArgLayout& a) {
+        if (a.kind == ArgKind::RefPlusOne) return kCount + 1;
+        return a.countArg >= 0 ? a.bytes * kCount : a.bytes;
     }
     void build(size_t i, bool count) {
-        const std::string& k = e_.argKinds[i];
-        const std::string& name = e_.argNames[i];
+        const kavhost::ArgLayout& a = e_.args[i];
+        const ArgKind k = a.kind;
+        const std::string name = a.name;
         Built b;
         b.kind = k;
         auto value = [&](uint32_t v, size_t bytes) {
@@ -118,55 +122,55 @@ private:
             b.valueBytes.assign(reinterpret_cast<const uint8_t*>(&v), reinterpret_cast<const uint8_t*>(&v) + bytes);
             slots_.u32(v);
         };
-        if (k == "i32") value(count ? kCount : 0x01020304u + static_cast<uint32_t>(i) * 0x00010101u, 4);
-        else if (k == "i16") value(count ? kCount : 0x5A5A0100u + static_cast<uint32_t>(i), 2);  // high half is junk
-        else if (k == "u8") value(0x5A5A5A12u + static_cast<uint32_t>(i), 1);
-        else if (k == "f64" || k == "i64") {
+        if (k == ArgKind::I32) value(count ? kCount : 0x01020304u + static_cast<uint32_t>(i) * 0x00010101u, 4);
+        else if (k == ArgKind::I16) value(count ? kCount : 0x5A5A0100u + static_cast<uint32_t>(i), 2);  // high half is junk
+        else if (k == ArgKind::U8) value(0x5A5A5A12u + static_cast<uint32_t>(i), 1);
+        else if (k == ArgKind::F64 || k == ArgKind::I64) {
             const double d = 1000.25 + 3.5 * static_cast<double>(i);
             const int64_t n = 1700000000 + static_cast<int64_t>(i);
             b.valueBytes.resize(8);
-            if (k == "f64") std::memcpy(b.valueBytes.data(), &d, 8), slots_.f64(d);
+            if (k == ArgKind::F64) std::memcpy(b.valueBytes.data(), &d, 8), slots_.f64(d);
             else std::memcpy(b.valueBytes.data(), &n, 8), slots_.i64(n);
-        } else if (k == "text") {
+        } else if (k == ArgKind::Text) {
             b.text = "t" + std::to_string(i) + "-" + name;
             b.region = regions_.size();
             std::memcpy(region(name, b.text.size() + 1, i), b.text.c_str(), b.text.size() + 1);
             refreshOriginal(*b.region);
             slots_.ptr(regions_[*b.region].data);
-        } else if (k == "bstr" || k == "strvar") {
+        } else if (k == ArgKind::Bstr || k == ArgKind::StrVar) {
             b.text = "b" + std::to_string(i);
-            if (k == "bstr") slots_.ptr(memory_.string(b.text));
+            if (k == ArgKind::Bstr) slots_.ptr(memory_.string(b.text));
             else slots_.ptr(memory_.stringVariable(b.text));
-        } else if (k == "sshape" || k == "sshape:256") {
+        } else if (k == ArgKind::StrShape || k == ArgKind::StrShapeBuffer) {
             uint8_t* text = nullptr;
-            if (k == "sshape") {
+            if (k == ArgKind::StrShape) {
                 const std::string t = "shape text " + std::to_string(i);
                 text = region(name + ".text", t.size() + 1, i + 50);
                 std::memcpy(text, t.c_str(), t.size() + 1);
                 refreshOriginal(regions_.size() - 1);
             } else {
-                text = region(name + ".text", 256, i + 50);
+                text = region(name + ".text", a.bufferBytes, i + 50);
             }
             b.region = regions_.size();
-            uint8_t* shape = region(name, 20, i);
-            std::memcpy(shape + 16, &text, 4);
+            uint8_t* shape = region(name, a.bytes, i);
+            std::memcpy(shape + offsetof(StringShape, text), &text, sizeof text);
             refreshOriginal(*b.region);
             slots_.ptr(shape);
-        } else if (k.rfind("ref:", 0) == 0) {
+        } else if (k == ArgKind::Ref || k == ArgKind::RefTimes || k == ArgKind::RefPlusOne) {
             b.region = regions_.size();
-            slots_.ptr(region(name, sizeOf(k.substr(4)), i));
-        } else if (k.rfind("arr:", 0) == 0) {
-            const size_t n = sizeOf(k.substr(4));
+            slots_.ptr(region(name, sizeOf(a), i));
+        } else if (k == ArgKind::Array || k == ArgKind::ArrayTimes) {
+            const size_t n = sizeOf(a);
             b.region = regions_.size();
             slots_.ptr(memory_.arrayVariable(region(name, n, i), n));
-        } else if (k.rfind("names@", 0) == 0) {
+        } else if (k == ArgKind::Names) {
             auto& list = pointers_.emplace_back(kCount);
             for (uint32_t n = 0; n < kCount; ++n) {
                 list[n] = reinterpret_cast<char*>(memory_.place({'n', static_cast<uint8_t>('0' + n), 0}));
             }
             slots_.ptr(list.data());
         } else {
-            ADD_FAILURE() << e_.name << ": unknown argument kind " << k;
+            ADD_FAILURE() << e_.name << ": unknown argument kind " << static_cast<int>(k);
             slots_.u32(0);
         }
         args_.push_back(std::move(b));
@@ -180,9 +184,11 @@ private:
     std::deque<std::vector<char*>> pointers_;
 };
 
-std::string where(const ExportLayout& e) { return e.name + " (api/kavlink.exports:" + std::to_string(e.line) + ")"; }
+std::string where(const ExportLayout& e) {
+    return std::string(e.name) + " (api/kavlink.exports:" + std::to_string(e.line) + ")";
+}
 std::string where(const ExportLayout& e, const SegmentLayout& s, const kavhost::DecodedSegment& d) {
-    return e.name + ", segment " + s.name + " (" + directionName(s.direction) + ", " + std::to_string(d.size) +
+    return std::string(e.name) + ", segment " + s.name + " (" + directionName(s.direction) + ", " + std::to_string(d.size) +
            " bytes at payload offset " + std::to_string(d.offset) + "), api/kavlink.exports:" + std::to_string(e.line);
 }
 
@@ -194,17 +200,17 @@ std::optional<std::vector<uint8_t>> suppliedBytes(Call& call, const SegmentLayou
     prefixOnly = false;
     if (const Built* b = call.arg(s.name)) {
         if (!b->valueBytes.empty()) return b->valueBytes;
-        if (b->kind == "text" || b->kind == "strvar" || b->kind == "bstr") {
+        if (b->kind == ArgKind::Text || b->kind == ArgKind::StrVar || b->kind == ArgKind::Bstr) {
             prefixOnly = true;
             std::vector<uint8_t> t(b->text.begin(), b->text.end());
-            if (b->kind != "bstr") t.push_back(0);
+            if (b->kind != ArgKind::Bstr) t.push_back(0);
             return t;
         }
     }
     if (const auto r = call.regionOf(s.name)) {
         const Region& m = call.regions()[*r];
         // The position form of a StringShape is its first 16 bytes.
-        const size_t n = s.kind == kavhost::Kind::StrPos ? std::min<size_t>(16, m.size) : m.size;
+        const size_t n = s.kind == kavhost::SegmentKind::StrPos ? std::min<size_t>(s.unit, m.size) : m.size;
         return std::vector<uint8_t>(m.original.begin(), m.original.begin() + static_cast<std::ptrdiff_t>(n));
     }
     return std::nullopt;
@@ -217,11 +223,11 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
     for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = hostByte(i);
     // A property record's size and data address are the host's to give: none.
     for (const SegmentLayout& s : e.readBack)
-        if (s.name == "record") std::fill(pattern.begin() + 38, pattern.begin() + 46, 0);
+        if (std::string_view(s.name) == "record") std::fill(pattern.begin() + 38, pattern.begin() + 46, 0);
     host.clear();
     host.reply(Reply{kAnswer}.write(0, Bytes{}.raw(pattern.data(), pattern.size())));
-    const CallResult result = host.call(e.name.c_str(), call.slots(), e.result == "f64");
-    const kav::UniqueBstr returned = result.ownedBstr(e.result == "bstr");
+    const CallResult result = host.call(e.name, call.slots(), e.result == ResultForm::F64);
+    const kav::UniqueBstr returned = result.ownedBstr(e.result == ResultForm::Bstr);
 
     if (e.lparam == LParamForm::NoRequest) {
         EXPECT_TRUE(host.requests().empty()) << where(e) << ": the row sends nothing, the export sent a request";
@@ -288,11 +294,11 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
     for (const SegmentLayout& s : e.readBack) {
         const auto r2 = call.regionOf(s.name);
         if (!r2 || s.unit == 0) continue;
-        comesBack(s, 0, s.unit, e.name + ", read-back " + s.name + ", api/kavlink.exports:" + std::to_string(e.line));
+        comesBack(s, 0, s.unit, std::string(e.name) + ", read-back " + s.name + ", api/kavlink.exports:" + std::to_string(e.line));
     }
-    if (e.result == "f64")
+    if (e.result == ResultForm::F64)
         for (size_t i = 0; i < e.segments.size(); ++i)
-            if (e.segments[i].name == "result") {
+            if (std::string_view(e.segments[i].name) == "result") {
                 double want;
                 std::memcpy(&want, pattern.data() + d.segments[i].offset, 8);
                 EXPECT_EQ(std::memcmp(&want, &result.st0, 8), 0)
@@ -310,8 +316,8 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
         const size_t at = firstDifferenceOffset(expected[k], now);
         if (at == kNoDifference) continue;
         const std::string who =
-            at >= m.size ? e.name + ": the guard behind " + m.name + ", api/kavlink.exports:" + std::to_string(e.line)
-            : owner[k][at].empty() ? e.name + ": " + m.name + ", not covered by a segment, api/kavlink.exports:" +
+            at >= m.size ? std::string(e.name) + ": the guard behind " + m.name + ", api/kavlink.exports:" + std::to_string(e.line)
+            : owner[k][at].empty() ? std::string(e.name) + ": " + m.name + ", not covered by a segment, api/kavlink.exports:" +
                                          std::to_string(e.line)
                                    : owner[k][at];
         ADD_FAILURE() << who << "; the caller's " << m.name << " (" << m.size << " bytes, then " << kGuardSize
@@ -329,7 +335,7 @@ TEST(ExportRows, EveryExportSendsAndCopiesBackWhatItsRowSays) {
     host.bind();
     size_t checked = 0;
     for (const ExportLayout& e : kavhost::exportLayouts()) {
-        if (e.name == "InitVBCmdLib") continue;  // would unbind the host
+        if (std::string_view(e.name) == "InitVBCmdLib") continue;  // would unbind the host
         checkExport(host, e);
         ++checked;
     }

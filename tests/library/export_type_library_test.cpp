@@ -32,25 +32,28 @@ std::string narrow(const wchar_t* w) {
 // The type an argument of this kind must have, as "VT" or "PTR VT" (a
 // pointer to it); "PTR" alone: a pointer to anything.
 std::string expectedType(const kavhost::ExportLayout& e, size_t i) {
-    const std::string& k = e.argKinds[i];
-    if (k == "i32") return "3";                  // VT_I4
-    if (k == "i16") return "2";                  // VT_I2
-    if (k == "u8") return "17";                  // VT_UI1
-    if (k == "f64") return "5";                  // VT_R8
-    if (k == "i64") return "6";                  // VT_CY
-    if (k == "text") return "30";                // VT_LPSTR
-    if (k == "bstr") return "8";                 // VT_BSTR
-    if (k == "strvar") return "PTR 8";
-    if (k.rfind("arr:", 0) == 0) return "PTR 27";  // VT_SAFEARRAY
-    if (k.rfind("names@", 0) == 0) return "PTR 3";
+    using kavhost::ArgKind;
+    switch (e.args[i].kind) {
+    case ArgKind::I32: return "3";     // VT_I4
+    case ArgKind::I16: return "2";     // VT_I2
+    case ArgKind::U8: return "17";     // VT_UI1
+    case ArgKind::F64: return "5";     // VT_R8
+    case ArgKind::I64: return "6";     // VT_CY
+    case ArgKind::Text: return "30";   // VT_LPSTR
+    case ArgKind::Bstr: return "8";    // VT_BSTR
+    case ArgKind::StrVar: return "PTR 8";
+    case ArgKind::Array: case ArgKind::ArrayTimes: return "PTR 27";  // VT_SAFEARRAY
+    case ArgKind::Names: return "PTR 3";
+    default: break;
+    }
     for (const kavhost::SegmentLayout& s : e.segments) {
-        if (s.name != e.argNames[i] || s.countFrom != kavhost::CountFrom::None) continue;
+        if (s.arg != static_cast<int>(i) || s.argText || s.countFrom != kavhost::CountFrom::None) continue;
         switch (s.kind) {
-        case kavhost::Kind::F64: return "PTR 5";
-        case kavhost::Kind::I32: return "PTR 3";
-        case kavhost::Kind::I16: return "PTR 2";
-        case kavhost::Kind::U8: return "PTR 17";
-        case kavhost::Kind::TextBuf: return "30";
+        case kavhost::SegmentKind::F64: return "PTR 5";
+        case kavhost::SegmentKind::I32: return "PTR 3";
+        case kavhost::SegmentKind::I16: return "PTR 2";
+        case kavhost::SegmentKind::U8: return "PTR 17";
+        case kavhost::SegmentKind::TextBuf: return "30";
         default: return "PTR";
         }
     }
@@ -62,13 +65,15 @@ std::string actualType(const TYPEDESC& t, bool pointeeWanted) {
     return std::to_string(t.vt);
 }
 
-std::string resultType(const std::string& result) {
-    if (result == "void") return "24";  // VT_VOID
-    if (result == "i16") return "2";
-    if (result == "f64") return "5";
-    if (result == "i64") return "6";
-    if (result == "bstr") return "8";
-    return "3";
+std::string resultType(kavhost::ResultForm result) {
+    switch (result) {
+    case kavhost::ResultForm::Void: return "24";  // VT_VOID
+    case kavhost::ResultForm::I16: return "2";
+    case kavhost::ResultForm::F64: return "5";
+    case kavhost::ResultForm::I64: return "6";
+    case kavhost::ResultForm::Bstr: return "8";
+    default: return "3";
+    }
 }
 
 // The module of kavlink.tlb (empty, with a failure reported, when it cannot be read).
@@ -118,11 +123,11 @@ TEST(ExportTypeLibrary, TheModuleDeclaresEveryExportAsItsRowSays) {
             EXPECT_EQ(fd->callconv, CC_STDCALL);
             EXPECT_EQ(actualType(fd->elemdescFunc.tdesc, false), resultType(e->result))
                 << "result, api/kavlink.exports:" << e->line;
-            ASSERT_EQ(static_cast<size_t>(fd->cParams), e->argKinds.size()) << "api/kavlink.exports:" << e->line;
-            for (size_t i = 0; i < e->argKinds.size(); ++i) {
+            ASSERT_EQ(static_cast<size_t>(fd->cParams), e->args.size()) << "api/kavlink.exports:" << e->line;
+            for (size_t i = 0; i < e->args.size(); ++i) {
                 const std::string want = expectedType(*e, i);
                 EXPECT_EQ(actualType(fd->lprgelemdescParam[i].tdesc, want.rfind("PTR ", 0) == 0), want)
-                    << "parameter " << e->argNames[i] << " (" << e->argKinds[i] << "), api/kavlink.exports:" << e->line;
+                    << "parameter " << e->args[i].name << ", api/kavlink.exports:" << e->line;
             }
         }
     }

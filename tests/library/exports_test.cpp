@@ -1,6 +1,6 @@
 // The export table of kavlink.dll: exactly the declared names, undecorated,
 // each removing exactly its declared argument bytes from the stack.
-#include "export_table.h"
+#include "kavlink_table.h"
 #include "recording_host.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ using namespace kavtest;
 
 TEST(ExportTable, ExactlyTheDeclaredNamesUndecorated) {
     std::set<std::string> declared;
-    for (const ExportSpec& e : allExports()) EXPECT_TRUE(declared.insert(e.name).second) << "declared twice: " << e.name;
+    for (const kavtable::Export& e : kavtable::kExports) EXPECT_TRUE(declared.insert(e.name).second) << "declared twice: " << e.name;
     std::set<std::string> exported;
     for (const std::string& n : lib().exportedNames()) {
         EXPECT_EQ(n.find('@'), std::string::npos) << "decorated export " << n;
@@ -33,13 +33,13 @@ TEST(ExportTable, ExactlyTheDeclaredNamesUndecorated) {
 TEST(ExportTable, EveryExportRemovesItsArgumentBytes) {
     RecordingHost host;
     host.bind();
-    for (const ExportSpec& e : allExports()) {
+    for (const kavtable::Export& e : kavtable::kExports) {
         if (std::string(e.name) == "InitVBCmdLib") continue;  // would unbind the host
         Slots zeros;
-        zeros.v.assign(e.argBytes() / 4, 0);
-        const CallResult r = lib().call(e.name, zeros, e.returnsDouble());
-        EXPECT_EQ(r.popped, e.argBytes()) << e.name;
-        const kav::UniqueBstr returned = r.ownedBstr(std::string(e.result) == "bstr");
+        zeros.v.assign(e.argBytes / 4, 0);
+        const CallResult r = lib().call(e.name, zeros, e.result == kavtable::ResultForm::F64);
+        EXPECT_EQ(r.popped, e.argBytes) << e.name;
+        const kav::UniqueBstr returned = r.ownedBstr(e.result == kavtable::ResultForm::Bstr);
     }
     const CallResult r = lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(0));
     EXPECT_EQ(r.popped, 8u);

@@ -9,13 +9,15 @@
 // path allocates nothing (only exports that hand back strings may allocate
 // strings).  KAV_FUZZ_CALLS and KAV_FUZZ_SEED set the run.
 #include "caller_memory.h"
-#include "export_table.h"
+#include "kavlink_table.h"
 #include "guarded_pages.h"
 #include "import_patch.h"
 #include "recording_host.h"
 
 #include <gtest/gtest.h>
 #include <ole2.h>
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +26,7 @@
 #include <string>
 
 using namespace kavtest;
+using kavtable::ArgKind;
 
 namespace {
 
@@ -127,26 +130,26 @@ uint32_t envNumber(const char* name, uint32_t fallback) {
     return v && *v ? static_cast<uint32_t>(std::strtoul(v, nullptr, 10)) : fallback;
 }
 
-bool fixedSizeOnly(const std::vector<std::string>& kinds) {
-    for (const std::string& k : kinds) {
-        const bool fixed = k == "i32" || k == "i16" || k == "u8" || k == "f64" || k == "i64" ||
-                           (k.rfind("ref:", 0) == 0 && k.find('@') == std::string::npos) ||
-                           (k.rfind("arr:", 0) == 0 && k.find('@') == std::string::npos);
-        if (!fixed) return false;
+bool fixedSizeOnly(const kavtable::Export& e) {
+    for (const kavtable::Arg& a : e.args) {
+        switch (a.kind) {
+        case ArgKind::I32: case ArgKind::I16: case ArgKind::U8: case ArgKind::F64: case ArgKind::I64:
+        case ArgKind::Ref: case ArgKind::Array: break;
+        default: return false;
+        }
     }
     return true;
 }
 
-// Size of a count-dependent kind (ref:N*@K, arr:N*@K, ref:+1@K) from the
-// argument slots already made.
-uint64_t dependentSize(const std::string& kind, const std::vector<uint32_t>& argSlots,
-                       const std::vector<size_t>& firstSlotOf) {
-    const size_t at = kind.find('@');
-    const size_t k = std::strtoul(kind.c_str() + at + 1, nullptr, 10);
+// Bytes of a memory argument: fixed, or from the argument that counts it
+// (its slot already made).
+uint64_t memorySize(const kavtable::Arg& a, const std::vector<uint32_t>& argSlots,
+                    const std::vector<size_t>& firstSlotOf) {
+    if (a.countArg < 0) return a.bytes;
+    const size_t k = static_cast<size_t>(a.countArg);
     const uint32_t slotValue = k < firstSlotOf.size() ? argSlots[firstSlotOf[k]] : 0;
-    if (kind.find("+1@") != std::string::npos) return uint64_t{slotValue} + 1;
-    const uint64_t element = std::strtoul(kind.c_str() + 4, nullptr, 10);
-    return element * (slotValue & 0xFFFF);
+    if (a.kind == ArgKind::RefPlusOne) return uint64_t{slotValue} + 1;
+    return uint64_t{a.bytes} * (slotValue & 0xFFFF);
 }
 
 }  // namespace
@@ -156,8 +159,8 @@ TEST(Robustness, HostileCallsToEveryExport) {
     g_seed = envNumber("KAV_FUZZ_SEED", 20261209);
     ::SetUnhandledExceptionFilter(&reportCrash);
 
-    std::vector<const ExportSpec*> exports;
-    for (const ExportSpec& e : allExports())
+    std::vector<const kavtable::Export*> exports;
+    for (const kavtable::Export& e : kavtable::kExports)
         if (std::string(e.name) != "InitVBCmdLib") exports.push_back(&e);  // it would unbind the host
     ASSERT_FALSE(exports.empty());
 
@@ -175,7 +178,7 @@ TEST(Robustness, HostileCallsToEveryExport) {
 
     for (uint64_t call = 0; call < calls; ++call) {
         const size_t which = fz.below(static_cast<uint32_t>(exports.size()));
-        const ExportSpec& e = *exports[which];
+        const kavtable::Export& e = *exports[which];
         covered[which] = true;
         g_currentExport = e.name;
         g_currentCall = call;
@@ -186,10 +189,10 @@ TEST(Robustness, HostileCallsToEveryExport) {
         std::fill(std::begin(fz.hostile_), std::end(fz.hostile_), false);
 
         // Arguments from the kinds.
-        const std::vector<std::string> kinds = e.kinds();
         Slots slots;
         std::vector<size_t> firstSlotOf;
-        for (const std::string& k : kinds) {
+        for (const kavtable::Arg& a : e.args) {
+            const ArgKind k = a.kind;
             firstSlotOf.push_back(slots.v.size());
             auto pointerOr = [&](auto make) {
                 const uint32_t r = fz.below(100);
@@ -197,45 +200,45 @@ TEST(Robustness, HostileCallsToEveryExport) {
                 else if (r < 8) { fz.hostile_[kDangling] = true; slots.ptr(fz.slot().end()); }
                 else slots.ptr(make());
             };
-            if (k == "i32") slots.u32(fz.interestingInt());
-            else if (k == "i16") {
+            if (k == ArgKind::I32) slots.u32(fz.interestingInt());
+            else if (k == ArgKind::I16) {
                 const uint32_t v = fz.countSlot();
                 if ((v & 0xFFFF) >= 1000) fz.hostile_[(v & 0x8000) ? kNegativeCount : kBigCount] = true;
                 slots.u32(v);
             }
-            else if (k == "u8") slots.u32(fz.u32());
-            else if (k == "f64") slots.f64(fz.chance(50) ? static_cast<double>(static_cast<int32_t>(fz.u32())) / 7.0 : 1.0);
-            else if (k == "i64") slots.i64(fz.chance(50) ? static_cast<int64_t>(fz.below(2000000000)) : static_cast<int64_t>((uint64_t{fz.u32()} << 32) | fz.u32()));
-            else if (k == "text") pointerOr([&] {
+            else if (k == ArgKind::U8) slots.u32(fz.u32());
+            else if (k == ArgKind::F64) slots.f64(fz.chance(50) ? static_cast<double>(static_cast<int32_t>(fz.u32())) / 7.0 : 1.0);
+            else if (k == ArgKind::I64) slots.i64(fz.chance(50) ? static_cast<int64_t>(fz.below(2000000000)) : static_cast<int64_t>((uint64_t{fz.u32()} << 32) | fz.u32()));
+            else if (k == ArgKind::Text) pointerOr([&] {
                 const uint32_t n = fz.textLength();
                 const bool terminated = !fz.chance(5);
                 if (!terminated) fz.hostile_[kUnterminated] = true;
                 if (n >= 255) fz.hostile_[kLongText] = true;
                 return fz.text(n, terminated);
             });
-            else if (k == "sshape" || k == "sshape:256") pointerOr([&] {
-                uint8_t* rec = fz.buffer(20);
+            else if (k == ArgKind::StrShape || k == ArgKind::StrShapeBuffer) pointerOr([&] {
+                uint8_t* rec = fz.buffer(a.bytes);
                 const size_t recordEntry = fz.touched_.size() - 1;
                 char* t;
-                if (k == "sshape:256") t = reinterpret_cast<char*>(fz.buffer(256));
+                if (k == ArgKind::StrShapeBuffer) t = reinterpret_cast<char*>(fz.buffer(a.bufferBytes));
                 else {
                     const uint32_t n = fz.textLength();
                     if (n >= 255) fz.hostile_[kLongText] = true;
                     t = fz.text(n, true);
                 }
                 if (fz.chance(5)) { t = nullptr; fz.hostile_[kNull] = true; }
-                std::memcpy(rec + 16, &t, 4);
-                fz.touched_[recordEntry].before.assign(rec, rec + 20);  // the snapshot holds the text reference
+                std::memcpy(rec + offsetof(StringShape, text), &t, sizeof t);
+                fz.touched_[recordEntry].before.assign(rec, rec + a.bytes);  // the snapshot holds the text reference
                 return rec;
             });
-            else if (k == "strvar" || k == "bstr") {
+            else if (k == ArgKind::StrVar || k == ArgKind::Bstr) {
                 BSTR s = nullptr;
                 if (!fz.chance(20)) {
                     const uint32_t n = fz.below(400);
                     std::string bytes(n, 'b');
                     s = ::SysAllocStringByteLen(bytes.data(), n);
                 }
-                if (k == "bstr") { strings.adopt(s); slots.ptr(s); }
+                if (k == ArgKind::Bstr) { strings.adopt(s); slots.ptr(s); }
                 else {
                     auto* var = reinterpret_cast<BSTR*>(fz.buffer(4));
                     *var = s;
@@ -245,14 +248,12 @@ TEST(Robustness, HostileCallsToEveryExport) {
                     else slots.ptr(var);
                 }
             }
-            else if (k.rfind("ref:", 0) == 0) pointerOr([&] {
-                const uint64_t n = k.find('@') == std::string::npos ? std::strtoul(k.c_str() + 4, nullptr, 10)
-                                                                   : dependentSize(k, slots.v, firstSlotOf);
+            else if (k == ArgKind::Ref || k == ArgKind::RefTimes || k == ArgKind::RefPlusOne) pointerOr([&] {
+                const uint64_t n = memorySize(a, slots.v, firstSlotOf);
                 return fz.buffer(static_cast<uint32_t>(std::min<uint64_t>(n, kSlotBytes)));
             });
-            else if (k.rfind("arr:", 0) == 0) pointerOr([&] {
-                const uint64_t n = k.find('@') == std::string::npos ? std::strtoul(k.c_str() + 4, nullptr, 10)
-                                                                   : dependentSize(k, slots.v, firstSlotOf);
+            else if (k == ArgKind::Array || k == ArgKind::ArrayTimes) pointerOr([&] {
+                const uint64_t n = memorySize(a, slots.v, firstSlotOf);
                 uint8_t* data = fz.buffer(static_cast<uint32_t>(std::min<uint64_t>(n, kSlotBytes)));
                 auto* descriptor = fz.buffer(sizeof(SAFEARRAY));
                 void* dataAddress = data;
@@ -264,14 +265,14 @@ TEST(Robustness, HostileCallsToEveryExport) {
                 fz.touched_.back().before.assign(var, var + 4);
                 return var;
             });
-            else if (k.rfind("names@", 0) == 0) pointerOr([&] {
+            else if (k == ArgKind::Names) pointerOr([&] {
                 const uint32_t count = 32;
                 auto* table = reinterpret_cast<char**>(fz.buffer(count * 4));
                 for (uint32_t i = 0; i < count; ++i) table[i] = fz.text(fz.below(48), true);
                 fz.touched_[fz.touched_.size() - count - 1].before.assign(reinterpret_cast<uint8_t*>(table), reinterpret_cast<uint8_t*>(table) + count * 4);
                 return table;
             });
-            else FAIL() << e.name << ": unknown argument kind " << k;
+            else FAIL() << e.name << ": unknown argument kind " << static_cast<int>(k);
         }
 
         // A hostile host: random answers, random bytes at random places.
@@ -287,17 +288,18 @@ TEST(Robustness, HostileCallsToEveryExport) {
         host.reply(reply);
 
         AllocationCounter::reset();
-        const CallResult r = host.call(e.name, slots, e.returnsDouble());
-        const kav::UniqueBstr returned = r.ownedBstr(std::string(e.result) == "bstr");
-        ASSERT_EQ(r.popped, e.argBytes()) << e.name;
+        const CallResult r = host.call(e.name, slots, e.result == kavtable::ResultForm::F64);
+        const kav::UniqueBstr returned = r.ownedBstr(e.result == kavtable::ResultForm::Bstr);
+        ASSERT_EQ(r.popped, e.argBytes) << e.name;
         heapAllocations += AllocationCounter::heap();
-        const bool handsBackStrings = std::string(e.result) == "bstr" || std::string(e.args).find("strvar") != std::string::npos;
+        const bool handsBackStrings =
+            e.result == kavtable::ResultForm::Bstr ||
+            std::any_of(e.args.begin(), e.args.end(), [](const kavtable::Arg& a) { return a.kind == ArgKind::StrVar; });
         if (!handsBackStrings) strayStringAllocations += AllocationCounter::strings();
         ASSERT_EQ(host.storedHandle(), handle) << e.name << " wrote over the stored window handle";
 
         const bool sent = !host.requests().empty();
-        const bool local = std::string(e.name) == "VokLongToDate" || std::string(e.name) == "VokDateToLong" ||
-                           std::string(e.name) == "CopyStringToBStr";
+        const bool local = e.lparam == kavtable::LParamForm::NoRequest;  // the date pair, CopyStringToBStr
         bool anyHostile = false;
         for (bool h : fz.hostile_) anyHostile |= h;
         if (sent) ++requests;
@@ -307,7 +309,7 @@ TEST(Robustness, HostileCallsToEveryExport) {
                 if (fz.hostile_[h]) ++refusedByKind[h];
             for (const Touched& t : fz.touched_)
                 if (std::memcmp(t.data, t.before.data(), t.before.size()) != 0) ++touchedOnRefusal[e.name];
-            if (!anyHostile && fixedSizeOnly(kinds)) ++soundButRefused[e.name];
+            if (!anyHostile && fixedSizeOnly(e)) ++soundButRefused[e.name];
         }
         EXPECT_LE(host.requests().size(), 1u) << e.name;
     }

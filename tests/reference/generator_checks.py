@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""The reference generator refuses descriptions that do not fit the table.
+"""The generator refuses descriptions that do not fit the table, and rows
+that do not hold together.
 
     generator_checks.py SOURCE_DIR
 
-Runs cmake/kavlink_exports.py on copies of api/descriptions, each damaged in
-one way, and expects it to fail with a message naming the entry; the intact
-copy must pass, so that a failure comes from the damage alone.
+Runs cmake/kavlink_exports.py on copies of api/descriptions and of
+api/kavlink.exports, each damaged in one way, and expects it to fail with a
+message naming the entry, or the row and its line; the intact copies must
+pass, so that a failure comes from the damage alone.  The table's checks run
+only here and in the build: kavhost and the tests read the typed table as
+the generator wrote it.
 """
 import os
 import re
@@ -66,6 +70,42 @@ CASES = [
 ]
 
 
+# (what, row's export, text in that row, its replacement, words the message must hold)
+TABLE_CASES = [
+    ("an array counted by a segment that comes later", "VokCalFitBSplineCurveIF",
+     "count pointArray:pt*count/inout", "pointArray:pt*count/inout count", ["not an earlier segment"]),
+    ("a packed lParam of one argument", "VokSetOptionSubcodeEx", "packed:mode,count", "packed:mode",
+     ["lParam packed names 2"]),
+    ("a record size that is not the record's", "VokGetStringSBox", "raw/inout StringSBox box",
+     "raw36/inout StringSBox box", ["StringSBox is 40 bytes"]),
+    ("a segment list that repeats the arguments", "VokGetPointShape", "pt/inout shape)", "pt/inout shape)  shape",
+     ["leave them out"]),
+    ("a default answer that does not exist", "VokCreatePoint", "answer:next", "answer:many", ["answer:many"]),
+    ("a count taken from a text", "VokSetOptionPropertiesEx", "tags:i32*count/in", "tags:i32*lp/in names2:text/in "
+     "more:i32*names2/in", ["not one integer"]),
+]
+
+
+def damaged_table(folder, name, old, new):
+    """A copy of the table with `old` replaced by `new` in the row of `name`;
+    returns its path and the row's line."""
+    lines = open(TABLE, encoding="utf-8").read().split("\n")
+    for number, line in enumerate(lines, 1):
+        if re.search(rf"\b{name}\(", line) and old in line:
+            lines[number - 1] = line.replace(old, new, 1)
+            path = os.path.join(folder, "kavlink.exports")
+            with open(path, "w", encoding="utf-8") as f:
+                f.write("\n".join(lines))
+            return path, number
+    raise SystemExit(f"no row {name} with '{old}' in {TABLE}")
+
+
+def run_table(table, out):
+    return subprocess.run([sys.executable, GENERATOR, table, "--records", RECORDS, "--def",
+                           os.path.join(out, "kavlink.def"), "--table-header", os.path.join(out, "kavlink_table.h")],
+                          capture_output=True, text=True)
+
+
 def run(descriptions, mode, out):
     command = [sys.executable, GENERATOR, TABLE, "--records", RECORDS, "--descriptions", descriptions,
                "--events", EVENTS]
@@ -90,6 +130,21 @@ def main():
             edit_entry(folder, entry, damage)
             r = run(folder, mode, folder)
             missing = [w for w in words if w not in r.stderr]
+            if r.returncode == 0 or missing:
+                failures += 1
+                print(f"FAILED: {what}: exit {r.returncode}, message lacks {missing}:\n{r.stderr}")
+            else:
+                print(f"ok: {what}: {r.stderr.splitlines()[0]}")
+        r = run_table(TABLE, work)
+        if r.returncode != 0:
+            print(f"FAILED: the intact table is refused:\n{r.stderr}")
+            return 1
+        for number, (what, name, old, new, words) in enumerate(TABLE_CASES):
+            folder = os.path.join(work, f"table{number}")
+            os.makedirs(folder)
+            table, line = damaged_table(folder, name, old, new)
+            r = run_table(table, folder)
+            missing = [w for w in words + [f"kavlink.exports:{line} ({name})"] if w not in r.stderr]
             if r.returncode == 0 or missing:
                 failures += 1
                 print(f"FAILED: {what}: exit {r.returncode}, message lacks {missing}:\n{r.stderr}")

@@ -24,7 +24,7 @@
 #pragma once
 #include "byte_diff.h"
 #include "caller_memory.h"
-#include "export_table.h"
+#include "kavlink_table.h"
 #include "recording_host.h"
 
 #include <gtest/gtest.h>
@@ -378,10 +378,10 @@ inline void runIoCase(RecordingHost& host, const IoCase& c, RowMemory& memory) {
     // request sent anyway shows in the caller's memory too.
     host.reply(c.refused ? Reply{0xFFFFFFFF}.write(0, Bytes{}.fill(0x77, 64)) : c.reply);
     const Slots slots = memory.slots(c.args);
-    if (const ExportSpec* e = findExport(c.name)) {
-        EXPECT_EQ(slots.v.size() * 4, e->argBytes())
+    if (const kavtable::Export* e = kavtable::findExport(c.name)) {
+        EXPECT_EQ(slots.v.size() * 4, e->argBytes)
             << "the row passes " << slots.v.size() << " slots; api/kavlink.exports:" << e->line << " says "
-            << e->argBytes() / 4;
+            << e->argBytes / 4;
     } else {
         ADD_FAILURE() << c.name << " is not in api/kavlink.exports";
     }
