@@ -805,56 +805,52 @@ def html_see(ref, entry, here):
     return f"<p><span class=\"label\">See also:</span> {', '.join(links)}</p>"
 
 
+def html_section(ref, name, proto, entry, here, table, returns, labelled, extra=(), request=""):
+    """One entry of a page: heading, prototype, prose, argument table, result,
+    the labelled notes, the request (exports only) and the see-also line."""
+    parts = [f'<section id="{name}">', f"<h2>{name}</h2>", f'<pre class="proto">{proto}</pre>']
+    parts += [f"<p>{inline(ref, p, here)}</p>" for p in entry.paragraphs]
+    parts.append(table)
+    parts += extra
+    parts.append(f"<p><span class=\"label\">Returns</span> <code>{returns}</code>: "
+                 f"{inline(ref, entry.text('return'), here)}</p>")
+    parts += [f"<p><span class=\"label\">{lead}</span> {inline(ref, text, here)}</p>" for text, lead in labelled if text]
+    parts += [request, html_see(ref, entry, here), "</section>"]
+    return "\n".join(p for p in parts if p)
+
+
+def html_table(header, rows):
+    return ("<table><tr>" + "".join(f"<th>{h}</th>" for h in header) + "</tr>\n" + "\n".join(rows) + "</table>"
+            if rows else "")
+
+
 def html_export(ref, e, here):
     entry = ref.entries[e.name]
-    parts = [f'<section id="{e.name}">', f"<h2>{e.name}</h2>",
-             f'<pre class="proto">{html.escape(e.prototype.text(e.name, 100))}</pre>']
-    parts += [f"<p>{inline(ref, p, here)}</p>" for p in entry.paragraphs]
-    if e.args:
-        rows = []
-        for i, (_, name) in enumerate(e.args):
-            rows.append(f"<tr><td><code>{name}</code></td><td><code>{html.escape(e.prototype.params[i].type_text())}"
-                        f"</code></td><td>{argument_direction(e, i).replace(',', '-')}</td><td>"
-                        f"{inline(ref, argument_kind(e, i, ref.records), here)}</td><td>"
-                        f"{inline(ref, entry.param(name), here)}</td></tr>")
-        parts.append("<table><tr><th>argument</th><th>C</th><th>direction</th><th>kind</th><th>meaning</th></tr>\n"
-                     + "\n".join(rows) + "</table>")
-    parts.append(f"<p><span class=\"label\">Returns</span> <code>{html.escape(e.prototype.result.strip())}</code>: "
-                 f"{inline(ref, entry.text('return'), here)}</p>")
-    if entry.text("refuses"):
-        parts.append(f"<p><span class=\"label\">Refused by the library:</span> "
-                     f"{inline(ref, sentence(entry.text('refuses')), here)}</p>")
-    if entry.text("host"):
-        parts.append(f"<p><span class=\"label\">Belongs to the host:</span> "
-                     f"{inline(ref, sentence(entry.text('host')), here)}</p>")
-    parts.append(html_request(ref, e, here))
-    parts.append(html_see(ref, entry, here))
-    parts.append("</section>")
-    return "\n".join(p for p in parts if p)
+    rows = [f"<tr><td><code>{name}</code></td><td><code>{html.escape(e.prototype.params[i].type_text())}"
+            f"</code></td><td>{argument_direction(e, i).replace(',', '-')}</td><td>"
+            f"{inline(ref, argument_kind(e, i, ref.records), here)}</td><td>"
+            f"{inline(ref, entry.param(name), here)}</td></tr>"
+            for i, (_, name) in enumerate(e.args)]
+    return html_section(ref, e.name, html.escape(e.prototype.text(e.name, 100)), entry, here,
+                        html_table(("argument", "C", "direction", "kind", "meaning"), rows),
+                        html.escape(e.prototype.result.strip()),
+                        ((sentence(entry.text("refuses")), "Refused by the library:"),
+                         (sentence(entry.text("host")), "Belongs to the host:")),
+                        request=html_request(ref, e, here))
 
 
 def html_event(ref, ev, here):
     entry = ref.entries[ev.name]
-    parts = [f'<section id="{ev.name}">', f"<h2>{ev.name}</h2>",
-             f'<pre class="proto">[id(0x{ev.dispid:08x})] {html.escape(ev.signature())}</pre>']
-    parts += [f"<p>{inline(ref, p, here)}</p>" for p in entry.paragraphs]
-    if ev.params:
-        rows = [f"<tr><td><code>{p.name}</code></td><td><code>{p.idl_type}{'*' if p.by_ref else ''}</code></td>"
-                f"<td>{p.direction.replace(', ', '-')}</td><td>{inline(ref, entry.param(p.name), here)}</td></tr>"
-                for p in ev.params]
-        parts.append("<table><tr><th>parameter</th><th>type</th><th>direction</th><th>meaning</th></tr>\n" +
-                     "\n".join(rows) + "</table>")
-        if any(p.name == IDENTITY_PARAM_NAME for p in ev.params) and ev.params[0].name == IDENTITY_PARAM_NAME:
-            parts.append(f"<p>The name of <code>{IDENTITY_PARAM_NAME}</code> in a component's type library comes "
-                         f"from <code>KAVCMD_HWND_PARAM</code> of its identity header.</p>")
-    parts.append(f"<p><span class=\"label\">Returns</span> <code>HRESULT</code>: "
-                 f"{inline(ref, entry.text('return'), here)}</p>")
-    for key, lead in (("refuses", "Refused:"), ("host", "Belongs to the host:")):
-        if entry.text(key):
-            parts.append(f"<p><span class=\"label\">{lead}</span> {inline(ref, entry.text(key), here)}</p>")
-    parts.append(html_see(ref, entry, here))
-    parts.append("</section>")
-    return "\n".join(p for p in parts if p)
+    rows = [f"<tr><td><code>{p.name}</code></td><td><code>{p.idl_type}{'*' if p.by_ref else ''}</code></td>"
+            f"<td>{p.direction.replace(', ', '-')}</td><td>{inline(ref, entry.param(p.name), here)}</td></tr>"
+            for p in ev.params]
+    extra = []
+    if ev.params and ev.params[0].name == IDENTITY_PARAM_NAME:
+        extra.append(f"<p>The name of <code>{IDENTITY_PARAM_NAME}</code> in a component's type library comes "
+                     f"from <code>KAVCMD_HWND_PARAM</code> of its identity header.</p>")
+    return html_section(ref, ev.name, f"[id(0x{ev.dispid:08x})] {html.escape(ev.signature())}", entry, here,
+                        html_table(("parameter", "type", "direction", "meaning"), rows), "HRESULT",
+                        ((entry.text("refuses"), "Refused:"), (entry.text("host"), "Belongs to the host:")), extra)
 
 
 def html_family(ref, family, items):
