@@ -27,6 +27,7 @@
 
 using namespace kavtest;
 using kavhost::ArgKind;
+using kavhost::CopyRule;
 using kavhost::Direction;
 using kavhost::ExportLayout;
 using kavhost::LParamForm;
@@ -37,6 +38,14 @@ namespace {
 
 constexpr uint32_t kCount = 3;             // every count argument
 constexpr uint32_t kAnswer = 0x7A5BFFFF;   // nonzero, and -1 in the low half: every copy rule copies
+// Answers that only some rules copy on: a zero low half copies for no rule but
+// "always"; a low half of 3 is nonzero without being -1 ("true" does not copy).
+constexpr uint32_t kAnswers[] = {kAnswer, 0x7A5B0000, 0x7A5B0003};
+
+bool copiesOn(CopyRule rule, uint32_t answer) {
+    const int16_t low = static_cast<int16_t>(answer & 0xFFFF);
+    return rule == CopyRule::Always || (rule == CopyRule::Nonzero && low != 0) || (rule == CopyRule::True && low == -1);
+}
 
 // Host bytes and caller bytes come from disjoint ranges, and neither is the
 // recording host's sentinel nor the guard byte, so a copy from anywhere shows.
@@ -61,6 +70,7 @@ struct Built {
     std::vector<uint8_t> valueBytes; // the bytes a value segment carries
     std::optional<size_t> region;    // its memory
     std::string text;                // a text, BSTR or string variable: its bytes
+    BSTR* variable = nullptr;        // a string variable
 };
 
 class Call {
@@ -140,7 +150,7 @@ private:
         } else if (k == ArgKind::Bstr || k == ArgKind::StrVar) {
             b.text = "b" + std::to_string(i);
             if (k == ArgKind::Bstr) slots_.ptr(memory_.string(b.text));
-            else slots_.ptr(memory_.stringVariable(b.text));
+            else slots_.ptr(b.variable = memory_.stringVariable(b.text));
         } else if (k == ArgKind::StrShape || k == ArgKind::StrShapeBuffer) {
             uint8_t* text = nullptr;
             if (k == ArgKind::StrShape) {
@@ -216,8 +226,9 @@ std::optional<std::vector<uint8_t>> suppliedBytes(Call& call, const SegmentLayou
     return std::nullopt;
 }
 
-void checkExport(RecordingHost& host, const ExportLayout& e) {
-    SCOPED_TRACE(where(e));
+void checkExport(RecordingHost& host, const ExportLayout& e, uint32_t answer) {
+    SCOPED_TRACE(where(e) + ", answer " + std::to_string(static_cast<int32_t>(answer)));
+    const bool copies = copiesOn(e.rule, answer);
     Call call(e);
     std::vector<uint8_t> pattern(kPayloadSize);
     for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = hostByte(i);
@@ -225,7 +236,7 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
     for (const SegmentLayout& s : e.readBack)
         if (std::string_view(s.name) == "record") std::fill(pattern.begin() + 38, pattern.begin() + 46, 0);
     host.clear();
-    host.reply(Reply{kAnswer}.write(0, Bytes{}.raw(pattern.data(), pattern.size())));
+    host.reply(Reply{answer}.write(0, Bytes{}.raw(pattern.data(), pattern.size())));
     const CallResult result = host.call(e.name, call.slots(), e.result == ResultForm::F64);
     const kav::UniqueBstr returned = result.ownedBstr(e.result == ResultForm::Bstr);
 
@@ -289,14 +300,27 @@ void checkExport(RecordingHost& host, const ExportLayout& e) {
             }
         }
         if (s.direction == Direction::In) stays(s, ds.size, label);
-        if (s.direction != Direction::In) comesBack(s, ds.offset, ds.size, label);
+        if (s.direction != Direction::In && copies) comesBack(s, ds.offset, ds.size, label);
     }
     for (const SegmentLayout& s : e.readBack) {
         const auto r2 = call.regionOf(s.name);
+        if (!copies) continue;
         if (!r2 || s.unit == 0) continue;
         comesBack(s, 0, s.unit, std::string(e.name) + ", read-back " + s.name + ", api/kavlink.exports:" + std::to_string(e.line));
     }
-    if (e.result == ResultForm::F64)
+    // A string variable that anything comes back to gets a new string exactly when the rule copies.
+    std::vector<const SegmentLayout*> back;
+    for (const SegmentLayout& s : e.segments)
+        if (s.direction != Direction::In) back.push_back(&s);
+    for (const SegmentLayout& s : e.readBack) back.push_back(&s);
+    for (const SegmentLayout* s : back) {
+        const Built* b = call.arg(s->name);
+        if (b == nullptr || b->variable == nullptr) continue;
+        EXPECT_EQ(bytesOf(*b->variable) != b->text, copies)
+            << where(e) << ": string variable " << s->name << (copies ? " kept its text although the rule copies"
+                                                                     : " changed although the rule does not copy");
+    }
+    if (e.result == ResultForm::F64 && answer == kAnswer)
         for (size_t i = 0; i < e.segments.size(); ++i)
             if (std::string_view(e.segments[i].name) == "result") {
                 double want;
@@ -336,7 +360,7 @@ TEST(ExportRows, EveryExportSendsAndCopiesBackWhatItsRowSays) {
     size_t checked = 0;
     for (const ExportLayout& e : kavhost::exportLayouts()) {
         if (std::string_view(e.name) == "InitVBCmdLib") continue;  // would unbind the host
-        checkExport(host, e);
+        for (const uint32_t answer : kAnswers) checkExport(host, e, answer);
         ++checked;
     }
     EXPECT_EQ(checked, 399u);
