@@ -922,7 +922,7 @@ def derive_prototypes(exports, records, table):
                 size = re.match(r"^ref:(\d+)", kind)
                 expected = records.records[ctype].size if ctype in records.records else SCALAR_SIZE.get(ctype)
                 if size and expected and ctype != "char" and int(size.group(1)) != expected:
-                    raise TableError(f"{where}: argument '{name}' is {kind}, but {ctype} is {expected} bytes")
+                    raise TableError(f"{where}: argument '{name}' states {size.group(1)} bytes, but {ctype} is {expected} bytes")
                 params.append(CParam(ctype, 1, bool(sent) and not back and directions == {"in"}, name))
         result = C_RESULT[e.result]
         if e.c_result:

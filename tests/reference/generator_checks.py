@@ -77,7 +77,7 @@ TABLE_CASES = [
     ("a packed lParam of one argument", "VokSetOptionSubcodeEx", "packed:mode,count", "packed:mode",
      ["lParam packed names 2"]),
     ("a record size that is not the record's", "VokGetStringSBox", "raw/inout StringSBox box",
-     "raw36/inout StringSBox box", ["StringSBox is 40 bytes"]),
+     "raw36/inout StringSBox box", ["states 36 bytes", "StringSBox is 40 bytes"]),
     ("a segment list that repeats the arguments", "VokGetPointShape", "pt/inout shape)", "pt/inout shape)  shape",
      ["leave them out"]),
     ("a default answer that does not exist", "VokCreatePoint", "answer:next", "answer:many", ["answer:many"]),
