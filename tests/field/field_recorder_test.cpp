@@ -76,6 +76,11 @@ TEST(Recorder, EachInitVBCmdLibBeginsARunFileHoldingWhatTheHostGot) {
     PointShape point{1, 2};
     BSTR texts[3] = {};
     lib().call("VokCommandGuide", Slots{}.ptr("Hello"));
+    // Refused with its read-back announced: the announcement must not reach the next request.
+    int32_t size = 0;
+    char data[8];
+    const char* unreadable = reinterpret_cast<const char*>(uintptr_t{16});
+    EXPECT_EQ(lib().call("VokGetPropertyOfAny", Slots{5}.u32(1).ptr(unreadable).ptr(&size).ptr(data)).eax, 0u);
     lib().call("VokGetPointShape", Slots{5}.ptr(&point));
     lib().call("VokGetPartInfo", Slots{9}.ptr(&texts[0]).ptr(&texts[1]).ptr(&texts[2]));
     for (BSTR t : texts) ::SysFreeString(t);
