@@ -74,13 +74,14 @@ private:
 
 }  // namespace
 
+void RefuseStartInsideEvent() {
+    if (Running().depth == 0) return;
+    DebugLine(L"VokProcStartCmd", L" arrived inside another event of the running command; refused");
+    throw HresultFailure(E_UNEXPECTED);
+}
+
 void StartCommand(HWND hostWindow, int32_t cmdLine, int32_t& nCode) {
     RunningCommand& running = Running();
-    if (running.depth > 0) {
-        // A start inside a handler would destroy the object under it.
-        DebugLine(L"VokProcStartCmd", L" arrived inside another event of the running command; refused");
-        throw HresultFailure(E_UNEXPECTED);
-    }
     if (running.command && !running.command->HasEnded())
         DebugLine(L"VokProcStartCmd", L" replaces a command that had not ended");
     running.command.reset();

@@ -7,8 +7,14 @@
 
 namespace kavcmd {
 
+// Throws E_UNEXPECTED when a start event arrives inside another event of the
+// running command (from a modal loop): it would destroy the object under that
+// handler.  Called before the start event touches the library.
+void RefuseStartInsideEvent();
+
 // The start event: replaces the running command of this thread with a new
-// one from CreateCommand() and calls its OnStartCmd.
+// one from CreateCommand() and calls its OnStartCmd.  The caller has called
+// RefuseStartInsideEvent first.
 void StartCommand(HWND hostWindow, int32_t cmdLine, int32_t& nCode);
 
 using EventHandler = std::function<void(Command&)>;

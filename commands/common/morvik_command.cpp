@@ -97,6 +97,8 @@ public:
         std::optional<EventRecording> recording;
         const HRESULT hr = ComBarrier([&]() -> HRESULT {
             const HWND host = reinterpret_cast<HWND>(static_cast<LONG_PTR>(hWnd));
+            // Refused before InitVBCmdLib, which would rebind the running command's window.
+            RefuseStartInsideEvent();
             kavlink::InitVBCmdLib(host, nCmdLine);
             // The event belongs to the run file that InitVBCmdLib has begun.
             recording.emplace("VokProcStartCmd");

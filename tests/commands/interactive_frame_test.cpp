@@ -23,6 +23,7 @@ struct Seen {
     std::vector<std::string> calls;
     int made = 0, destroyed = 0;
     _MorvikVbCommand* reenter = nullptr;  // called from inside OnStartCmd when set
+    _MorvikVbCommand* restart = nullptr;  // started again from inside OnStartCmd when set
 } seen;
 
 std::string Join(std::ostringstream& out) { return out.str(); }
@@ -50,6 +51,10 @@ public:
             EXPECT_EQ(seen.reenter->VokProcButtonEvent(1, 1, 1), S_OK);
             EXPECT_EQ(seen.destroyed, 0) << "ended inside this handler, but still alive";
             nCode = 7;
+        }
+        if (seen.restart) {
+            LONG code = 0;
+            EXPECT_EQ(seen.restart->VokProcStartCmd(0, 9, &code), E_UNEXPECTED);
         }
     }
     void OnEndCmd(int32_t& nCode) override { Saw("OnEndCmd", nCode); nCode = 42; }
@@ -207,6 +212,14 @@ TEST_F(InteractiveFrame, EndingInsideANestedEventKeepsTheCommandUntilTheOuterHan
     EXPECT_EQ(startCode_, 7) << "nCode goes back as OnStartCmd left it";
     EXPECT_EQ(Exits(), 1u);
     EXPECT_EQ(seen.destroyed, 1);
+}
+
+TEST_F(InteractiveFrame, AStartInsideAnEventIsRefusedBeforeItTouchesTheLibrary) {
+    seen.restart = command_.get();
+    ASSERT_EQ(Start(), S_OK);
+    EXPECT_EQ(command_->VokProcButtonEvent(1, 1, 1), S_OK);
+    EXPECT_EQ(Exits(), 1u) << "the refused start left the library bound to another window";
+    EXPECT_EQ(seen.made, 1);
 }
 
 TEST_F(InteractiveFrame, StringBoxHookHandsTheBoxTextToTheHandler) {
