@@ -62,13 +62,6 @@ std::string reason(const SessionError& e) {
     return at == std::string::npos ? w : w.substr(at + 2);
 }
 
-std::string exportsOf(uint32_t message, uint32_t code) {
-    if (message == kav::kExitCommandMessage) return "ExitCommandMessage (1765)";
-    std::string names;
-    for (const ExportLayout* e : layoutsForCode(code)) names += (names.empty() ? "" : " | ") + std::string(e->name);
-    return names.empty() ? "an unknown export (code " + std::to_string(code) + ")" : names;
-}
-
 // "nCode 0" / "csbID 5" / "hWnd null": an event's arguments with their names.
 std::string eventCall(const RecordedEvent& e) {
     const EventMethod* m = findEventMethod(e.method);
@@ -86,6 +79,7 @@ std::string eventCall(const RecordedEvent& e) {
 // Reads the file; `lineNo` tells where it stopped.
 FieldSession readFieldSession(const std::string& text, int& lineNo) {
     FieldSession f;
+    f.field = true;
     std::map<uint32_t, Entry> entries;
     int32_t cmdLine = 0;
     bool header = false, events = false;
@@ -214,9 +208,11 @@ FieldSession parseFieldSession(const std::string& text) {
 std::string showFieldSession(const FieldSession& f) {
     std::ostringstream o;
     const Session& s = f.session;
-    o << "field session of process " << f.pid << ", " << (f.time.empty() ? "" : f.time + ", ");
-    if (f.beforeInit) o << "requests before InitVBCmdLib\n";
-    else o << "run " << f.run << ", command line " << s.cmdLine << "\n";
+    if (!f.field) o << "kavhost session, command line " << s.cmdLine << "\n";
+    else if (f.beforeInit) o << "field session of process " << f.pid << ", " << (f.time.empty() ? "" : f.time + ", ")
+                             << "requests before InitVBCmdLib\n";
+    else o << "field session of process " << f.pid << ", " << (f.time.empty() ? "" : f.time + ", ") << "run " << f.run
+           << ", command line " << s.cmdLine << "\n";
     for (const RecordedStep& step : s.steps) {
         o << "#" << step.seq << " ";
         if (step.isEvent) {
@@ -228,28 +224,24 @@ std::string showFieldSession(const FieldSession& f) {
         }
         const RecordedRequest& r = step.request;
         const bool answered = std::find(f.unanswered.begin(), f.unanswered.end(), step.seq) == f.unanswered.end();
-        if (r.message == kav::kExitCommandMessage) {
-            o << exportsOf(r.message, r.code) << ": the command has ended\n";
-        } else {
-            o << formatText(decode(r.code, r.lParam, r.request.data(), r.request.size()));
-        }
+        const Decoded before = decode(r.code, r.lParam, r.request.data(), r.request.size());
+        if (r.message == kav::kExitCommandMessage) o << "ExitCommandMessage (" << kav::kExitCommandMessage << "): the command has ended\n";
+        else o << formatText(before);
         if (!answered) {
             o << "    -> no answer recorded\n";
             continue;
         }
         o << "    -> answer " << static_cast<int32_t>(r.answer) << "\n";
+        // The payload once the host's writes are in place, for the values they give.
+        std::vector<uint8_t> after = r.request;
         for (const PayloadWrite& w : r.writes) {
-            o << "    <- " << w.bytes.size() << " bytes back from @0: " << hexText(w.bytes.data(), w.bytes.size(), 32) << "\n";
-            // The request's segments that the answer changed, with their new values.
-            std::vector<uint8_t> after = r.request;
-            after.resize(std::max(after.size(), w.bytes.size()));
-            std::copy(w.bytes.begin(), w.bytes.end(), after.begin());
-            const Decoded before = decode(r.code, r.lParam, r.request.data(), r.request.size());
-            const Decoded now = decode(r.code, r.lParam, after.data(), after.size());
-            for (size_t i = 0; i < before.segments.size() && i < now.segments.size(); ++i)
-                if (before.segments[i].value != now.segments[i].value)
-                    o << "       now " << now.segments[i].name << " = " << now.segments[i].value << "\n";
+            after.resize(std::max<size_t>(after.size(), w.offset + w.bytes.size()));
+            std::copy(w.bytes.begin(), w.bytes.end(), after.begin() + w.offset);
         }
+        const Decoded now = decode(r.code, r.lParam, after.data(), after.size());
+        for (const PayloadWrite& w : r.writes)
+            o << "    <- wrote " << hexText(w.bytes.data(), w.bytes.size(), 32) << " at @" << w.offset << " ("
+              << w.bytes.size() << " bytes" << landing(before, now, w.offset) << ")\n";
     }
     if (!f.note.empty()) o << "(" << f.note << ")\n";
     return o.str();

@@ -46,6 +46,7 @@ namespace kavhost {
 
 struct FieldSession {
     Session session;             // as --replay uses it: lines are the field file's own
+    bool field = false;          // read from a field file (else a kavhost recording)
     uint32_t pid = 0;
     int32_t run = 0;
     bool beforeInit = false;

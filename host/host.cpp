@@ -17,21 +17,6 @@ std::runtime_error lastError(const std::string& what) {
     return std::runtime_error(what + ": " + describeHresult(HRESULT_FROM_WIN32(GetLastError())));
 }
 
-// Where a write lands, for the log: the request segment that holds its
-// first byte, and that segment's value once the write is in place.
-std::string landing(const Decoded& before, const Decoded& after, uint32_t offset) {
-    for (size_t i = 0; i < before.segments.size(); ++i) {
-        const DecodedSegment& s = before.segments[i];
-        if (offset < s.offset || offset >= s.offset + s.size) continue;
-        std::string into = ", into " + s.name;
-        if (offset != s.offset) into += " +" + std::to_string(offset - s.offset);
-        if (i < after.segments.size() && after.segments[i].offset == s.offset)
-            into += "; now " + s.name + " = " + after.segments[i].value;
-        return into;
-    }
-    return "";
-}
-
 }  // namespace
 
 void writeLog(FILE* f, const std::string& s) {

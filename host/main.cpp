@@ -240,7 +240,8 @@ int run(int argc, char** argv) {
         return 0;
     }
     Session session;
-    for (const std::string* path : {&o.replayPath, &o.showPath}) {
+    // --show prints its file and returns, whatever else is given.
+    for (const std::string* path : {&o.showPath, &o.replayPath}) {
         if (path->empty()) continue;
         std::string text;
         if (!readFile(*path, text)) return usageError("cannot read the recorded session " + *path);

@@ -22,4 +22,20 @@ std::string formatText(const Decoded& d) {
     return o.str();
 }
 
+// Where a write lands: the request segment that holds its first byte, and
+// that segment's value once the writes are in place (", into point; now
+// point = (1, 2)"); empty when no segment holds it.
+std::string landing(const Decoded& before, const Decoded& after, uint32_t offset) {
+    for (size_t i = 0; i < before.segments.size(); ++i) {
+        const DecodedSegment& s = before.segments[i];
+        if (offset < s.offset || offset >= s.offset + s.size) continue;
+        std::string into = ", into " + s.name;
+        if (offset != s.offset) into += " +" + std::to_string(offset - s.offset);
+        if (i < after.segments.size() && after.segments[i].offset == s.offset)
+            into += "; now " + s.name + " = " + after.segments[i].value;
+        return into;
+    }
+    return "";
+}
+
 }  // namespace kavhost

@@ -68,6 +68,22 @@ TEST(FieldSession, WithoutEventsItReplaysAsRequestsOnly) {
     EXPECT_NE(shown.find("no answer recorded"), std::string::npos) << shown;
 }
 
+TEST(FieldSession, ShowPutsAKavhostRecordingsWritesWhereTheyLanded) {
+    FieldSession f;  // a kavhost recording: writes lie anywhere in the payload area
+    RecordedStep step;
+    step.seq = 2;
+    step.request.message = kav::kRequestMessage;
+    step.request.code = 1210;  // VokGetPointShape: the point in-out at offset 0
+    step.request.lParam = 5;
+    step.request.request.assign(16, 0);
+    step.request.answer = 1;
+    step.request.writes.push_back({8, {0, 0, 0, 0, 0, 0, 0x04, 0x40}, ""});
+    f.session.steps.push_back(step);
+    const std::string shown = showFieldSession(f);
+    EXPECT_EQ(shown.rfind("kavhost session", 0), 0u) << shown;
+    EXPECT_NE(shown.find("at @8 (8 bytes, into shape +8; now shape = (0, 2.5))"), std::string::npos) << shown;
+}
+
 TEST(FieldSession, RefusalsNameTheFieldLine) {
     struct Case {
         std::string body;  // after the header line
