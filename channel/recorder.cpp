@@ -403,6 +403,15 @@ void openRun(int32_t init, int32_t cmdLine) {
     flush();  // the first line of the file, before any of the frame's
 }
 
+// The shared record stayed locked past the wait: nothing more is recorded in
+// this process, and the frame learns it from the record.  The open run file
+// keeps what is buffered until the library unloads (end).
+void stayedLocked() {
+    ::InterlockedExchange(&g.share->stopped, field::kStoppedProcess);
+    ::InterlockedExchange(&g_state, kOff);
+    say(L"stopped: the shared record stayed locked");
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- interface
@@ -445,11 +454,7 @@ uint32_t takeReadBack() { return ::InterlockedExchange(reinterpret_cast<volatile
 void beginRun(int32_t cmdLine) {
     if (!ready()) return;
     Locked lock;
-    if (!lock) {
-        ::InterlockedExchange(&g_state, kOff);
-        say(L"stopped: the shared record stayed locked");
-        return;
-    }
+    if (!lock) return stayedLocked();
     open();
     closeRun();
     if (g_state != kOn) return;
@@ -460,8 +465,7 @@ Mark request(uint32_t message, uint32_t code, uint32_t lParam, const uint8_t* pa
     if (!ready()) return {0, 0};
     Locked lock;
     if (!lock) {
-        ::InterlockedExchange(&g_state, kOff);
-        say(L"stopped: the shared record stayed locked");
+        stayedLocked();
         return {0, 0};
     }
     // Requests before any InitVBCmdLib have a run file of their own.
@@ -495,13 +499,12 @@ void answer(Mark mark, uint32_t answer, const uint8_t* payload, uint32_t back, b
 }
 
 void end() {
-    if (g_state != kOn) return;
+    if (g.share == nullptr) return;  // never recorded, or already ended
     // At process exit a thread that held the lock may be gone: no waiting then.
-    Locked lock(0);
-    if (lock) {
-        open();
-        closeRun();
-    }
+    // The buffered lines go out when the run is still this library's.
+    if (Locked lock{0}; lock && g.file && g.share->run == g.generation) closeRun();
+    if (g.file) ::CloseHandle(g.file);  // its last lines could not be written safely
+    g.file = nullptr;
     ::UnmapViewOfFile(g.share);
     ::CloseHandle(g.mapping);
     g.share = nullptr;
