@@ -73,6 +73,12 @@ class TwoPoints : public kavcmd::Command {
         if (csbID == kPanel && itemID == kScaleBox && value > 0) scale_ = value;
     }
 
+    // The host ends the command (the user cancelled it there): tidy up and end.
+    void OnEndCmd(int32_t&) override {
+        Finish();
+        ExitCommand();
+    }
+
     // Takes down what the command put up, and gives the host its mask back.
     void Finish() {
         if (haveFirst_) VokEndRubber();
