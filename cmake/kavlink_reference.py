@@ -151,8 +151,9 @@ def parse_description_file(path):
                 entry.keys[key] = [rest, number]
                 target = ("key", entry.keys[key])
             continue
-        # A line of text: it continues what came before, or starts a paragraph.
-        if target is None:
+        # A line of text: it continues what came before, or starts a paragraph
+        # (a list item, "- ...", starts one of its own).
+        if target is None or (target[0] == "paragraph" and stripped.startswith("- ")):
             paragraphs = entry.paragraphs if entry else family.intro
             paragraphs.append("")
             target = ("paragraph", paragraphs)
@@ -581,7 +582,7 @@ def sentence(text):
 
 
 def comment_lines(text, width=100, first="", rest=""):
-    text = text.replace("*/", "* /")
+    text = text.replace("*/", "* /").replace("/*", "/ *")  # no comment ends or nests inside one
     return textwrap.wrap(text, width, initial_indent=first, subsequent_indent=rest,
                          break_long_words=False, break_on_hyphens=False) or [first.rstrip()]
 
@@ -805,11 +806,26 @@ def html_see(ref, entry, here):
     return f"<p><span class=\"label\">See also:</span> {', '.join(links)}</p>"
 
 
+def html_paragraphs(ref, paragraphs, here):
+    """Paragraphs as HTML; a run of list items ("- ...") becomes one list."""
+    out = []
+    for p in paragraphs:
+        if not p.startswith("- "):
+            out.append(f"<p>{inline(ref, p, here)}</p>")
+            continue
+        item = f"<li>{inline(ref, p[2:], here)}</li>"
+        if out and out[-1].endswith("</ul>"):
+            out[-1] = out[-1][:-len("</ul>")] + item + "</ul>"
+        else:
+            out.append(f"<ul>{item}</ul>")
+    return out
+
+
 def html_section(ref, name, proto, entry, here, table, returns, labelled, extra=(), request=""):
     """One entry of a page: heading, prototype, prose, argument table, result,
     the labelled notes, the request (exports only) and the see-also line."""
     parts = [f'<section id="{name}">', f"<h2>{name}</h2>", f'<pre class="proto">{proto}</pre>']
-    parts += [f"<p>{inline(ref, p, here)}</p>" for p in entry.paragraphs]
+    parts += html_paragraphs(ref, entry.paragraphs, here)
     parts.append(table)
     parts += extra
     parts.append(f"<p><span class=\"label\">Returns</span> <code>{returns}</code>: "
@@ -856,7 +872,7 @@ def html_event(ref, ev, here):
 def html_family(ref, family, items):
     here = family.stem + ".html"
     body = [f"<h1>{html.escape(family.title)}</h1>"]
-    body += [f"<p>{inline(ref, p, here)}</p>" for p in family.intro]
+    body += html_paragraphs(ref, family.intro, here)
     body.append('<ul class="toc">' + "".join(f'<li><a href="#{n}"><code>{n}</code></a></li>' for n, _ in items) +
                 "</ul>")
     body += [section for _, section in items]
