@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace kavcmd {
@@ -30,14 +31,21 @@ void DebugLine(const char* what, const wchar_t* detail = L"", DWORD error = 0) {
 }
 
 // The shared record that kavlink.dll keeps while it records this process;
-// null while there is none.  Once found it stays mapped.
-RunShare* Share() {
+// null while there is none.  Once found it stays mapped.  kavlink.dll reads
+// its switch at its first InitVBCmdLib, so a record missing after a start
+// event's InitVBCmdLib (`afterInit`) stays missing: later events do not ask
+// the system again (they come at the pointer's pace).
+RunShare* Share(bool afterInit) {
     static RunShare* share = nullptr;
-    if (share != nullptr) return share;
+    static bool absent = false;
+    if (share != nullptr || absent) return share;
     wchar_t name[48];
     kav::field::ShareName(name, ::GetCurrentProcessId());
     const kav::UniqueMappingHandle mapping(::OpenFileMappingW(FILE_MAP_WRITE, FALSE, name));
-    if (!mapping) return nullptr;
+    if (!mapping) {
+        absent = afterInit;
+        return nullptr;
+    }
     auto* view = static_cast<RunShare*>(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(RunShare)));
     if (view == nullptr) return nullptr;
     if (view->magic != kav::field::kShareMagic || view->version != kav::field::kShareVersion) {
@@ -116,7 +124,8 @@ DWORD Append(const wchar_t* path, const std::string& line) {
 
 EventRecording::EventRecording(const char* method) noexcept : method_(method), nested_(t_depth > 0) {
     ++t_depth;
-    RunShare* share = Share();
+    // The start event is recorded after its InitVBCmdLib.
+    RunShare* share = Share(std::strcmp(method, "VokProcStartCmd") == 0);
     if (share == nullptr) return;
     const Locked lock(*share);
     if (!lock || share->run == 0 || share->stopped != kav::field::kRecording) return;
@@ -133,7 +142,7 @@ void EventRecording::Finish(HRESULT hr, std::initializer_list<RecordedArgument> 
     run_ = 0;
     try {
         const std::string line = EventLine(seq_, method_, args, nested_, hr, nCodeIn, nCodeOut);
-        RunShare& share = *Share();
+        RunShare& share = *Share(false);  // found when the event began
         const Locked lock(share);
         if (!lock) {
             DebugLine("left out an event: the shared record stayed locked");
