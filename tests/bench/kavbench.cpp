@@ -7,6 +7,7 @@
 #include "import_patch.h"
 #include "kav/handles.h"
 #include "kav/protocol.h"
+#include "temp_folder.h"
 #include "kavlink.h"
 #include "kavlink_loader.h"
 
@@ -108,20 +109,18 @@ int main(int argc, char** argv) {
         // The same small request through a second copy of the library that
         // records: its switch is read at its first call, while KAVLINK_RECORD
         // names a folder; this copy read its own (off) at InitVBCmdLib above.
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        const std::wstring folder = std::wstring(temp) + L"kavbench-record";
-        const std::wstring copy = folder + L"\\kavlink_recording.dll";
-        ::CreateDirectoryW(folder.c_str(), nullptr);
+        const TempFolder temp(L"kavbench");  // a fresh folder: only this run's files count
+        const std::wstring folder = temp.path();
+        const std::wstring copy = temp.file(L"kavlink_recording.dll");
         wchar_t original[MAX_PATH] = {};
         ::GetModuleFileNameW(lib().module(), original, MAX_PATH);
         ::CopyFileW(original, copy.c_str(), FALSE);
-        HMODULE recording = ::LoadLibraryW(copy.c_str());
+        kav::UniqueLibrary recording(::LoadLibraryW(copy.c_str()));
         auto off = bind<int32_t __stdcall(const char*)>("VokCommandGuide");
         using InitFn = void __stdcall(HWND, int32_t);
         using GuideFn = int32_t __stdcall(const char*);
-        auto recInit = recording ? reinterpret_cast<InitFn*>(::GetProcAddress(recording, "InitVBCmdLib")) : nullptr;
-        auto on = recording ? reinterpret_cast<GuideFn*>(::GetProcAddress(recording, "VokCommandGuide")) : nullptr;
+        auto recInit = recording ? reinterpret_cast<InitFn*>(::GetProcAddress(recording.get(), "InitVBCmdLib")) : nullptr;
+        auto on = recording ? reinterpret_cast<GuideFn*>(::GetProcAddress(recording.get(), "VokCommandGuide")) : nullptr;
         if (recInit && on && off) {
             ::SetEnvironmentVariableW(L"KAVLINK_RECORD", folder.c_str());
             recInit(host, 0);
@@ -133,22 +132,17 @@ int main(int argc, char** argv) {
             std::printf("recording on vs off: no recording copy of kavlink.dll\n");
             ++g_missing;
         }
-        if (recording) ::FreeLibrary(recording);  // the copy's last lines reach its run file
+        recording.reset();  // unloaded: the copy's last lines reach its run file
         WIN32_FIND_DATAW found;
         uint64_t recorded = 0;
-        HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (std::wcsncmp(found.cFileName, L"kavlink-", 8) == 0) recorded += found.nFileSizeLow;
-                ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-            } while (::FindNextFileW(find, &found));
-            ::FindClose(find);
+        if (const kav::UniqueFind find(::FindFirstFileW((folder + L"\\kavlink-*").c_str(), &found)); find) {
+            do recorded += found.nFileSizeLow;
+            while (::FindNextFileW(find.get(), &found));
         }
         if (on && recorded == 0) {
             std::printf("  the recording copy wrote no run file\n");
             ++g_missing;
         }
-        ::RemoveDirectoryW(folder.c_str());
         init(host, 0);  // the block names this window again
     }
 
