@@ -93,11 +93,30 @@ uint32_t trimmed(const wchar_t* path, uint32_t n) {
     return n;
 }
 
+// The rest of a UNC path after \\server\share (it begins with a slash, or is
+// empty); null when `p` names no share.
+const wchar_t* belowShare(const wchar_t* p) {
+    if (!slash(p[0]) || !slash(p[1])) return nullptr;
+    p += 2;
+    for (int part = 0; part < 2; ++part) {
+        if (*p == 0 || slash(*p)) return nullptr;
+        while (*p && !slash(*p)) ++p;
+        if (part == 0) {
+            if (*p == 0) return nullptr;
+            ++p;
+        }
+    }
+    return p;
+}
+
 // True when the system reaches `folder` where it names it: no link on the
-// way leads elsewhere.  (A mount point is no link.)
+// way leads elsewhere.  (A mount point is no link; short 8.3 names and a
+// drive letter mapped to a network share name the same folder.)
 bool reachedDirectly(const wchar_t* folder) {
     wchar_t full[field::kPathChars], reached[field::kPathChars + 8];
-    const DWORD n = ::GetFullPathNameW(folder, field::kPathChars, full, nullptr);
+    DWORD n = ::GetFullPathNameW(folder, field::kPathChars, full, nullptr);
+    if (n == 0 || n >= field::kPathChars) return false;
+    n = ::GetLongPathNameW(full, full, field::kPathChars);
     if (n == 0 || n >= field::kPathChars) return false;
     HANDLE handle = ::CreateFileW(full, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -115,8 +134,19 @@ bool reachedDirectly(const wchar_t* folder) {
         r += 4;
         m -= 4;
     }
-    const uint32_t a = trimmed(full, n), b = trimmed(r, m);
-    return ::CompareStringOrdinal(full, static_cast<int>(a), r, static_cast<int>(b), TRUE) == CSTR_EQUAL;
+    const wchar_t* named = full;
+    uint32_t a = trimmed(full, n), b = trimmed(r, m);
+    // A network drive (Z:\x) is reached as its share (\\server\share\x): compare what lies below the two roots.
+    if (const wchar_t* below = belowShare(r); below && full[1] == L':') {
+        const wchar_t root[] = {full[0], L':', L'\\', 0};
+        if (::GetDriveTypeW(root) == DRIVE_REMOTE) {
+            named = full + 2;
+            a = a == 3 ? 0 : a - 2;  // the drive's root is the share's
+            b -= static_cast<uint32_t>(below - r);
+            r = below;
+        }
+    }
+    return ::CompareStringOrdinal(named, static_cast<int>(a), r, static_cast<int>(b), TRUE) == CSTR_EQUAL;
 }
 
 // ---------------------------------------------------------------- state
