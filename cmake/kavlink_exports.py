@@ -61,9 +61,6 @@ RECORD_UNIT = {"pt": "PointShape", "line": "LineShape", "circle": "CircleShape",
 LP_COUNTS = {"lp", "lps", "lphi", "lpall"}
 RULES = {"nonzero", "true"}
 ANSWERS = {"one", "next", "panel"}
-# A row leaves out what the arguments already say (tools that rewrite older
-# tables turn this off).
-STATES_ONLY_WHAT_DIFFERS = True
 ROW = re.compile(r"^(\S+)\s+(\S+)\s+(\S+)\s+([A-Za-z_]\w*)\(([^)]*)\)\s*(.*)$")
 
 
@@ -100,18 +97,14 @@ class Arg:
 
 
 class Export:
-    def __init__(self, line, section, code, lparam, result, name, args, segments, read_back, rule,
-                 arg_types=None, c_result=None):
+    def __init__(self, line, section, code, result, name, args, arg_types=None, c_result=None):
         self.line = line
         self.section = section
         self.code = code
-        self.lparam = lparam
         self.result = result
         self.name = name
         self.args = args            # [(kind, name)]
-        self.segments = segments    # ["name:kind/dir"]
-        self.read_back = read_back  # ["name:kind"]
-        self.rule = rule            # "", "nonzero", "true"
+        self.rule = ""              # when outputs are copied: "", "nonzero", "true"
         self.arg_types = arg_types or [None] * len(args)  # C types the row names
         self.c_result = c_result    # C result the row names (i32=T*)
         self.prototype = None       # Prototype, once derived
@@ -300,8 +293,8 @@ def parse(path, records=None):
                     raise TableError(f"{where}: '{a.kind}' names argument {k}, which does not exist")
                 if args[k].kind not in INTEGER_KINDS:
                     raise TableError(f"{where}: '{a.kind}' takes its count from '{args[k].name}', not an integer")
-        e = Export(number, section, code, lparam, result, name, [(a.kind, a.name) for a in args], [], [], "",
-                   [a.ctype for a in args], c_result)
+        e = Export(number, section, code, result, name, [(a.kind, a.name) for a in args], [a.ctype for a in args],
+                   c_result)
         e.stated_sizes = {a.name for a in args if a.stated_size}
         parse_lparam(e, lparam, names, [a.kind for a in args], where)
         lparam_names = [names[i] for i in e.lparam_args if e.lparam_form != "length"]
@@ -341,13 +334,13 @@ def parse(path, records=None):
                 if not defaults.get(t):
                     raise TableError(f"{where}: '{t}' has no segment of its own: state it in full")
                 t = defaults[t]
-            elif STATES_ONLY_WHAT_DIFFERS and SEGMENT.match(t) and defaults.get(SEGMENT.match(t).group(1)) == t:
+            elif SEGMENT.match(t) and defaults.get(SEGMENT.match(t).group(1)) == t:
                 raise TableError(f"{where}: '{t}' is the argument's own segment: write '{t.split(':')[0]}'")
             segments.append(t)
         e.stated_sizes |= {t.split(":")[0] for t in segments if t not in defaults.values()}
         if not stated:
             segments = default_list
-        elif STATES_ONLY_WHAT_DIFFERS and segments == default_list:
+        elif segments == default_list:
             raise TableError(f"{where}: the segments are the arguments in order: leave them out")
         if code == 0 and (segments or back):
             raise TableError(f"{where}: an export without a request has no segments")
@@ -366,8 +359,6 @@ def parse(path, records=None):
                     raise TableError(f"{where}: segment '{s.token}': only a StringShape argument has a .text")
             elif owner in lparam_names:
                 raise TableError(f"{where}: '{owner}' travels as the lParam and again as a segment")
-        e.segments = [s.token for s in e.sent]
-        e.read_back = [s.token for s in e.back]
         e.rule = rule
         if any(x.name == name for x in exports):
             raise TableError(f"{where}: {name} listed twice")
@@ -1162,7 +1153,7 @@ def write_idl(exports, header, path, ref):
     for e in exports:
         result = "long" if e.prototype.result.endswith("*") else results[e.result]
         params = ", ".join(describe(e, i, header).idl for i in range(len(e.args))) or "void"
-        help = kavlink_reference.idl_string(kavlink_reference.helpstring(ref.entries[e.name]))
+        help = c_string(kavlink_reference.helpstring(ref.entries[e.name]))
         out.append(f"        [entry(\"{e.name}\"), helpstring({help})]")
         out.append(f"        {result} __stdcall {e.name}({params});")
     out += ["    };", "};", ""]

@@ -336,10 +336,6 @@ def helpstring(entry):
     return text
 
 
-def idl_string(text):
-    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
-
-
 # ------------------------------------------------------------ the layout
 
 KIND_LABEL = {"u8": "8-bit value", "i16": "16-bit integer", "i32": "32-bit integer", "f64": "double",
@@ -375,16 +371,14 @@ class Slot:
 
 def lparam_argument(e, part):
     """The argument behind the lParam's low half, high half or whole."""
-    lp = e.lparam
-    if ":" in lp:
-        form, rest = lp.split(":", 1)
-        names = rest.split(",")
-        if form == "len":
-            return f"len({names[0]})"
-        if part == "high":
-            return names[1] if len(names) > 1 else "lParam >> 16"
-        return names[0]
-    return lp if part == "all" else f"low half of {lp}"
+    names = [e.args[i][1] for i in e.lparam_args]
+    if e.lparam_form == "length":
+        return f"len({names[0]})"
+    if e.lparam_form == "arg32":
+        return names[0] if part == "all" else f"low half of {names[0]}"
+    if part == "high":
+        return names[1] if len(names) > 1 else "lParam >> 16"
+    return names[0]
 
 
 def segment_slot(e, seg, offset, records):
@@ -402,8 +396,8 @@ def segment_slot(e, seg, offset, records):
         elif isinstance(count, int):
             size = Size(unit * (count + extra))
         else:
-            symbol = {"lp": lparam_argument(e, "low"), "lps": lparam_argument(e, "low"),
-                      "lphi": lparam_argument(e, "high"), "lpall": lparam_argument(e, "all")}.get(count, count)
+            part = {"lp": "low", "lps": "low", "lphi": "high", "lpall": "all"}.get(count)
+            symbol = lparam_argument(e, part) if part else count
             size = Size(extra * unit, [symbol if unit == 1 else f"{unit}*{symbol}"])
     args = {n: (k, t) for (k, n), t in zip(e.args, e.arg_types)}
     owner = name.split(".")[0]
@@ -444,26 +438,24 @@ class Layout:
 
     def request_line(self):
         e = self.export
-        if e.lparam == "exit":
+        if e.lparam_form == "exit":
             return f"Sends message {EXIT_MESSAGE} (the end of the command) with wParam 0 and lParam 0; no payload."
         if e.code == 0:
             return "Sends no message: the library answers by itself."
         return f"Message {REQUEST_MESSAGE}, wParam (code) {e.code}, lParam {self.lparam_text()}."
 
     def lparam_text(self):
-        lp = self.export.lparam
-        if lp == "0":
+        e = self.export
+        if e.lparam_form == "zero":
             return "0"
-        if lp.startswith("="):
-            return lp[1:]
-        form, _, rest = lp.partition(":")
-        if not rest:
-            return f"`{lp}`"
-        names = rest.split(",")
-        return {"u16": f"`{rest}` (its low 16 bits, zero-extended)",
-                "s16": f"`{rest}` (its low 16 bits, sign-extended)",
+        if e.lparam_form == "fixed":
+            return str(e.lparam_fixed)
+        names = [e.args[i][1] for i in e.lparam_args]
+        return {"arg32": f"`{names[0]}`",
+                "u16": f"`{names[0]}` (its low 16 bits, zero-extended)",
+                "s16": f"`{names[0]}` (its low 16 bits, sign-extended)",
                 "packed": f"`{names[0]}` in the low 16 bits and `{names[-1]}` in the high 16 bits",
-                "len": f"the byte length of `{rest}`"}[form]
+                "length": f"the byte length of `{names[0]}`"}[e.lparam_form]
 
     def outputs(self):
         return any(s.direction in ("in-out", "out") for s in self.sent) or bool(self.back)
@@ -536,8 +528,7 @@ def argument_kind(e, i, records):
     """What the argument is, in a few words."""
     kind, name = e.args[i]
     p = e.prototype.params[i]
-    lp_names = re.split(r"[,:]", e.lparam.split(":", 1)[1]) if ":" in e.lparam else [e.lparam]
-    in_lparam = name in lp_names and not e.lparam.startswith("len:")
+    in_lparam = e.lparam_form != "length" and i in e.lparam_args
     if kind in ("i32", "i16", "u8", "f64", "i64"):
         return "by value" + (", sent as the lParam" if in_lparam else "")
     if kind == "bstr":
@@ -676,7 +667,7 @@ def write_event_template(ref, template, path):
     def with_help(m):
         name = m.group(2)
         done.add(name)
-        return f"[id({m.group(1)}), helpstring({idl_string(helpstring(ref.entries[name]))})] HRESULT {name}("
+        return f"[id({m.group(1)}), helpstring({c_string(helpstring(ref.entries[name]))})] HRESULT {name}("
 
     text = re.sub(r"\[id\((0x[0-9A-Fa-f]+)\)\]\s*HRESULT\s+(\w+)\s*\(", with_help, text)
     if done != set(ref.by_event):
