@@ -49,9 +49,9 @@ RunningCommand& Running() {
     return running;
 }
 
-void DebugLine(const wchar_t* event, const wchar_t* why) {
+void DebugLine(const char* event, const wchar_t* why) {
     std::wstring line = L"kavcmd: ";
-    line += event;
+    for (const char* c = event; *c; ++c) line += static_cast<wchar_t>(*c);  // the event's name is ASCII
     line += why;
     line += L"\n";
     ::OutputDebugStringW(line.c_str());
@@ -76,14 +76,14 @@ private:
 
 void RefuseStartInsideEvent() {
     if (Running().depth == 0) return;
-    DebugLine(L"VokProcStartCmd", L" arrived inside another event of the running command; refused");
+    DebugLine("VokProcStartCmd", L" arrived inside another event of the running command; refused");
     throw HresultFailure(E_UNEXPECTED);
 }
 
 void StartCommand(HWND hostWindow, int32_t cmdLine, int32_t& nCode) {
     RunningCommand& running = Running();
     if (running.command && !running.command->HasEnded())
-        DebugLine(L"VokProcStartCmd", L" replaces a command that had not ended");
+        DebugLine("VokProcStartCmd", L" replaces a command that had not ended");
     running.command.reset();
     running.command = CreateCommand();
     if (!running.command) throw HresultFailure(E_OUTOFMEMORY);
@@ -91,7 +91,7 @@ void StartCommand(HWND hostWindow, int32_t cmdLine, int32_t& nCode) {
     running.command->OnStartCmd(hostWindow, cmdLine, nCode);
 }
 
-void DispatchEvent(const wchar_t* event, const EventHandler& handler) {
+void DispatchEventTo(const char* event, EventCall call, void* context) {
     RunningCommand& running = Running();
     if (!running.command) {
         DebugLine(event, L" arrived while no command is running; ignored");
@@ -103,7 +103,7 @@ void DispatchEvent(const wchar_t* event, const EventHandler& handler) {
     }
     Command& command = *running.command;
     HandlerScope scope(running);
-    handler(command);
+    call(context, command);
 }
 
 }  // namespace kavcmd

@@ -3,7 +3,6 @@
 #pragma once
 #include "command.h"
 
-#include <functional>
 
 namespace kavcmd {
 
@@ -17,11 +16,17 @@ void RefuseStartInsideEvent();
 // RefuseStartInsideEvent first.
 void StartCommand(HWND hostWindow, int32_t cmdLine, int32_t& nCode);
 
-using EventHandler = std::function<void(Command&)>;
+// Calls `call(context, command)` with the running command; with none running
+// (before a start, after the end) it only writes a line naming `event` to the
+// debug output.
+using EventCall = void (*)(void* context, Command& command);
+void DispatchEventTo(const char* event, EventCall call, void* context);
 
-// Calls `handler` with the running command; with none running (before a
-// start, after the end) it only writes a line naming `event` to the debug
-// output.
-void DispatchEvent(const wchar_t* event, const EventHandler& handler);
+// DispatchEvent(event, [&](Command& c) { ... }): the handler is called in
+// place, nothing is copied or allocated per event.
+template <class F>
+void DispatchEvent(const char* event, F& handler) {
+    DispatchEventTo(event, [](void* context, Command& c) { (*static_cast<F*>(context))(c); }, &handler);
+}
 
 }  // namespace kavcmd

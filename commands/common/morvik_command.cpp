@@ -122,7 +122,7 @@ public:
     HRESULT STDMETHODCALLTYPE VokProcEndCmd(LONG* nCode) override {
         const LONG codeIn = nCode != nullptr ? *nCode : 0;
         EventRecording recording("VokProcEndCmd");
-        const HRESULT hr = Event(L"VokProcEndCmd", [&](Command& c) {
+        const HRESULT hr = Event("VokProcEndCmd", [&](Command& c) {
             if (nCode == nullptr) throw HresultFailure(E_POINTER);
             int32_t code = *nCode;
             c.OnEndCmd(code);
@@ -132,51 +132,51 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE VokProcPreEvent() override {
-        return Recorded("VokProcPreEvent", {}, L"VokProcPreEvent", [&](Command& c) { c.OnPreEvent(); });
+        return Recorded("VokProcPreEvent", {}, [&](Command& c) { c.OnPreEvent(); });
     }
     HRESULT STDMETHODCALLTYPE VokProcDrawRubber(double x, double y) override {
-        return Recorded("VokProcDrawRubber", {x, y}, L"VokProcDrawRubber", [&](Command& c) { c.OnDrawRubber(x, y); });
+        return Recorded("VokProcDrawRubber", {x, y}, [&](Command& c) { c.OnDrawRubber(x, y); });
     }
     HRESULT STDMETHODCALLTYPE VokProcPositionEvent(short posType, double xPos, double yPos) override {
-        return Recorded("VokProcPositionEvent", {posType, xPos, yPos}, L"VokProcPositionEvent",
+        return Recorded("VokProcPositionEvent", {posType, xPos, yPos},
                         [&](Command& c) { c.OnPositionEvent(posType, xPos, yPos); });
     }
     HRESULT STDMETHODCALLTYPE VokProcPositionEventEx(short posType, double xPos, double yPos, double xReal,
                                                      double yReal, LONG e1, LONG e2, short activeIndex,
                                                      short status) override {
         return Recorded("VokProcPositionEventEx", {posType, xPos, yPos, xReal, yReal, e1, e2, activeIndex, status},
-                        L"VokProcPositionEventEx", [&](Command& c) {
+                        [&](Command& c) {
                             c.OnPositionEventEx(posType, xPos, yPos, xReal, yReal, e1, e2, activeIndex, status);
                         });
     }
     HRESULT STDMETHODCALLTYPE VokProcElementEvent(LONG elemIndex, short elemType) override {
-        return Recorded("VokProcElementEvent", {elemIndex, elemType}, L"VokProcElementEvent",
+        return Recorded("VokProcElementEvent", {elemIndex, elemType},
                         [&](Command& c) { c.OnElementEvent(elemIndex, elemType); });
     }
     HRESULT STDMETHODCALLTYPE VokProcElementEventEx(LONG elemIndex, short elemType, double xPos, double yPos,
                                                     short status) override {
-        return Recorded("VokProcElementEventEx", {elemIndex, elemType, xPos, yPos, status}, L"VokProcElementEventEx",
+        return Recorded("VokProcElementEventEx", {elemIndex, elemType, xPos, yPos, status},
                         [&](Command& c) { c.OnElementEventEx(elemIndex, elemType, xPos, yPos, status); });
     }
     HRESULT STDMETHODCALLTYPE VokProcMultiElementEvent(short selType, LONG hSelect, LONG hAcross,
                                                        LONG hLink) override {
-        return Recorded("VokProcMultiElementEvent", {selType, hSelect, hAcross, hLink}, L"VokProcMultiElementEvent",
+        return Recorded("VokProcMultiElementEvent", {selType, hSelect, hAcross, hLink},
                         [&](Command& c) { c.OnMultiElementEvent(selType, hSelect, hAcross, hLink); });
     }
     HRESULT STDMETHODCALLTYPE VokProcMultiElementEventEx(short selType, LONG hSelect, LONG hAcross, LONG hLink,
                                                          double xPos, double yPos, double width,
                                                          double height) override {
         return Recorded("VokProcMultiElementEventEx", {selType, hSelect, hAcross, hLink, xPos, yPos, width, height},
-                        L"VokProcMultiElementEventEx", [&](Command& c) {
+                        [&](Command& c) {
                             c.OnMultiElementEventEx(selType, hSelect, hAcross, hLink, xPos, yPos, width, height);
                         });
     }
     HRESULT STDMETHODCALLTYPE VokProcSystemEvent(short evType) override {
-        return Recorded("VokProcSystemEvent", {evType}, L"VokProcSystemEvent",
+        return Recorded("VokProcSystemEvent", {evType},
                         [&](Command& c) { c.OnSystemEvent(evType); });
     }
     HRESULT STDMETHODCALLTYPE VokProcOperationEvent(short opType, short turnID) override {
-        return Recorded("VokProcOperationEvent", {opType, turnID}, L"VokProcOperationEvent",
+        return Recorded("VokProcOperationEvent", {opType, turnID},
                         [&](Command& c) { c.OnOperationEvent(opType, turnID); });
     }
 
@@ -201,15 +201,15 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE VokProcIntBoxEvent(short csbID, short itemID, LONG value) override {
-        return Recorded("VokProcIntBoxEvent", {csbID, itemID, value}, L"VokProcIntBoxEvent",
+        return Recorded("VokProcIntBoxEvent", {csbID, itemID, value},
                         [&](Command& c) { c.OnIntBoxEvent(csbID, itemID, value); });
     }
     HRESULT STDMETHODCALLTYPE VokProcRealBoxEvent(short csbID, short itemID, double value) override {
-        return Recorded("VokProcRealBoxEvent", {csbID, itemID, value}, L"VokProcRealBoxEvent",
+        return Recorded("VokProcRealBoxEvent", {csbID, itemID, value},
                         [&](Command& c) { c.OnRealBoxEvent(csbID, itemID, value); });
     }
     HRESULT STDMETHODCALLTYPE VokProcButtonEvent(short csbID, short itemID, short state) override {
-        return Recorded("VokProcButtonEvent", {csbID, itemID, state}, L"VokProcButtonEvent",
+        return Recorded("VokProcButtonEvent", {csbID, itemID, state},
                         [&](Command& c) { c.OnButtonEvent(csbID, itemID, state); });
     }
     HRESULT STDMETHODCALLTYPE VokProcStringBoxEvent(short csbID, short itemID, BSTR pString) override {
@@ -222,7 +222,7 @@ public:
 
 private:
     template <class F>
-    static HRESULT Event(const wchar_t* name, F&& handler) {
+    static HRESULT Event(const char* name, F&& handler) {
         return ComBarrier([&]() -> HRESULT {
             DispatchEvent(name, handler);
             return S_OK;
@@ -231,10 +231,9 @@ private:
 
     // An event with its line in the field recording.
     template <class F>
-    static HRESULT Recorded(const char* method, std::initializer_list<RecordedArgument> args, const wchar_t* name,
-                            F&& handler) {
+    static HRESULT Recorded(const char* method, std::initializer_list<RecordedArgument> args, F&& handler) {
         EventRecording recording(method);
-        const HRESULT hr = Event(name, std::forward<F>(handler));
+        const HRESULT hr = Event(method, std::forward<F>(handler));
         recording.Finish(hr, args);
         return hr;
     }
@@ -242,7 +241,7 @@ private:
     // The text is the caller's: the handler sees it for the length of the
     // call, up to its first NUL.
     static HRESULT StringBoxEvent(short csbID, short itemID, BSTR pString) {
-        return Event(L"VokProcStringBoxEvent", [&](Command& c) {
+        return Event("VokProcStringBoxEvent", [&](Command& c) {
             const size_t length = pString ? ::wcsnlen(pString, ::SysStringLen(pString)) : 0;
             c.OnStringBoxEvent(csbID, itemID, std::wstring_view(pString ? pString : L"", length));
         });
