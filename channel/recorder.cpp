@@ -13,7 +13,6 @@ namespace {
 using field::RunShare;
 
 constexpr uint32_t kBufferSize = 64 * 1024;
-constexpr DWORD kLockWait = 2000;           // ms; a lock held longer than this stops the recording
 constexpr uint32_t kNameAttempts = 8;       // names tried per run file
 constexpr uint32_t kLineOverhead = 128;     // a line's bytes besides its hex
 
@@ -165,21 +164,6 @@ struct Recorder {
     char buffer[kBufferSize];
 };
 Recorder g;
-
-// Holds the shared lock for one step of the recorder.
-class Locked {
-public:
-    explicit Locked(DWORD wait = kLockWait) : held_(g.share != nullptr && field::Lock(*g.share, wait)) {}
-    ~Locked() {
-        if (held_) field::Unlock(*g.share);
-    }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-    explicit operator bool() const { return held_; }
-
-private:
-    bool held_;
-};
 
 // ---------------------------------------------------------------- the switch
 
@@ -483,7 +467,7 @@ uint32_t takeReadBack() { return ::InterlockedExchange(reinterpret_cast<volatile
 
 void beginRun(int32_t cmdLine) {
     if (!ready()) return;
-    Locked lock;
+    const field::Held lock(g.share);
     if (!lock) return stayedLocked();
     open();
     closeRun();
@@ -493,7 +477,7 @@ void beginRun(int32_t cmdLine) {
 
 Mark request(uint32_t message, uint32_t code, uint32_t lParam, const uint8_t* payload, uint32_t sent) {
     if (!ready()) return {0, 0};
-    Locked lock;
+    const field::Held lock(g.share);
     if (!lock) {
         stayedLocked();
         return {0, 0};
@@ -518,7 +502,7 @@ Mark request(uint32_t message, uint32_t code, uint32_t lParam, const uint8_t* pa
 
 void answer(Mark mark, uint32_t answer, const uint8_t* payload, uint32_t back, bool ends) {
     if (mark.seq == 0 || g_state != kOn) return;
-    Locked lock;
+    const field::Held lock(g.share);
     if (!lock || !open() || g.generation != mark.run || !reserve(kLineOverhead + 2 * back)) return;
     Line line;
     line.put("{\"seq\":").number(mark.seq).put(",\"answer\":").number(answer);
@@ -532,7 +516,7 @@ void end() {
     if (g.share == nullptr) return;  // never recorded, or already ended
     // At process exit a thread that held the lock may be gone: no waiting then.
     // The buffered lines go out when the run is still this library's.
-    if (Locked lock{0}; lock && g.file && g.share->run == g.generation) closeRun();
+    if (const field::Held lock(g.share, 0); lock && g.file && g.share->run == g.generation) closeRun();
     if (g.file) ::CloseHandle(g.file);  // its last lines could not be written safely
     g.file = nullptr;
     ::UnmapViewOfFile(g.share);

@@ -14,7 +14,6 @@ namespace {
 
 using kav::field::RunShare;
 
-constexpr DWORD kLockWait = 2000;
 
 // Events of this thread that are running, recorded or not.
 thread_local int t_depth = 0;
@@ -55,21 +54,6 @@ RunShare* Share(bool afterInit) {
     share = view;  // the view keeps the record alive; the handle may go
     return share;
 }
-
-class Locked {
-public:
-    explicit Locked(RunShare& share) : share_(share), held_(kav::field::Lock(share, kLockWait)) {}
-    ~Locked() {
-        if (held_) kav::field::Unlock(share_);
-    }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-    explicit operator bool() const { return held_; }
-
-private:
-    RunShare& share_;
-    bool held_;
-};
 
 std::string Utf8(std::wstring_view text) {
     if (text.empty()) return {};
@@ -127,7 +111,7 @@ EventRecording::EventRecording(const char* method) noexcept : method_(method), n
     // The start event is recorded after its InitVBCmdLib.
     RunShare* share = Share(std::strcmp(method, "VokProcStartCmd") == 0);
     if (share == nullptr) return;
-    const Locked lock(*share);
+    const kav::field::Held lock(share);
     if (!lock || share->run == 0 || share->stopped != kav::field::kRecording) return;
     run_ = share->run;
     seq_ = static_cast<uint32_t>(::InterlockedIncrement(&share->seq));
@@ -143,7 +127,7 @@ void EventRecording::Finish(HRESULT hr, std::initializer_list<RecordedArgument> 
     try {
         const std::string line = EventLine(seq_, method_, args, nested_, hr, nCodeIn, nCodeOut);
         RunShare& share = *Share(false);  // found when the event began
-        const Locked lock(share);
+        const kav::field::Held lock(&share);
         if (!lock) {
             DebugLine("left out an event: the shared record stayed locked");
             return;

@@ -80,4 +80,24 @@ inline bool Lock(RunShare& share, DWORD ms) {
 }
 inline void Unlock(RunShare& share) { ::InterlockedExchange(&share.lock, 0); }
 
+// How long either side waits for the lock; a lock held longer stops the recording.
+inline constexpr DWORD kLockWait = 2000;  // ms
+
+// Holds the lock for a scope; false when there is no record or the lock
+// could not be had within `ms`.
+class Held {
+public:
+    explicit Held(RunShare* share, DWORD ms = kLockWait)
+        : share_(share != nullptr && Lock(*share, ms) ? share : nullptr) {}
+    ~Held() {
+        if (share_) Unlock(*share_);
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    explicit operator bool() const { return share_ != nullptr; }
+
+private:
+    RunShare* share_;
+};
+
 }  // namespace kav::field
