@@ -27,13 +27,7 @@ struct Entry {
 [[noreturn]] void fail(int line, const std::string& why) { throw SessionError(line, why); }
 
 int64_t integer(const Json& o, const char* key, int line, int64_t lo, int64_t hi) {
-    const auto it = o.find(key);
-    if (it == o.end()) fail(line, std::string("no \"") + key + "\"");
-    if (!it->is_number_integer()) fail(line, std::string("\"") + key + "\" is not an integer");
-    const int64_t n = it->is_number_unsigned() ? static_cast<int64_t>(std::min<uint64_t>(it->get<uint64_t>(), INT64_MAX))
-                                               : it->get<int64_t>();
-    if (n < lo || n > hi) fail(line, std::string("\"") + key + "\" is out of range");
-    return n;
+    return JsonReader{o, line}.integer(key, lo, hi);
 }
 
 // Two hex digits per byte, nothing between them.
@@ -41,16 +35,8 @@ std::vector<uint8_t> bytes(const Json& o, const char* key, int line) {
     std::vector<uint8_t> out;
     const auto it = o.find(key);
     if (it == o.end()) return out;
-    const auto digit = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    };
     const std::string* text = it->is_string() ? it->get_ptr<const std::string*>() : nullptr;
-    bool ok = text != nullptr && text->size() % 2 == 0 && text->size() / 2 <= kav::kPayloadSize;
-    for (size_t i = 0; ok && i < text->size(); i += 2) {
-        const int hi = digit((*text)[i]), lo = digit((*text)[i + 1]);
-        ok = hi >= 0 && lo >= 0;
-        out.push_back(static_cast<uint8_t>(hi * 16 + lo));
-    }
+    const bool ok = text != nullptr && text->size() / 2 <= kav::kPayloadSize && fromHex(*text, out, false);
     if (!ok) fail(line, std::string("\"") + key + "\" is not a payload's bytes in hex");
     return out;
 }

@@ -114,7 +114,7 @@ std::string hexText(const uint8_t* p, size_t n, size_t limit) {
     return s;
 }
 
-bool fromHex(const std::string& text, std::vector<uint8_t>& out) {
+bool fromHex(const std::string& text, std::vector<uint8_t>& out, bool spaced) {
     out.clear();
     auto digit = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
@@ -122,8 +122,9 @@ bool fromHex(const std::string& text, std::vector<uint8_t>& out) {
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
         return -1;
     };
-    for (size_t i = 0; i < text.size(); i += 3) {
-        if (i + 1 >= text.size() || (i + 2 < text.size() && text[i + 2] != ' ')) return false;
+    const size_t step = spaced ? 3 : 2;
+    for (size_t i = 0; i < text.size(); i += step) {
+        if (i + 1 >= text.size() || (spaced && i + 2 < text.size() && text[i + 2] != ' ')) return false;
         const int hi = digit(text[i]), lo = digit(text[i + 1]);
         if (hi < 0 || lo < 0) return false;
         out.push_back(static_cast<uint8_t>(hi * 16 + lo));

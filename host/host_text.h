@@ -25,8 +25,9 @@ std::string describeHresult(long hr);
 std::string hex32(uint32_t value);
 
 // Bytes as "01 AB FF" (every byte when limit is 0) and back; fromHex
-// refuses anything but pairs of hex digits separated by single spaces.
+// refuses anything but pairs of hex digits separated by single spaces (by
+// nothing when not `spaced`: "01ABFF").
 std::string hexText(const uint8_t* bytes, size_t n, size_t limit = 0);
-bool fromHex(const std::string& text, std::vector<uint8_t>& out);
+bool fromHex(const std::string& text, std::vector<uint8_t>& out, bool spaced = true);
 
 }  // namespace kavhost

@@ -46,53 +46,7 @@ Json argumentsJson(const std::vector<const char*>& types, const std::vector<std:
 
 // ------------------------------------------------------------ reading
 
-struct Reader {
-    const Json& o;
-    int line;
-
-    [[noreturn]] void fail(const std::string& why) const { throw SessionError(line, why); }
-
-    const Json* find(const char* key) const {
-        const auto it = o.find(key);
-        return it == o.end() ? nullptr : &*it;
-    }
-
-    int64_t integer(const char* key, int64_t lo, int64_t hi, bool required = true, int64_t otherwise = 0) const {
-        const Json* v = find(key);
-        if (!v) {
-            if (required) fail(std::string("no \"") + key + "\"");
-            return otherwise;
-        }
-        if (!v->is_number_integer()) fail(std::string("\"") + key + "\" is not an integer");
-        const int64_t n = v->is_number_unsigned() ? static_cast<int64_t>(std::min<uint64_t>(v->get<uint64_t>(), INT64_MAX))
-                                                  : v->get<int64_t>();
-        if (n < lo || n > hi) fail(std::string("\"") + key + "\" is out of range");
-        return n;
-    }
-    // A 32-bit value written signed or unsigned.
-    uint32_t u32(const char* key, bool required = true) const {
-        return static_cast<uint32_t>(integer(key, INT32_MIN, UINT32_MAX, required));
-    }
-    std::string text(const char* key, bool required = true) const {
-        const Json* v = find(key);
-        if (!v) {
-            if (required) fail(std::string("no \"") + key + "\"");
-            return {};
-        }
-        if (!v->is_string()) fail(std::string("\"") + key + "\" is not a string");
-        return v->get<std::string>();
-    }
-    std::vector<uint8_t> hex(const Json& from, const char* key) const {
-        std::vector<uint8_t> out;
-        const auto it = from.find(key);
-        if (it == from.end()) return out;
-        if (!it->is_string() || !fromHex(it->get<std::string>(), out))
-            fail(std::string("\"") + key + "\" is not a string of hex bytes");
-        return out;
-    }
-};
-
-RecordedRequest parseRequest(const Reader& in) {
+RecordedRequest parseRequest(const JsonReader& in) {
     RecordedRequest r;
     r.message = in.u32("message");
     if (r.message != kav::kRequestMessage && r.message != kav::kExitCommandMessage)
@@ -116,7 +70,7 @@ RecordedRequest parseRequest(const Reader& in) {
         if (!ws->is_array()) in.fail("\"writes\" is not a list");
         for (const Json& w : *ws) {
             if (!w.is_object()) in.fail("a write is not an object");
-            const Reader wr{w, in.line};
+            const JsonReader wr{w, in.line};
             PayloadWrite pw;
             pw.offset = wr.u32("offset");
             pw.bytes = wr.hex(w, "bytes");
@@ -128,7 +82,7 @@ RecordedRequest parseRequest(const Reader& in) {
     return r;
 }
 
-RecordedEvent parseEvent(const Reader& in) {
+RecordedEvent parseEvent(const JsonReader& in) {
     RecordedEvent e;
     e.method = in.text("event");
     const EventMethod* m = findEventMethod(e.method);
@@ -339,7 +293,7 @@ Session parseSession(const std::string& text) {
             throw SessionError(lineNo, "not a JSON value (" + why + ")");
         }
         if (!o.is_object()) throw SessionError(lineNo, "not a JSON object");
-        const Reader r{o, lineNo};
+        const JsonReader r{o, lineNo};
         if (!header) {
             const Json* tag = r.find("session");
             if (!tag || *tag != "kavhost") throw SessionError(lineNo, "not a kavhost session (no header line)");

@@ -49,9 +49,12 @@
 // header script's event statements, and only the messages are compared.
 #pragma once
 #include "host.h"
+#include "host_text.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -67,6 +70,53 @@ struct SessionError : std::runtime_error {
     SessionError(int line, const std::string& message)
         : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
     int line;
+};
+
+// Reads the values of one JSON line of a recording; every refusal names the line.
+struct JsonReader {
+    const Json& o;
+    int line;
+
+    [[noreturn]] void fail(const std::string& why) const { throw SessionError(line, why); }
+
+    const Json* find(const char* key) const {
+        const auto it = o.find(key);
+        return it == o.end() ? nullptr : &*it;
+    }
+
+    int64_t integer(const char* key, int64_t lo, int64_t hi, bool required = true, int64_t otherwise = 0) const {
+        const Json* v = find(key);
+        if (!v) {
+            if (required) fail(std::string("no \"") + key + "\"");
+            return otherwise;
+        }
+        if (!v->is_number_integer()) fail(std::string("\"") + key + "\" is not an integer");
+        const int64_t n = v->is_number_unsigned() ? static_cast<int64_t>(std::min<uint64_t>(v->get<uint64_t>(), INT64_MAX))
+                                                  : v->get<int64_t>();
+        if (n < lo || n > hi) fail(std::string("\"") + key + "\" is out of range");
+        return n;
+    }
+    // A 32-bit value written signed or unsigned.
+    uint32_t u32(const char* key, bool required = true) const {
+        return static_cast<uint32_t>(integer(key, INT32_MIN, UINT32_MAX, required));
+    }
+    std::string text(const char* key, bool required = true) const {
+        const Json* v = find(key);
+        if (!v) {
+            if (required) fail(std::string("no \"") + key + "\"");
+            return {};
+        }
+        if (!v->is_string()) fail(std::string("\"") + key + "\" is not a string");
+        return v->get<std::string>();
+    }
+    std::vector<uint8_t> hex(const Json& from, const char* key) const {
+        std::vector<uint8_t> out;
+        const auto it = from.find(key);
+        if (it == from.end()) return out;
+        if (!it->is_string() || !fromHex(it->get<std::string>(), out))
+            fail(std::string("\"") + key + "\" is not a string of hex bytes");
+        return out;
+    }
 };
 
 // One JSON object as one line.  Text that is not UTF-8 is written with
