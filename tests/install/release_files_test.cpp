@@ -6,6 +6,7 @@
 #include "identity.h"  // csbclean's
 #include "kav/com_ref.h"
 #include "morvik_command.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -95,11 +96,11 @@ struct PlantedCase {
 };
 
 TEST(SafeLoading, PlantedKavlinkInTheCurrentDirectoryIsNeverLoaded) {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring sandbox = std::wstring(temp) + L"kav-planted-" + std::to_wstring(::GetCurrentProcessId());
+    // A fresh folder: Wine hands out process ids again, and a folder named by
+    // the id alone may be left from an earlier run.
+    const kavtest::TempFolder temp(L"kav-planted-");
+    const std::wstring& sandbox = temp.path();
     const std::wstring drawings = sandbox + L"\\drawings";
-    ASSERT_TRUE(::CreateDirectoryW(sandbox.c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryW(drawings.c_str(), nullptr));
     // The planted library: a kavlink.dll in the drawing folder, the current
     // directory while the command runs.
