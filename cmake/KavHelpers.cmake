@@ -18,6 +18,14 @@ function(kav_add_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()
 
+# Every target of our own is hardened the way the kit hardens a command
+# (kavlink_harden): the shipped PEs, and the tests that run their code.
+# KAV_HARDENING=OFF leaves the library, kavhost and the tests without it, to
+# measure what the guard costs; install_release_sections fails on such a
+# build.
+option(KAV_HARDENING "Stack guard, fortified calls, ASLR and DEP for our own targets" ON)
+include(${CMAKE_CURRENT_LIST_DIR}/../commands/kit/KavlinkCommand.cmake)
+
 # The warning rules for every target defined below `dir` in our own source
 # tree; directories outside it (GoogleTest) are left as they are.
 function(kav_apply_build_rules dir)
@@ -26,6 +34,9 @@ function(kav_apply_build_rules dir)
     get_target_property(type ${t} TYPE)
     if(type MATCHES "^(EXECUTABLE|SHARED_LIBRARY|MODULE_LIBRARY|STATIC_LIBRARY|OBJECT_LIBRARY)$")
       target_compile_options(${t} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:${KAV_WARNING_OPTIONS}>)
+      if(KAV_HARDENING)
+        kavlink_harden(${t})
+      endif()
       if(KAV_WERROR)
         target_compile_options(${t} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-Werror>)
         if(NOT type MATCHES "^(STATIC|OBJECT)_LIBRARY$")

@@ -10,6 +10,9 @@
 # _IID_MORVIKVBCOMMAND resource, the version block) and the definition of
 # ThisComponent().
 #
+# Both targets are hardened (kavlink_harden below: stack guard, fortified
+# calls, ASLR and DEP).
+#
 # Targets made:
 #   <name>_command   static library: SOURCES, the identity, the frame
 #                    (link it into unit tests of the command)
@@ -111,6 +114,30 @@ function(kavlink_widl mode idl output comment)
     VERBATIM)
 endfunction()
 
+# Hardening of a target that is, or goes into, a shipped PE: the stack
+# guard (-fstack-protector-strong, from the static ssp library, so that no
+# libssp-0.dll has to be shipped beside it), fortified C library calls
+# (_FORTIFY_SOURCE=2) and, stated to the linker rather than left to its
+# defaults, ASLR (--dynamicbase) and DEP (--nxcompat).  A static library gets
+# the compile options; the DLL or EXE it goes into links the ssp library.
+# Applied once per target.
+function(kavlink_harden target)
+  get_target_property(done ${target} KAVLINK_HARDENED)
+  if(done)
+    return()
+  endif()
+  set_target_properties(${target} PROPERTIES KAVLINK_HARDENED ON)
+  get_target_property(type ${target} TYPE)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong -D_FORTIFY_SOURCE=2>)
+  if(type STREQUAL "EXECUTABLE")
+    target_link_options(${target} PRIVATE -Wl,--dynamicbase,--nxcompat)
+    target_link_libraries(${target} PRIVATE -lssp)
+  elseif(type MATCHES "^(SHARED|MODULE)_LIBRARY$")
+    target_link_options(${target} PRIVATE -Wl,--dynamicbase,--nxcompat)
+    target_link_libraries(${target} PRIVATE -Wl,-Bstatic -lssp -Wl,-Bdynamic)
+  endif()
+endfunction()
+
 function(kavlink_add_command name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "IDENTITY" "SOURCES;RESOURCES")
   if(arg_UNPARSED_ARGUMENTS)
@@ -178,6 +205,8 @@ function(kavlink_add_command name)
   set_target_properties(${name} PROPERTIES PREFIX "" LINKER_LANGUAGE CXX
                         LINK_DEPENDS ${KAVLINK_TEMPLATE_DIR}/command_server.def)
   target_link_options(${name} PRIVATE -Wl,--no-undefined -static -static-libgcc -static-libstdc++)
+  kavlink_harden(${name}_command)
+  kavlink_harden(${name})
   if(KAVLINK_DLL)
     # The component binds kavlink.dll from its own folder first.
     add_custom_command(TARGET ${name} POST_BUILD
