@@ -13,9 +13,6 @@ LateBound<decltype(::SHBrowseForFolderW)> browseForFolder{"shell32.dll", "SHBrow
 LateBound<decltype(::SHGetPathFromIDListW)> pathFromIdList{"shell32.dll", "SHGetPathFromIDListW"};
 LateBound<decltype(::CoTaskMemFree)> taskMemFree{"ole32.dll", "CoTaskMemFree"};
 
-// The initial path for the callback.
-thread_local std::wstring initialFolder;
-
 constexpr UINT kBrowseFlags = 0x50;  // BIF_EDITBOX | BIF_NEWDIALOGSTYLE
 
 // Frees the browser's item list with the COM task allocator.
@@ -31,10 +28,19 @@ struct ItemList {
 
 }  // namespace
 
-int CALLBACK PickFolderCallback(HWND window, UINT message, LPARAM, LPARAM) {
+int CALLBACK PickFolderCallback(HWND window, UINT message, LPARAM, LPARAM data) {
     try {
-        if (message == BFFM_INITIALIZED) {
-            ::SendMessageW(window, BFFM_SETSELECTIONW, 1, reinterpret_cast<LPARAM>(initialFolder.c_str()));
+        const auto* initial = reinterpret_cast<const std::wstring*>(data);
+        if (message == BFFM_INITIALIZED && initial) {
+            const auto path = reinterpret_cast<LPARAM>(initial->c_str());
+            // Selected now, and once more when the browser has worked through
+            // the messages it queued while it was being made: a tree that
+            // fills in after that (late, on a loaded machine) takes the
+            // selection away again.  Posted messages come before the user's
+            // input, so the second one never undoes a choice.  The path
+            // lives in PickFolder until the browser has been destroyed.
+            ::SendMessageW(window, BFFM_SETSELECTIONW, TRUE, path);
+            ::PostMessageW(window, BFFM_SETSELECTIONW, TRUE, path);
         }
     } catch (...) {
         kav::ReportIgnoredException("folder picker");
@@ -43,8 +49,6 @@ int CALLBACK PickFolderCallback(HWND window, UINT message, LPARAM, LPARAM) {
 }
 
 std::wstring PickFolder(HWND owner, const std::wstring& title, const std::wstring& initialPath) {
-    initialFolder = initialPath;
-
     BROWSEINFOW info{};
     info.hwndOwner = owner;
     info.pidlRoot = nullptr;
@@ -52,7 +56,7 @@ std::wstring PickFolder(HWND owner, const std::wstring& title, const std::wstrin
     info.lpszTitle = title.c_str();
     info.ulFlags = kBrowseFlags;
     info.lpfn = PickFolderCallback;
-    info.lParam = 0;
+    info.lParam = reinterpret_cast<LPARAM>(&initialPath);  // this browser's, not a global
 
     ItemList picked;
     picked.list = browseForFolder(&info);

@@ -10,8 +10,9 @@ namespace kavcmd {
 // without a file-system path.
 std::wstring PickFolder(HWND owner, const std::wstring& title, const std::wstring& initialPath);
 
-// The browser's callback: selects the remembered initial path once the
-// browser is initialised.  Always 0.
+// The browser's callback: selects the initial folder (`data` points to its
+// path) once the browser is initialised, and again after the browser's own
+// queued start-up work.  Always 0.
 int CALLBACK PickFolderCallback(HWND window, UINT message, LPARAM lParam, LPARAM data);
 
 }  // namespace kavcmd

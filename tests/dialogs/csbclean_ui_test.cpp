@@ -265,30 +265,38 @@ TEST_F(Csbclean, EveryStartOffersTheDefaultFolderAgain) {
     EXPECT_EQ(second, csb_);
 }
 
-TEST_F(Csbclean, BrowseButtonPicksAFolderOrKeepsTheText) {
+// Under load: busy threads beside the dialog, for as long as the test runs.
+// The browser still opens at the box's folder (its edit box names it) and
+// OK puts that folder in the box; Cancel keeps the text.
+TEST_F(Csbclean, BrowseButtonPicksAFolderOrKeepsTheTextUnderLoad) {
     wchar_t windows[MAX_PATH] = {};
     ::GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring afterCancel, afterOk;
+    const std::wstring name = std::wstring(windows).substr(std::wstring(windows).find_last_of(L'\\') + 1);
+    std::wstring afterCancel, shown, afterOk;
+    const CpuLoad load(2);
     const DialogRun run = Start([&](UiDriver& ui) {
         CsbForm f = FindForm(ui);
         ui.SetText(f.text1, L"  keep me ");
         ui.Click(f.command3);
-        ui.Answer(ui.WaitForOwned(f.dialog), IDCANCEL);
-        ::Sleep(200);
+        HWND cancelled = ui.WaitForOwned(f.dialog);
+        ui.Answer(cancelled, IDCANCEL);
+        if (!ui.WaitGone(cancelled)) throw UiTimeout("the cancelled browser did not close");
         afterCancel = ui.Text(f.text1);
         ui.SetText(f.text1, windows);
         ui.Click(f.command3);
         HWND browser = ui.WaitForOwned(f.dialog);
-        ::Sleep(300);
+        const std::vector<HWND> edits = ChildrenOfClass(browser, L"Edit");
+        if (!edits.empty()) shown = ui.Text(edits.front());
         ui.Answer(browser, IDOK);
-        ui.WaitGone(browser);
-        ::Sleep(200);
+        if (!ui.WaitGone(browser)) throw UiTimeout("the browser did not close");
         afterOk = ui.Text(f.text1);
         ui.Click(f.command2);
         ui.WaitGone(f.dialog);
     });
     EXPECT_EQ(run.hr, S_OK);
+    EXPECT_FALSE(run.forced);
     EXPECT_EQ(afterCancel, L"  keep me ");
+    EXPECT_EQ(_wcsicmp(shown.c_str(), name.c_str()), 0) << "the browser opened at " << testing::PrintToString(shown);
     EXPECT_EQ(_wcsicmp(afterOk.c_str(), windows), 0) << testing::PrintToString(afterOk);
 }
 

@@ -190,6 +190,19 @@ HWND UiDriver::Focus() const {
     return info.hwndFocus;
 }
 
+CpuLoad::CpuLoad(unsigned threads) {
+    for (unsigned i = 0; i < threads; ++i)
+        threads_.emplace_back([this] {
+            volatile uint64_t spins = 0;
+            while (!stop_.load(std::memory_order_relaxed)) spins = spins + 1;
+        });
+}
+
+CpuLoad::~CpuLoad() {
+    stop_ = true;
+    for (std::thread& t : threads_) t.join();
+}
+
 DialogRun RunDialog(const std::function<HRESULT()>& open, const std::function<void(UiDriver&)>& scenario,
                     int graceMs) {
     const DWORD dialogThread = ::GetCurrentThreadId();

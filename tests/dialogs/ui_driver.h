@@ -6,9 +6,11 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kavtest {
@@ -60,6 +62,21 @@ public:
 
 private:
     DWORD thread_;
+};
+
+// A loaded machine, for as long as the object lives: `threads` busy threads
+// in this process compete with the dialog's thread for the processors.
+// The destructor stops and joins them.
+class CpuLoad {
+public:
+    explicit CpuLoad(unsigned threads);
+    ~CpuLoad();
+    CpuLoad(const CpuLoad&) = delete;
+    CpuLoad& operator=(const CpuLoad&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
 };
 
 struct DialogRun {
