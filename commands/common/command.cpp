@@ -28,11 +28,21 @@ void Command::OnButtonEvent(int16_t, int16_t, int16_t) {}
 void Command::OnStringBoxEvent(int16_t, int16_t, std::wstring_view) {}
 
 void Command::ExitCommand() {
-    if (ended_) return;
-    // Ended before the send: a handler that goes on after a failed send
+    if (exitSent_) return;
+    // Marked before the send: a handler that goes on after a failed send
     // must not send a second exit message.
-    ended_ = true;
+    exitSent_ = true;
     kavlink::VokExitCommand();
+}
+
+void EndCommandByHost(Command& command, int32_t& nCode) {
+    // Ended once the handler has left, by return or by throw: the handler
+    // itself may still tidy up and send its exit message.
+    struct Mark {
+        Command& command;
+        ~Mark() { command.endedByHost_ = true; }
+    } mark{command};
+    command.OnEndCmd(nCode);
 }
 
 namespace {

@@ -72,17 +72,25 @@ public:
     // VokProcStringBoxEvent.
     virtual void OnStringBoxEvent(int16_t csbID, int16_t itemID, std::wstring_view text);
 
-    bool HasEnded() const { return ended_; }
+    // True once the command has ended: it sent its exit message, or the
+    // host ended it (VokProcEndCmd was delivered and OnEndCmd has returned).
+    // The host may end the command while it answers any request, before the
+    // request returns; a handler that goes on after a request checks this
+    // first, since nothing may be sent once the command has ended.
+    bool HasEnded() const { return exitSent_ || endedByHost_; }
 
 protected:
     // Ends the command: sends the exit message (VokExitCommand) the first
     // time, nothing on later calls.  Tidy up first (destroy panels, end the
     // rubber band): a request made after the exit message is an error of
     // the command.  Returns normally; the handler may return right after.
+    // Inside OnEndCmd it still sends the exit message.
     void ExitCommand();
 
 private:
-    bool ended_ = false;
+    friend void EndCommandByHost(Command& command, int32_t& nCode);
+    bool exitSent_ = false;
+    bool endedByHost_ = false;
 };
 
 // The running command's class: KAVCMD_COMMAND defines this.  Without it the

@@ -125,7 +125,7 @@ public:
         const HRESULT hr = Event("VokProcEndCmd", [&](Command& c) {
             if (nCode == nullptr) throw HresultFailure(E_POINTER);
             int32_t code = *nCode;
-            c.OnEndCmd(code);
+            EndCommandByHost(c, code);
             *nCode = code;
         });
         recording.Finish(hr, {}, &codeIn, nCode);

@@ -6,6 +6,8 @@
 #include "command.h"
 #include "kavlink.h"
 
+#include <utility>
+
 namespace {
 
 // The panel and its controls; the numbers are ours to choose.
@@ -19,11 +21,13 @@ constexpr int32_t kAnyPosition = 0;
 class TwoPoints : public kavcmd::Command {
     void OnStartCmd(HWND, int32_t, int32_t&) override {
         savedMask_ = VokGetEventMask();
+        maskSaved_ = true;
         VokSetEventMask(kPositionEventMask);
         VokSetOptionDetectablePosition(kAnyPosition);
         VokCommandMode("Two points");
         VokCommandGuide("Pick the first point");
         panel_ = VokCreateCSB(kPanel, "Two points", "", 0);
+        panelUp_ = true;
         VokCreateCheckButton(panel_, kCircleButton, "Circle");
         VokCreateRealBox(panel_, kScaleBox, 8, 2, "Circle scale");
         VokCreatePushButton(panel_, kCancelButton, "Cancel");
@@ -36,19 +40,29 @@ class TwoPoints : public kavcmd::Command {
             haveFirst_ = true;
             VokCommandGuide("Pick the second point");
             VokStartRubber();
+            rubber_ = true;
             return;
         }
+        // The host may end the command while it answers a request (it then
+        // calls OnEndCmd before the request returns): after each request the
+        // handler goes on only while the command runs.
         PointShape second{x, y}, middle{};
         VokCalMidP(&first_, &second, &middle);
+        if (HasEnded()) return;
         const double length = VokCalDist2P(&first_, &second);
+        if (HasEnded()) return;
         Finish();  // the rubber band and the panel go before the drawing
+        if (HasEnded()) return;
         ElementAttr attr{};
         VokGetSystemElementAttr(&attr);
+        if (HasEnded()) return;
         const LineShape line{first_, second};
         VokAppendLine(&line, &attr);
+        if (HasEnded()) return;
         if (circle_) {
             const CircleShape circle{middle, length / 2 * scale_};
             VokAppendCircle(&circle, &attr);
+            if (HasEnded()) return;
         }
         ExitCommand();
     }
@@ -80,15 +94,19 @@ class TwoPoints : public kavcmd::Command {
     }
 
     // Takes down what the command put up, and gives the host its mask back.
+    // Each part goes once, also when the host ends the command inside one of
+    // these requests and OnEndCmd calls Finish again.
     void Finish() {
-        if (haveFirst_) VokEndRubber();
-        VokDestroyCSB(panel_);
-        VokSetEventMask(savedMask_);
+        if (std::exchange(rubber_, false)) VokEndRubber();
+        if (HasEnded()) return;
+        if (std::exchange(panelUp_, false)) VokDestroyCSB(panel_);
+        if (HasEnded()) return;
+        if (std::exchange(maskSaved_, false)) VokSetEventMask(savedMask_);
     }
 
     int32_t savedMask_ = 0, panel_ = 0;
     PointShape first_{};
-    bool haveFirst_ = false, circle_ = false;
+    bool haveFirst_ = false, rubber_ = false, panelUp_ = false, maskSaved_ = false, circle_ = false;
     double scale_ = 1.0;
 };
 
