@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -251,8 +252,15 @@ Script parseScript(const std::string& text) {
                     PayloadWrite pw;
                     i = parseWrite(w, i + 1, lineNo, pw);
                     current->writes.push_back(std::move(pw));
+                } else if (w[i] == "event" && verb == "on" && !current->event) {
+                    // The method's own arguments, then the rule goes on.
+                    const EventMethod* m = i + 1 < w.size() ? findEventMethod(w[i + 1]) : nullptr;
+                    const size_t end = m ? std::min(w.size(), i + 2 + m->params.size()) : w.size();
+                    current->event = parseEventCall(std::vector<std::string>(w.begin() + static_cast<long>(i), w.begin() + static_cast<long>(end)), 1, lineNo);
+                    i = end;
                 } else {
-                    throw ScriptError(lineNo, "expected answer or write, found '" + w[i] + "'");
+                    throw ScriptError(lineNo, "expected answer, write or (on the rule's own line, once) event, found '" +
+                                                  w[i] + "'");
                 }
             }
             continue;
@@ -314,6 +322,7 @@ Reply Answerer::reply(uint32_t code, uint32_t lParam, const std::vector<std::str
     Reply out;
     if (r) {
         out.writes = r->writes;
+        out.inside = r->event;
         out.source = "script line " + std::to_string(r->line);
         if (r->hasAnswer) {
             out.answer = r->answer;

@@ -7,6 +7,9 @@
 //                                  export or code takes it (several rules for
 //                                  the same key are used in order; the last
 //                                  one stays)
+//   on <key> event <method> <args...> [answer ..] [write ..]
+//                                  a rule that also delivers an event inside
+//                                  the request, before the host answers it
 //   answer <n>                     the rule's 32-bit answer (decimal, 0x.., negative)
 //   write <offset> <type> <value>  bytes the rule writes at a payload offset:
 //                                  u8 i16 i32 <n> | f64 <x> | point <x> <y> |
@@ -17,10 +20,13 @@
 //   ui <step> <args...>            a step of the dialog driver (see kavhost --help);
 //                                  "ui event <method> <args...>" delivers an event
 //                                  from inside the command's dialog
-// "on KEY answer N write ..." may also stand on one line.
+// "on KEY answer N write ..." may also stand on one line; "on KEY event ..."
+// only on one line (a line of its own that starts with "event" is an event
+// statement).
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -39,16 +45,6 @@ struct PayloadWrite {
     std::string shown;  // the value as the script wrote it ("i32 5", "text \"ok\""), for the log
 };
 
-struct Rule {
-    std::string key;        // export name, or "" when keyed by code
-    uint32_t code = 0;      // when keyed by code
-    bool any = false;       // "on *"
-    bool hasAnswer = false;
-    uint32_t answer = 0;
-    std::vector<PayloadWrite> writes;
-    int line = 0;
-};
-
 // An event for the host to deliver: the arguments in call order as text (the
 // by-reference nCode's slot holds the value passed in).
 struct EventCall {
@@ -58,6 +54,17 @@ struct EventCall {
     const char* origin = "script";  // where `line` counts: "script" or "recording"
     // "VokProcButtonEvent (script line 4)"
     std::string label() const { return method + " (" + origin + " line " + std::to_string(line) + ")"; }
+};
+
+struct Rule {
+    std::string key;        // export name, or "" when keyed by code
+    uint32_t code = 0;      // when keyed by code
+    bool any = false;       // "on *"
+    bool hasAnswer = false;
+    uint32_t answer = 0;
+    std::vector<PayloadWrite> writes;
+    std::optional<EventCall> event;  // "on KEY event ...": delivered inside the request
+    int line = 0;
 };
 
 struct UiStep {
@@ -102,6 +109,10 @@ struct Reply {
     uint32_t answer = 0;
     std::vector<PayloadWrite> writes;
     std::string source;  // "script line 4", "default"
+    // An event the host delivers inside the request before it answers: the
+    // host reads the request, delivers the event, puts the request's payload
+    // back and then writes the answer.
+    std::optional<EventCall> inside;
 };
 
 // Chooses replies: script rules first (by export name, then code, then "*"),

@@ -223,7 +223,7 @@ public:
 
     // False when the event was not delivered (the session has stopped) or
     // returned a failure.
-    bool deliver(const EventCall& call, const std::string& label, bool inDialog) {
+    bool deliver(const EventCall& call, const std::string& label, bool inDialog, uint32_t inside = 0) {
         const EventMethod* m = findEventMethod(call.method);
         if (!m) {  // scripts and recordings are checked before, so only a broken table gets here
             host_.fail(label + ": unknown event method");
@@ -235,6 +235,7 @@ public:
         e.args = call.args;
         e.label = label;
         e.inDialog = inDialog;
+        e.inside = inside;
         if (!host_.beginEvent(e)) return false;
         int32_t code = e.nCodeIn();
         try {
@@ -278,10 +279,19 @@ bool runCommand(Host& host, DialogDriver& driver, const RunOptions& o) {
         EventCall call{s.args[0], std::vector<std::string>(s.args.begin() + 1, s.args.end()), s.line};
         return delivery.deliver(call, call.label(), true);
     });
+    // Events inside a request: delivered from the request window, inside
+    // the command's call of the library.
+    host.setInsideSink([&](const EventCall& call, uint32_t inside) {
+        return delivery.deliver(call, call.label(), false, inside);
+    });
     struct SinkReset {
+        Host& h;
         DialogDriver& d;
-        ~SinkReset() { d.setEventSink(nullptr); }
-    } sinkReset{driver};
+        ~SinkReset() {
+            d.setEventSink(nullptr);
+            h.setInsideSink(nullptr);
+        }
+    } sinkReset{host, driver};
 
     // The start event, then the other events as long as the command has not
     // ended; the driver works the command's windows meanwhile.

@@ -163,9 +163,18 @@ void DialogDriver::tick() {
     }
     if (step(steps_[index_], GetTickCount() - stepStart_)) {
         ++index_;
+        host_.progressed();
         stepStart_ = GetTickCount();
         if (done() && !tearDown_) stop();
     }
+}
+
+std::string DialogDriver::nextStep() const {
+    if (done()) return {};
+    const UiStep& s = steps_[index_];
+    std::string text = "ui " + s.verb;
+    for (const std::string& a : s.args) text += " \"" + a + "\"";
+    return text + " (script line " + std::to_string(s.line) + ")";
 }
 
 DWORD DialogDriver::timeout(const UiStep& s, size_t argIndex) const {

@@ -46,6 +46,9 @@ public:
     const std::string& error() const { return error_; }
     // Script line of the next step not done (0 when all are done).
     int nextLine() const { return done() ? 0 : steps_[index_].line; }
+    // The next step not done as the script has it ("ui wait "..." (script
+    // line 4)"), or "" when all are done.
+    std::string nextStep() const;
 
 private:
     static void CALLBACK timerProc(HWND, UINT, UINT_PTR, DWORD);

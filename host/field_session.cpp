@@ -59,7 +59,8 @@ std::string eventCall(const RecordedEvent& e) {
         if (std::string(m->params[i]) == "I4&") s += std::to_string(e.nCode);
         else if (next < e.args.size()) s += jsonLine(e.args[next++]);
     }
-    return s + ")" + (e.inDialog ? " inside the dialog" : "");
+    return s + ")" + (e.inDialog ? " inside the dialog" : "") +
+           (e.inside ? " inside request #" + std::to_string(e.inside) : "");
 }
 
 // Reads the file; `lineNo` tells where it stopped.

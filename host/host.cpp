@@ -94,14 +94,36 @@ void Host::fail(const std::string& utf8) {
 
 void Host::differ(const std::string& utf8) {
     if (stopped()) return;
+    if (timedOut_) {
+        note("after the timeout: " + utf8);
+        return;
+    }
     note("REPLAY DIFFERS: " + utf8);
     difference_ = utf8;
+}
+
+void Host::timedOut(const std::string& utf8) {
+    if (timedOut_) return;
+    fail(utf8);
+    timedOut_ = true;
 }
 
 void Host::record(const std::string& line) {
     if (!options_.record) return;
     if (held_.empty()) writeLog(options_.record, line + "\n");
     else held_.push_back(line);
+}
+
+size_t Host::holdRecord() {
+    const size_t slot = heldBase_ + held_.size();
+    if (options_.record) held_.emplace_back();
+    return slot;
+}
+
+void Host::fillRecord(size_t slot, std::string line) {
+    if (!options_.record || slot < heldBase_ || slot - heldBase_ >= held_.size()) return;
+    held_[slot - heldBase_] = std::move(line);
+    flushRecord();
 }
 
 void Host::flushRecord() {
@@ -118,7 +140,8 @@ std::string Host::madeBy() const {
 }
 
 bool Host::beginEvent(DeliveredEvent& e) {
-    if (stopped() || (source_ && !source_->delivering(e)) || stopped()) return false;
+    if (stopped() || timedOut_ || (source_ && !source_->delivering(e)) || stopped()) return false;
+    progressed();
     e.seq = ++seq_;
     const EventMethod* m = findEventMethod(e.method);
     std::string args;
@@ -138,23 +161,20 @@ bool Host::beginEvent(DeliveredEvent& e) {
     line += args;
     line += ')';
     if (e.inDialog) line += " inside the dialog";
+    if (e.inside) line += " inside request #" + std::to_string(e.inside);
     note(line);
-    const size_t slot = heldBase_ + held_.size();
-    if (options_.record) held_.emplace_back();
-    open_.push_back({e.seq, slot, e.label});
+    open_.push_back({e.seq, holdRecord(), e.label});
     return true;
 }
 
 void Host::endEvent(const DeliveredEvent& e) {
+    progressed();
     const int code = e.codeSlot();
     note(e.method + " returned " + describeHresult(e.hr) + (code >= 0 ? ", nCode = " + std::to_string(e.nCodeOut) : ""));
     if (!open_.empty() && open_.back().seq == e.seq) {
         const size_t slot = open_.back().slot;
         open_.pop_back();
-        if (options_.record && slot >= heldBase_ && slot - heldBase_ < held_.size()) {
-            held_[slot - heldBase_] = eventRecord(e);
-            flushRecord();
-        }
+        fillRecord(slot, eventRecord(e));
     }
     if (source_) source_->returned(e);
 }
@@ -169,19 +189,43 @@ void Host::applyWrites(const Reply& reply) {
             std::memcpy(payload() + w.offset, w.bytes.data(), w.bytes.size());
 }
 
+// The request has been read; the event goes in before the answer.  Its own
+// requests use the same payload area, so the request's bytes are put back
+// before the answer's writes land on them.
+void Host::deliverInside(LoggedRequest& r) {
+    const EventCall call = *r.reply.inside;
+    const std::string what = r.decoded.nameText() + " (seq " + std::to_string(r.seq) + ")";
+    if (!insideSink_) {
+        fail(call.label() + ": no command to deliver the event to inside " + what);
+        return;
+    }
+    note("delivering " + call.label() + " inside " + what + ", before the answer");
+    insideSink_(call, r.seq);
+    if (std::memcmp(payload(), r.request.data(), r.request.size()) != 0)
+        note("the requests made inside " + call.method + " overwrote the payload of " + what +
+             "; kavhost put the request back before answering");
+    std::memcpy(payload(), r.request.data(), r.request.size());
+}
+
 LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
+    progressed();
+    const bool afterExit = exitSeen();  // an exit inside the event below is after this request
     LoggedRequest r;
     r.seq = ++seq_;
     r.message = kav::kRequestMessage;
     r.decoded = decode(code, lParam, payload(), kav::kPayloadSize);
     r.request.assign(payload(), payload() + r.decoded.total);
     r.reply = source_ ? source_->reply(r) : answerer_.reply(code, lParam, r.decoded.names);
+    // The request's line stands before the lines of an event delivered
+    // inside it, and is written once the answer is known.
+    const size_t slot = holdRecord();
+    if (r.reply.inside) deliverInside(r);
     applyWrites(r.reply);
     if (options_.text && !r.reply.writes.empty()) written_ = decode(code, lParam, payload(), kav::kPayloadSize);
     logText(r);
     writeLog(options_.json, jsonLogLine(r) + "\n");
-    record(requestRecord(r));
-    if (exitSeen())
+    fillRecord(slot, requestRecord(r));
+    if (afterExit)
         fail(r.decoded.nameText() + " (code " + std::to_string(code) + ", seq " + std::to_string(r.seq) +
              ") arrived after the exit message, " + madeBy());
     const uint32_t answer = r.reply.answer;
@@ -190,10 +234,11 @@ LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
 }
 
 LRESULT Host::onExit() {
+    progressed();
     LoggedRequest r;
     r.seq = ++seq_;
     r.message = kav::kExitCommandMessage;
-    r.reply = source_ ? source_->reply(r) : Reply{1, {}, "exit", };
+    r.reply = source_ ? source_->reply(r) : Reply{1, {}, "exit", {}};
     writeLog(options_.text, std::string("#") + std::to_string(r.seq) + " ExitCommandMessage (" +
                                 std::to_string(kav::kExitCommandMessage) + "): the command has ended\n");
     writeLog(options_.json, jsonLogLine(r) + "\n");

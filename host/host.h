@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@ struct DeliveredEvent {
     std::vector<std::string> args;   // in call order; the by-reference nCode's slot holds its value in
     std::string label;               // "VokProcButtonEvent (script line 4)", for messages
     bool inDialog = false;           // delivered by a ui step, inside the command's dialog
+    uint32_t inside = 0;             // the seq of the request inside which it was delivered, or 0
     long hr = 0;
     int32_t nCodeOut = 0;            // what came back in nCode
     // The slot of the by-reference nCode, or -1 when the method has none.
@@ -63,6 +65,8 @@ public:
     virtual void returned(const DeliveredEvent&) {}
     // The session delivers nothing more.
     virtual void sessionEnds(bool /*commandEnded*/) {}
+    // What the source expects next ("the next recorded request, ..."), or "".
+    virtual std::string waitingFor() const { return {}; }
 };
 
 class Host {
@@ -117,11 +121,32 @@ public:
     // Pumps messages until the exit message arrives or `ms` pass.
     void serve(DWORD ms);
 
+    // Progress of the session: a request, an exit message, an event
+    // delivered or returned, a ui step done.  The watchdog reads it.
+    void progressed() { lastProgress_ = GetTickCount(); }
+    DWORD lastProgress() const { return lastProgress_; }
+    // The session has given up after no progress: what is told after that
+    // (a replay's difference included) is its consequence.
+    void timedOut(const std::string& utf8);
+    bool hasTimedOut() const { return timedOut_; }
+    // What the reply source expects next, or "".
+    std::string sourceWaitingFor() const { return source_ ? source_->waitingFor() : std::string(); }
+
+    // Delivers an event inside a request ("on KEY event ...", or a replay of
+    // one): the runner sets it while a component runs.  `inside` is the seq
+    // of the request; false when the event was not delivered or failed.
+    using InsideSink = std::function<bool(const EventCall&, uint32_t inside)>;
+    void setInsideSink(InsideSink sink) { insideSink_ = std::move(sink); }
+
 private:
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT onRequest(uint32_t code, uint32_t lParam);
     LRESULT onExit();
     void applyWrites(const Reply& reply);
+    void deliverInside(LoggedRequest& r);
+    // A place in the recording kept for a line that is written later.
+    size_t holdRecord();
+    void fillRecord(size_t slot, std::string line);
     void logText(const LoggedRequest& r);
 
     Answerer answerer_;
@@ -144,6 +169,9 @@ private:
     std::string difference_;
     Decoded written_;  // the last request decoded again after the host's writes
     uint32_t seq_ = 0;
+    DWORD lastProgress_ = GetTickCount();
+    bool timedOut_ = false;
+    InsideSink insideSink_;
     int exitCount_ = 0;
     std::string endedIn_;
     std::vector<OpenEvent> open_;                 // events being delivered, outermost first

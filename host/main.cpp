@@ -8,6 +8,7 @@
 #include "host_text.h"
 #include "kav/handles.h"
 #include "session.h"
+#include "watchdog.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -56,11 +57,22 @@ const char kUsage[] =
     "                     kit's frame) takes its events from --script\n"
     "  --show <file>      print a recorded or field session decoded, as the log shows it\n"
     "  --ui-timeout <ms>  how long a ui step waits for its window (20000)\n"
+    "  --timeout <ms>     with --command: a session that makes no progress (no request,\n"
+    "                     no event, no ui step done) for this long fails: kavhost names\n"
+    "                     what it waited for (the next recorded request or event, the\n"
+    "                     next ui step, the open dialog's caption) and closes the\n"
+    "                     command's windows (30000; 0: wait for ever)\n"
     "  --check-script <file>  parse a script and report, nothing else\n"
     "  --help\n"
     "\n"
     "Script statements (one per line, # starts a comment):\n"
     "  on <export | code | *>          a rule for the next such request\n"
+    "  on <export | code | *> event <method> <args...> [answer <n>] [write ...]\n"
+    "                                  a rule that also delivers an event inside the\n"
+    "                                  request: kavhost reads the request, delivers the\n"
+    "                                  event, puts the request's payload back, then\n"
+    "                                  answers (the rule's answer and writes, or the\n"
+    "                                  usual ones); only on the rule's own line\n"
     "  answer <n>                      its 32-bit answer\n"
     "  write <offset> <type> <value>   bytes it writes: u8|i16|i32 <n>, f64 <x>,\n"
     "                                  point <x> <y>, text \"..\", hex \"01 02\"\n"
@@ -79,7 +91,7 @@ const char kUsage[] =
     "  1  the session failed: an event returned a failure HRESULT, the events ran out\n"
     "     before the exit message, a request came after it, a scripted event was left\n"
     "     when the command had ended, a ui step failed, a component cannot be loaded\n"
-    "     or created\n"
+    "     or created, no progress for --timeout\n"
     "  2  bad command line, script or recording\n"
     "  3  --replay: the session differs from the recording (a request, an event or its\n"
     "     result); the difference is the first line on standard error\n";
@@ -122,7 +134,7 @@ struct Options {
     std::string recordPath, replayPath, windowFile, showPath;
     int32_t cmdLine = 0;
     bool cmdLineGiven = false;
-    int64_t serveMs = -1, uiTimeout = 20000;
+    int64_t serveMs = -1, uiTimeout = 20000, timeout = 30000;
     bool quiet = false, help = false;
 };
 
@@ -159,6 +171,9 @@ std::string parseOptions(int argc, char** argv, Options& o) {
         }
         else if (a == "--serve") { if (!number(o.serveMs) || o.serveMs < 0) return "--serve needs milliseconds"; }
         else if (a == "--ui-timeout") { if (!number(o.uiTimeout) || o.uiTimeout < 0) return "--ui-timeout needs milliseconds"; }
+        else if (a == "--timeout") {
+            if (!number(o.timeout) || o.timeout < 0 || o.timeout > INT32_MAX) return "--timeout needs milliseconds";
+        }
         else return "unknown option '" + a + "'";
     }
     if (o.help || !o.checkPath.empty() || !o.showPath.empty()) return "";
@@ -222,8 +237,16 @@ int commandMode(Host& host, DialogDriver& driver, const Options& o, const Sessio
             ro.startCode = replay->steps.front().event.nCode;
         }
     }
-    const bool ok = runCommand(host, driver, ro);
+    bool ok = false;
+    {
+        const Watchdog watchdog(host, driver, static_cast<DWORD>(o.timeout));
+        ok = runCommand(host, driver, ro);
+    }
     host.setReplySource(nullptr);
+    if (host.hasTimedOut()) {
+        host.note("kavhost: FAILED: no progress for " + std::to_string(o.timeout) + " ms");
+        return kExitFailed;
+    }
     if (host.stopped()) {
         host.note("kavhost: the session differs from " + o.replayPath);
         return kExitReplayDiffers;

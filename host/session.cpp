@@ -124,6 +124,7 @@ RecordedEvent parseEvent(const JsonReader& in) {
         if (!d->is_boolean()) in.fail("\"inDialog\" is not true or false");
         e.inDialog = d->get<bool>();
     }
+    e.inside = static_cast<uint32_t>(in.integer("inside", 1, UINT32_MAX, false));
     return e;
 }
 
@@ -140,7 +141,8 @@ std::string what(const LoggedRequest& r) {
 std::string shown(const RecordedEvent& e) {
     std::string args;
     for (const Json& a : e.args) args += (args.empty() ? "" : ", ") + jsonLine(a);
-    return e.method + "(" + args + ")" + (e.inDialog ? " inside the dialog" : "");
+    return e.method + "(" + args + ")" + (e.inDialog ? " inside the dialog" : "") +
+           (e.inside ? " inside request seq " + std::to_string(e.inside) : "");
 }
 
 // Which segment holds `offset`; -1 for none.
@@ -212,6 +214,7 @@ std::string eventRecord(const DeliveredEvent& e) {
         o["nCodeOut"] = e.nCodeOut;
     }
     if (e.inDialog) o["inDialog"] = true;
+    if (e.inside) o["inside"] = e.inside;
     o["hr"] = hex32(static_cast<uint32_t>(e.hr));
     return jsonLine(o);
 }
@@ -267,7 +270,7 @@ std::vector<EventCall> Session::events() const {
     std::vector<EventCall> out;
     bool start = true;
     for (const RecordedStep& s : steps) {
-        if (!s.isEvent || s.event.inDialog) continue;
+        if (!s.isEvent || s.event.inDialog || s.event.inside) continue;
         if (!start) out.push_back(s.call());
         start = false;
     }
@@ -412,6 +415,8 @@ Reply Replayer::reply(const LoggedRequest& r) {
     out.answer = s.request.answer;
     out.writes = s.request.writes;
     out.source = "recording line " + std::to_string(s.line);
+    if (next_ < steps_.size() && steps_[next_].isEvent && steps_[next_].event.inside == s.seq)
+        out.inside = steps_[next_].call();
     return out;
 }
 
@@ -430,8 +435,9 @@ bool Replayer::delivering(const DeliveredEvent& e) {
     Json args = argumentsJson(e.types, e.args);
     Json recorded = s.event.args;
     if (e.method == "VokProcStartCmd" && !args.empty() && !recorded.empty()) args[0] = recorded[0] = nullptr;  // the window
-    if (e.method != s.event.method || e.inDialog != s.event.inDialog || args != recorded || e.nCodeIn() != s.event.nCode) {
-        const RecordedEvent delivered{e.method, args, false, 0, 0, 0, e.inDialog};
+    if (e.method != s.event.method || e.inDialog != s.event.inDialog || (e.inside != 0) != (s.event.inside != 0) ||
+        args != recorded || e.nCodeIn() != s.event.nCode) {
+        const RecordedEvent delivered{e.method, args, false, 0, 0, 0, e.inDialog, e.inside};
         differ(e.label + ": kavhost delivers " + shown(delivered) + ", the recording " + shown(s.event) + " (line " +
                std::to_string(s.line) + ")");
         return false;
@@ -451,6 +457,15 @@ void Replayer::returned(const DeliveredEvent& e) {
     else if (s.event.hasCode && e.nCodeOut != s.event.nCodeOut)
         differ(e.label + " gave back nCode " + std::to_string(e.nCodeOut) + ", the recording " +
                std::to_string(s.event.nCodeOut) + where);
+}
+
+std::string Replayer::waitingFor() const {
+    if (differed() || next_ >= steps_.size()) return {};
+    const RecordedStep& s = steps_[next_];
+    const std::string line = " (recording line " + std::to_string(s.line) + ")";
+    if (s.isEvent) return "the next recorded event, " + shown(s.event) + line;
+    return "the next recorded request, #" + std::to_string(requests_ + 1) + " " +
+           what(s.request.exportName, s.request.message, s.request.code) + line;
 }
 
 void Replayer::sessionEnds(bool commandEnded) {

@@ -30,8 +30,11 @@
 //          back, only for the methods that have it (VokProcStartCmd,
 //          VokProcEndCmd).  "hr": the HRESULT returned, as 0x and 8 hex
 //          digits.  "inDialog": true when it was delivered from inside the
-//          command's dialog (a ui event step); left out otherwise.  The first
-//          line after the header is the start event.
+//          command's dialog (a ui event step); left out otherwise.
+//          "inside": the seq of the request inside which the host delivered
+//          it (an "on KEY event" rule), before it answered; the line then
+//          follows that request's line.  Left out otherwise.  The first line
+//          after the header is the start event.
 // message  1534 (RequestMessage) or 1765 (ExitCommandMessage).  A request
 //          has the decoded form of the --json log (code, lParam, exports,
 //          lParamText, size, segments, and "problem" when its payload does
@@ -42,7 +45,8 @@
 // nCmdLine first, then the other events that were not delivered inside the
 // dialog), answers each request from the recording, and takes the ui steps
 // from the header's script; the ui event steps there deliver the events
-// inside the dialog.  Every request, every event and each event's HRESULT
+// inside the dialog; an event recorded "inside" a request is delivered
+// inside the same request again.  Every request, every event and each event's HRESULT
 // and nCode must be as recorded; the first difference stops the session.
 //
 // Version 1 (no event lines, no inDialog) is still read: its events are the
@@ -149,6 +153,7 @@ struct RecordedEvent {
     int32_t nCode = 0, nCodeOut = 0;
     long hr = 0;
     bool inDialog = false;
+    uint32_t inside = 0;  // the seq of the request it came inside, or 0
 };
 
 // One line of a recording after the header.
@@ -190,6 +195,7 @@ public:
     void returned(const DeliveredEvent& e) override;
     // What the recording still holds when the session ends is a difference too.
     void sessionEnds(bool commandEnded) override;
+    std::string waitingFor() const override;
     bool differed() const { return !difference_.empty(); }
     const std::string& difference() const { return difference_; }
 

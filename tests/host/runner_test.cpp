@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace {
 
 using namespace hosttest;
@@ -111,6 +113,46 @@ TEST(RunCommand, AWindowThatNeverComesFailsWithoutHanging) {
     EXPECT_EQ(r.exit, 1u) << r.out << r.err;
     EXPECT_NE(r.out.find("ui: FAILED"), std::string::npos) << r.out;
     EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\a.csb"));
+}
+
+// Nothing left to close the dialog: the session gives up after --timeout,
+// closes the dialog (the command still ends with its exit message) and
+// names what it waited for.
+TEST(RunCommand, ASessionWithoutProgressFailsNamingWhatItWaitedFor) {
+    NEEDS_COMMAND("csbclean");
+    Sandbox box("csbclean");
+    // A recording of twopoint, and csbclean's own recording without the
+    // script that worked its dialog (as a field session has none).
+    std::string twopoint = slurp(std::string("Z:") + KAV_EXAMPLES + "/twopoint/completed.jsonl");
+    std::string unscripted = slurp(exeDir() + "golden\\csbclean.jsonl");
+    ASSERT_FALSE(twopoint.empty());
+    ASSERT_FALSE(unscripted.empty());
+    const size_t header = unscripted.find('\n');
+    unscripted.replace(0, header, R"({"session":"kavhost","version":2,"cmdline":0,"script":""})");
+    const std::string twopointFile = box.root + "\\twopoint.jsonl", unscriptedFile = box.root + "\\unscripted.jsonl";
+    std::ofstream(twopointFile, std::ios::binary) << twopoint;
+    std::ofstream(unscriptedFile, std::ios::binary) << unscripted;
+    const std::string dialog = "the dialog \"コマンドサブボックス履歴の削除\"";
+    const struct {
+        const char* what;
+        std::string args, waited;
+    } cases[] = {
+        {"no script", "", dialog + " to close (no ui step is left to close it)"},
+        {"twopoint's recording", " --replay \"" + twopointFile + "\"",
+         "the next recorded request, #1 VokGetEventMask (code 1900) (recording line 3), with " + dialog + " open"},
+        {"a recording without its script", " --replay \"" + unscriptedFile + "\"",
+         "the next recorded event, VokProcStringBoxEventHook(5, 6, 0) inside the dialog (recording line 3), with " +
+             dialog + " open"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --timeout 3000" + c.args, box.root);
+        EXPECT_EQ(r.exit, 1u) << r.out << r.err;
+        EXPECT_NE(r.err.find("no progress for 3000 ms (--timeout): kavhost waited for " + c.waited), std::string::npos)
+            << r.err;
+        EXPECT_NE(r.out.find("ExitCommandMessage"), std::string::npos) << "the dialog was not closed\n" << r.out;
+        EXPECT_TRUE(exists(box.root + "\\sysinfo\\CSB\\a.csb"));
+    }
 }
 
 TEST(RunCommand, StringBoxHookAsksForThePanelAndThenItsText) {
