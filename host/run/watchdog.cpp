@@ -1,8 +1,8 @@
-#include "watchdog.h"
+#include "run/watchdog.h"
 
-#include "dialog_driver.h"
-#include "host.h"
-#include "host_text.h"
+#include "run/dialog_driver.h"
+#include "run/host.h"
+#include "script/host_text.h"
 
 #include <cstdio>
 

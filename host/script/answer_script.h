@@ -24,6 +24,8 @@
 // only on one line (a line of its own that starts with "event" is an event
 // statement).
 #pragma once
+#include "exchange.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -37,23 +39,6 @@ struct ScriptError : std::runtime_error {
     ScriptError(int line, const std::string& message)
         : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
     int line;
-};
-
-struct PayloadWrite {
-    uint32_t offset = 0;
-    std::vector<uint8_t> bytes;
-    std::string shown;  // the value as the script wrote it ("i32 5", "text \"ok\""), for the log
-};
-
-// An event for the host to deliver: the arguments in call order as text (the
-// by-reference nCode's slot holds the value passed in).
-struct EventCall {
-    std::string method;
-    std::vector<std::string> args;
-    int line = 0;
-    const char* origin = "script";  // where `line` counts: "script" or "recording"
-    // "VokProcButtonEvent (script line 4)"
-    std::string label() const { return method + " (" + origin + " line " + std::to_string(line) + ")"; }
 };
 
 struct Rule {
@@ -103,17 +88,6 @@ EventCall parseEventCall(const std::vector<std::string>& words, size_t at, int l
 
 // Throws ScriptError for anything it does not understand.
 Script parseScript(const std::string& text);
-
-// What the host answers to one request.
-struct Reply {
-    uint32_t answer = 0;
-    std::vector<PayloadWrite> writes;
-    std::string source;  // "script line 4", "default"
-    // An event the host delivers inside the request before it answers: the
-    // host reads the request, delivers the event, puts the request's payload
-    // back and then writes the answer.
-    std::optional<EventCall> inside;
-};
 
 // Chooses replies: script rules first (by export name, then code, then "*"),
 // then the export's default answer, a column of the layout table: 1, the
