@@ -129,12 +129,13 @@ function(kavlink_harden target)
   set_target_properties(${target} PROPERTIES KAVLINK_HARDENED ON)
   get_target_property(type ${target} TYPE)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong -D_FORTIFY_SOURCE=2>)
-  if(type STREQUAL "EXECUTABLE")
+  # The DLLs and EXEs link -static (kavlink_add_command sets it, the project
+  # sets it for all), which takes libssp.a.  Switching back with -Bdynamic
+  # after it would make the C++ runtime that the driver adds later a DLL
+  # import.
+  if(type MATCHES "^(EXECUTABLE|SHARED_LIBRARY|MODULE_LIBRARY)$")
     target_link_options(${target} PRIVATE -Wl,--dynamicbase,--nxcompat)
     target_link_libraries(${target} PRIVATE -lssp)
-  elseif(type MATCHES "^(SHARED|MODULE)_LIBRARY$")
-    target_link_options(${target} PRIVATE -Wl,--dynamicbase,--nxcompat)
-    target_link_libraries(${target} PRIVATE -Wl,-Bstatic -lssp -Wl,-Bdynamic)
   endif()
 endfunction()
 

@@ -5,7 +5,8 @@
 #   - the run passes: twopoint's OnEndCmd sends the exit message inside the
 #     event, and the position handler makes no request after it (kavhost
 #     fails any request after the exit message);
-#   - the log says that the event's requests overwrote VokCalMidP's payload;
+#   - the log says that the event's requests overwrote VokCalMidP's payload
+#     (the host writes into it while it answers one of them);
 #   - the recording holds the event right after VokCalMidP's line, marked
 #     with that request's seq, and replays; the same recording with the mark
 #     taken off (the event after the request instead of inside it) differs.
@@ -29,7 +30,11 @@ run() { # run <name> <kavhost arguments...>: exit status in $status
 }
 expect() { if [ "$2" = "$3" ]; then ok "$1"; else bad "$1: $2, not $3"; sed 's/^/    /' "$work/$4.err"; fi; }
 
-run ended --script "$(win "$src/examples/twopoint/ended_inside.script")" --record "$(win "$work/ended.jsonl")"
+# The sample's script, and a host that writes into the payload area while it
+# answers a request made inside the event (twopoint's own tidy-up requests
+# carry no payload).
+{ cat "$src/examples/twopoint/ended_inside.script"; echo 'on VokEndRubber write 0 hex "ff ff ff ff"'; } > "$work/ended.script"
+run ended --script "$(win "$work/ended.script")" --record "$(win "$work/ended.jsonl")"
 expect "twopoint ended inside VokCalMidP passes, nothing after its exit message" "$status" 0 ended
 grep -q 'arrived after the exit message' "$work/ended.err" "$work/ended.log" && bad "a request came after the exit message"
 grep -q 'overwrote the payload of VokCalMidP' "$work/ended.log" && ok "the log notes the overwritten payload" ||

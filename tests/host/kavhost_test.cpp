@@ -83,6 +83,29 @@ TEST(AnswerScript, ParsesRulesEventsAndUiSteps) {
     EXPECT_EQ(s.ui[3].args[1], "C:\\x");
 }
 
+// "on KEY event ...": the event's own arguments, then the rule goes on; the
+// reply carries the event, with the rule's answer or the export's default.
+TEST(AnswerScript, AnEventRuleDeliversInsideItsRequest) {
+    const Script s = parseScript("on VokCalMidP event VokProcEndCmd 7 write 32 point 1 2\n"
+                                 "on VokGetEventMask event VokProcButtonEvent 1 2 3 answer 9\n");
+    ASSERT_EQ(s.rules.size(), 2u);
+    ASSERT_TRUE(s.rules[0].event);
+    EXPECT_EQ(s.rules[0].event->method, "VokProcEndCmd");
+    EXPECT_EQ(s.rules[0].event->args, std::vector<std::string>{"7"});
+    EXPECT_EQ(s.rules[0].writes.size(), 1u);
+    EXPECT_FALSE(s.rules[0].hasAnswer);
+    EXPECT_TRUE(s.events.empty());
+    Answerer a(s);
+    const Reply mid = a.reply(findLayout("VokCalMidP")->code, 0, {"VokCalMidP"});
+    ASSERT_TRUE(mid.inside);
+    EXPECT_EQ(mid.inside->label(), "VokProcEndCmd (script line 1)");
+    EXPECT_EQ(mid.answer, 1u);  // the default
+    const Reply mask = a.reply(findLayout("VokGetEventMask")->code, 0, {"VokGetEventMask"});
+    ASSERT_TRUE(mask.inside);
+    EXPECT_EQ(mask.inside->args, (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(mask.answer, 9u);
+}
+
 TEST(AnswerScript, RefusesBadInputWithItsLine) {
     struct Bad {
         const char* text;
@@ -104,7 +127,12 @@ TEST(AnswerScript, RefusesBadInputWithItsLine) {
         {"on 1807\nwrite 0 hex \"0g\"\n", 2, "not a hex byte"},
         {"on 1807\nwrite 0 text \"open\n", 2, "unterminated"},
         {"on 1807\nwrite 0 point 1\n", 2, "two numbers"},
-        {"on 1807 bogus\n", 1, "expected answer or write"},
+        {"on 1807 bogus\n", 1, "expected answer, write"},
+        {"on VokCalMidP event VokProcNothing\n", 1, "unknown event method"},
+        {"on VokCalMidP event VokProcEndCmd\n", 1, "takes 1 arguments"},
+        {"on VokCalMidP event VokProcStartCmd 1 2 3\n", 1, "--command"},
+        {"on VokCalMidP event VokProcEndCmd 0 event VokProcEndCmd 0\n", 1, "once"},
+        {"on VokCalMidP\nanswer 1 event VokProcEndCmd 0\n", 2, "rule's own line"},
         {"event VokProcNothing\n", 1, "unknown event method"},
         {"event VokProcButtonEvent 1 2\n", 1, "takes 3 arguments"},
         {"event VokProcButtonEvent 1 2 40000\n", 1, "16-bit"},

@@ -14,7 +14,11 @@ for f in kavlink.dll $(printf '%s.dll ' $KAV_COMMANDS) kavhost.exe; do
     if grep -q '^\.debug_' <<<"$sections"; then fail "$f has $(grep '^\.debug_' <<<"$sections" | tr '\n' ' ')"; else ok "$f has no .debug_ sections"; fi
     grep -qx '\.gnu_debuglink' <<<"$sections" && ok "$f links its debug file" || fail "$f has no .gnu_debuglink"
     "$KAV_OBJDUMP" -h "$dbg" | grep -q ' \.debug_info ' && ok "$f.debug holds .debug_info" || fail "$f.debug lacks .debug_info"
-    traits=$("$KAV_OBJDUMP" -p "$rel" | awk '$1 == "DllCharacteristics" {print $2}')
+    header=$("$KAV_OBJDUMP" -p "$rel")
+    # The guard and the C++ runtime are linked in: nothing more to ship.
+    runtime=$(awk '/DLL Name:/ {print $3}' <<<"$header" | grep -Ei '^lib(ssp|stdc\+\+|gcc_s|winpthread)' | tr '\n' ' ' || true)
+    [ -z "$runtime" ] && ok "$f imports no runtime DLL" || fail "$f imports $runtime"
+    traits=$(awk '$1 == "DllCharacteristics" {print $2}' <<<"$header")
     if [ -z "$traits" ]; then
         fail "$f: objdump -p prints no DllCharacteristics"
     else
