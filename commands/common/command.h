@@ -72,12 +72,14 @@ public:
     // VokProcStringBoxEvent.
     virtual void OnStringBoxEvent(int16_t csbID, int16_t itemID, std::wstring_view text);
 
-    // True once the command has ended: it sent its exit message, or the
-    // host ended it (VokProcEndCmd was delivered and OnEndCmd has returned).
+    // True once the command has sent its exit message.
+    bool HasEnded() const { return exitSent_; }
+    // True while the command runs: it has not sent its exit message, and the
+    // host has not ended it (VokProcEndCmd delivered and OnEndCmd returned).
     // The host may end the command while it answers any request, before the
     // request returns; a handler that goes on after a request checks this
-    // first, since nothing may be sent once the command has ended.
-    bool HasEnded() const { return exitSent_ || endedByHost_; }
+    // first and returns when it is false.
+    bool Running() const { return !exitSent_ && !endedByHost_; }
 
 protected:
     // Ends the command: sends the exit message (VokExitCommand) the first

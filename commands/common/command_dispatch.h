@@ -16,10 +16,10 @@ void RefuseStartInsideEvent();
 // RefuseStartInsideEvent first.
 void StartCommand(HWND hostWindow, int32_t cmdLine, int32_t& nCode);
 
-// VokProcEndCmd: calls OnEndCmd and then counts the command as ended
-// (HasEnded), whether the handler sent its exit message or not, so that a
-// handler under which the host ended the command sees it once the request
-// it was making returns.
+// VokProcEndCmd: calls OnEndCmd and then notes that the host has ended the
+// command (Running() is false from then on), whether the handler sent its
+// exit message or not, so that a handler under which the host ended the
+// command sees it once the request it was making returns.
 void EndCommandByHost(Command& command, int32_t& nCode);
 
 // Calls `call(context, command)` with the running command; with none running

@@ -48,21 +48,21 @@ class TwoPoints : public kavcmd::Command {
         // handler goes on only while the command runs.
         PointShape second{x, y}, middle{};
         VokCalMidP(&first_, &second, &middle);
-        if (HasEnded()) return;
+        if (!Running()) return;
         const double length = VokCalDist2P(&first_, &second);
-        if (HasEnded()) return;
+        if (!Running()) return;
         Finish();  // the rubber band and the panel go before the drawing
-        if (HasEnded()) return;
+        if (!Running()) return;
         ElementAttr attr{};
         VokGetSystemElementAttr(&attr);
-        if (HasEnded()) return;
+        if (!Running()) return;
         const LineShape line{first_, second};
         VokAppendLine(&line, &attr);
-        if (HasEnded()) return;
+        if (!Running()) return;
         if (circle_) {
             const CircleShape circle{middle, length / 2 * scale_};
             VokAppendCircle(&circle, &attr);
-            if (HasEnded()) return;
+            if (!Running()) return;
         }
         ExitCommand();
     }
@@ -98,9 +98,9 @@ class TwoPoints : public kavcmd::Command {
     // these requests and OnEndCmd calls Finish again.
     void Finish() {
         if (std::exchange(rubber_, false)) VokEndRubber();
-        if (HasEnded()) return;
+        if (!Running()) return;
         if (std::exchange(panelUp_, false)) VokDestroyCSB(panel_);
-        if (HasEnded()) return;
+        if (!Running()) return;
         if (std::exchange(maskSaved_, false)) VokSetEventMask(savedMask_);
     }
 
