@@ -26,14 +26,26 @@ endfunction()
 option(KAV_HARDENING "Stack guard, fortified calls, ASLR and DEP for our own targets" ON)
 include(${CMAKE_CURRENT_LIST_DIR}/../commands/kit/KavlinkCommand.cmake)
 
+# kav_suppress_warnings(<target> <-Wno-...>...): warnings that this one
+# target switches off (kav_apply_build_rules adds them after the shared
+# options).  State the reason beside the call.
+function(kav_suppress_warnings target)
+  set_property(TARGET ${target} APPEND PROPERTY KAV_WARNING_SUPPRESSIONS ${ARGN})
+endfunction()
+
 # The warning rules for every target defined below `dir` in our own source
-# tree; directories outside it (GoogleTest) are left as they are.
+# tree: the shared options, then the target's own suppressions; directories
+# outside it (GoogleTest) are left as they are.
 function(kav_apply_build_rules dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(t ${targets})
     get_target_property(type ${t} TYPE)
     if(type MATCHES "^(EXECUTABLE|SHARED_LIBRARY|MODULE_LIBRARY|STATIC_LIBRARY|OBJECT_LIBRARY)$")
       target_compile_options(${t} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:${KAV_WARNING_OPTIONS}>)
+      get_target_property(suppressed ${t} KAV_WARNING_SUPPRESSIONS)
+      if(suppressed)
+        target_compile_options(${t} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:${suppressed}>)
+      endif()
       if(KAV_HARDENING)
         kavlink_harden(${t})
       endif()

@@ -8,6 +8,7 @@
 #include "component_identity.h"
 #include "event_recording.h"
 #include "kavlink_calls.h"
+#include "morvik_event_calls.h"
 #include "type_info.h"
 
 #include "kav/com_ref.h"
@@ -91,7 +92,22 @@ public:
     // _MorvikVbCommand: each event goes to the running command's handler
     // (command.h), inside the barrier.  While kavlink.dll records the
     // process, each event the host calls also leaves its line in the run file
-    // (event_recording.h).
+    // (event_recording.h).  The events whose values go to the handler as
+    // they came are written out from the event list (morvik_event_calls.h,
+    // from the IDL template): signature, recorded arguments and the call of
+    // the handler all come from the one parameter list there.  The frame
+    // answers the others itself, below.
+#define KAVCMD_ARGUMENTS(...) __VA_ARGS__
+#define KAVCMD_PLAIN_EVENT(method, handler, parameters, arguments)                                       \
+    HRESULT STDMETHODCALLTYPE method parameters override {                                             \
+        return Recorded(#method, {KAVCMD_ARGUMENTS arguments}, [&](Command& c) { c.handler arguments; }); \
+    }
+#define KAVCMD_OWN_EVENT(method, handler, parameters, arguments)
+    KAVCMD_EVENTS(KAVCMD_PLAIN_EVENT, KAVCMD_OWN_EVENT)
+#undef KAVCMD_OWN_EVENT
+#undef KAVCMD_PLAIN_EVENT
+#undef KAVCMD_ARGUMENTS
+
     HRESULT STDMETHODCALLTYPE VokProcStartCmd(LONG hWnd, LONG nCmdLine, LONG* nCode) override {
         const LONG codeIn = nCode != nullptr ? *nCode : 0;
         std::optional<EventRecording> recording;
@@ -131,55 +147,6 @@ public:
         recording.Finish(hr, {}, &codeIn, nCode);
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE VokProcPreEvent() override {
-        return Recorded("VokProcPreEvent", {}, [&](Command& c) { c.OnPreEvent(); });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcDrawRubber(double x, double y) override {
-        return Recorded("VokProcDrawRubber", {x, y}, [&](Command& c) { c.OnDrawRubber(x, y); });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcPositionEvent(short posType, double xPos, double yPos) override {
-        return Recorded("VokProcPositionEvent", {posType, xPos, yPos},
-                        [&](Command& c) { c.OnPositionEvent(posType, xPos, yPos); });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcPositionEventEx(short posType, double xPos, double yPos, double xReal,
-                                                     double yReal, LONG e1, LONG e2, short activeIndex,
-                                                     short status) override {
-        return Recorded("VokProcPositionEventEx", {posType, xPos, yPos, xReal, yReal, e1, e2, activeIndex, status},
-                        [&](Command& c) {
-                            c.OnPositionEventEx(posType, xPos, yPos, xReal, yReal, e1, e2, activeIndex, status);
-                        });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcElementEvent(LONG elemIndex, short elemType) override {
-        return Recorded("VokProcElementEvent", {elemIndex, elemType},
-                        [&](Command& c) { c.OnElementEvent(elemIndex, elemType); });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcElementEventEx(LONG elemIndex, short elemType, double xPos, double yPos,
-                                                    short status) override {
-        return Recorded("VokProcElementEventEx", {elemIndex, elemType, xPos, yPos, status},
-                        [&](Command& c) { c.OnElementEventEx(elemIndex, elemType, xPos, yPos, status); });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcMultiElementEvent(short selType, LONG hSelect, LONG hAcross,
-                                                       LONG hLink) override {
-        return Recorded("VokProcMultiElementEvent", {selType, hSelect, hAcross, hLink},
-                        [&](Command& c) { c.OnMultiElementEvent(selType, hSelect, hAcross, hLink); });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcMultiElementEventEx(short selType, LONG hSelect, LONG hAcross, LONG hLink,
-                                                         double xPos, double yPos, double width,
-                                                         double height) override {
-        return Recorded("VokProcMultiElementEventEx", {selType, hSelect, hAcross, hLink, xPos, yPos, width, height},
-                        [&](Command& c) {
-                            c.OnMultiElementEventEx(selType, hSelect, hAcross, hLink, xPos, yPos, width, height);
-                        });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcSystemEvent(short evType) override {
-        return Recorded("VokProcSystemEvent", {evType},
-                        [&](Command& c) { c.OnSystemEvent(evType); });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcOperationEvent(short opType, short turnID) override {
-        return Recorded("VokProcOperationEvent", {opType, turnID},
-                        [&](Command& c) { c.OnOperationEvent(opType, turnID); });
-    }
-
     // Reads the text box's text from the host and hands it to the string box
     // event, whether or not a command is running.  `pString` is never read.
     // The string box event called from here is not one the host called: the
@@ -199,18 +166,6 @@ public:
         });
         recording.Finish(hr, {csbID, itemID, pString});
         return hr;
-    }
-    HRESULT STDMETHODCALLTYPE VokProcIntBoxEvent(short csbID, short itemID, LONG value) override {
-        return Recorded("VokProcIntBoxEvent", {csbID, itemID, value},
-                        [&](Command& c) { c.OnIntBoxEvent(csbID, itemID, value); });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcRealBoxEvent(short csbID, short itemID, double value) override {
-        return Recorded("VokProcRealBoxEvent", {csbID, itemID, value},
-                        [&](Command& c) { c.OnRealBoxEvent(csbID, itemID, value); });
-    }
-    HRESULT STDMETHODCALLTYPE VokProcButtonEvent(short csbID, short itemID, short state) override {
-        return Recorded("VokProcButtonEvent", {csbID, itemID, state},
-                        [&](Command& c) { c.OnButtonEvent(csbID, itemID, state); });
     }
     HRESULT STDMETHODCALLTYPE VokProcStringBoxEvent(short csbID, short itemID, BSTR pString) override {
         const std::wstring_view text(pString ? pString : L"", pString ? ::SysStringLen(pString) : 0);
