@@ -172,7 +172,8 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
     std::string translated = jsonLine(h) + "\n";
     std::vector<int> origin = {0, headerLine};
     for (const auto& [seq, e] : entries) {
-        if (seq == f.wholeUpTo + 1 && e.answered) f.wholeUpTo = seq;
+        // An event is whole once it has arrived (one the process died in never returns).
+        if (seq == f.wholeUpTo + 1 && (e.answered || e.isEvent)) f.wholeUpTo = seq;
         origin.push_back(e.line);
         if (e.isEvent) {
             Json event = e.event;

@@ -35,8 +35,9 @@
 // when it is sent.  Every line is written through at once (a request's line
 // with its answer), so the reader sorts them.  A file without its "closed"
 // line and without an answered exit message comes from a process that ended
-// inside the run: the reader notes the last seq up to which every message
-// has its answer and every event its result.  A message whose answer line is
+// inside the run: the reader notes the last seq up to which every entry is
+// there and every message has its answer (events the process died in show
+// as not returned).  A message whose answer line is
 // missing replays with the answer 0 and no bytes back; an event without its
 // result shows so.  A last line without its line end, and zero bytes at the
 // end, are left out.
@@ -67,7 +68,7 @@ struct FieldSession {
     int version = 0;                   // the file's own
     std::vector<uint32_t> unanswered;  // seqs of messages without an answer line
     std::vector<uint32_t> unreturned;  // seqs of events without their result
-    uint32_t wholeUpTo = 0;            // every seq up to this one is complete
+    uint32_t wholeUpTo = 0;            // every seq up to this one is there, each message with its answer
     std::string note;                  // what was left out, if anything
 };
 

@@ -63,21 +63,23 @@ TEST(FieldSession, AKilledProcesssFileReadsWholeUpToItsLastCompleteSeq) {
         R"({"seq":1,"hr":"0x00000000","nCodeOut":1})" "\n"
         R"({"seq":3,"event":"VokProcButtonEvent","args":[1,3,0]})" "\n"
         R"({"seq":4,"message":1534,"code":1500,"lParam":0,"request":"4869"})" "\n"
-        R"({"seq":4,"answer":1})" "\n" + std::string(300, '\0');
+        R"({"seq":4,"answer":1})" "\n"
+        R"({"seq":6,"message":1534,"code":1500,"lParam":0,"request":"4869"})" "\n"  // seq 5 never reached the file
+        R"({"seq":6,"answer":1})" "\n" + std::string(300, '\0');
     const FieldSession f = parseFieldSession(text);
     EXPECT_EQ(f.version, 2);
-    ASSERT_EQ(f.session.steps.size(), 4u);
+    ASSERT_EQ(f.session.steps.size(), 5u);
     const RecordedEvent& start = f.session.steps[0].event;
     EXPECT_EQ(start.nCode, 0);
     EXPECT_EQ(start.nCodeOut, 1) << "the result joins its event";
     ASSERT_EQ(f.session.steps[1].request.writes.size(), 1u);
     EXPECT_EQ(f.session.steps[1].request.writes[0].bytes.size(), 8u) << "the read-back joins its message";
     EXPECT_EQ(f.unreturned, std::vector<uint32_t>{3});
-    EXPECT_EQ(f.wholeUpTo, 2u) << "seq 3 never returned";
-    EXPECT_EQ(f.note, "the process ended inside the run: the recording is whole up to seq 2");
+    EXPECT_EQ(f.wholeUpTo, 4u) << "seq 3 arrived and never returned";
+    EXPECT_EQ(f.note, "the process ended inside the run: the recording is whole up to seq 4");
     const std::string shown = showFieldSession(f);
-    EXPECT_NE(shown.find("VokProcButtonEvent(csbID 1, itemID 3, state 0)\n    did not return"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("(the process ended inside the run: the recording is whole up to seq 2)"), std::string::npos);
+    EXPECT_NE(shown.find("VokProcButtonEvent(csbID 1, itemID 3, State 0)\n    did not return"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("(the process ended inside the run: the recording is whole up to seq 4)"), std::string::npos);
 
     // Closed by the library, or ended by the exit message: no note.  A file of
     // requests before InitVBCmdLib may hold events, a late one among them.
@@ -152,7 +154,7 @@ TEST(FieldSession, RefusalsNameTheFieldLine) {
     };
     const Case version2[] = {
         {R"({"seq":1,"hr":"0x00000000"})", 2, "which is no event waiting for one"},
-        {std::string(kStart2) + R"({"seq":1,"hr":"0x00000000"})" "\n" R"({"seq":1,"hr":"0x00000000"})", 4,
+        {std::string(kStart2) + "\n" R"({"seq":1,"hr":"0x00000000"})" "\n" R"({"seq":1,"hr":"0x00000000"})", 4,
          "which is no event waiting for one"},
         {R"({"seq":1,"message":1765})" "\n" R"({"seq":1,"back":"00"})", 3, "which is no answered message"},
         {R"({"closed":5})", 2, "\"closed\" is not a text"},
