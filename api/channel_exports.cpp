@@ -1,6 +1,6 @@
 // Binding a command to its host window, ending it, and the string helper.
 #include "kavlink.h"
-#include "recorder.h"
+#include "record/recorder.h"
 #include "request.h"
 #include "strings.h"
 

@@ -121,7 +121,6 @@ int32_t KAVAPI VokMarkProperty(int32_t element, int32_t tag, char* name, int32_t
 
 int16_t KAVAPI VokReadPropertyIndex(int32_t element, int32_t index, int32_t* tag, int32_t* nameLength, BSTR* name) {
     if (tag == nullptr || nameLength == nullptr || !isVariable(name)) return 0;
-    const ReadsBack announced(sizeof(PropertyRecord));
     const int16_t answer = lo16(send(1528, element, val(index)));
     if (answer == 0) return 0;
     const PropertyRecord record = readRecord();
@@ -134,7 +133,6 @@ int16_t KAVAPI VokReadPropertyIndex(int32_t element, int32_t index, int32_t* tag
 
 int16_t KAVAPI VokGetPropertyOfAny(int32_t element, int32_t tag, const char* name, int32_t* size, void* data) {
     if (size == nullptr || data == nullptr) return 0;
-    const ReadsBack announced(sizeof(PropertyRecord));
     const int16_t answer = lo16(gather(1529, element, val(tag), text(name)));
     if (answer == 0) return 0;
     const PropertyRecord record = readRecord();
@@ -149,7 +147,6 @@ int16_t KAVAPI VokGetPropertyOfAny(int32_t element, int32_t tag, const char* nam
 
 int16_t KAVAPI VokGetAnyPropertyOfString(int32_t element, int32_t tag, const char* name, int32_t* length, BSTR* value) {
     if (length == nullptr || !isVariable(value)) return 0;
-    const ReadsBack announced(sizeof(PropertyRecord));
     const int16_t answer = lo16(gather(1529, element, val(tag), text(name)));
     if (answer == 0) return 0;
     const PropertyRecord record = readRecord();

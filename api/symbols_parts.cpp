@@ -122,7 +122,6 @@ int32_t KAVAPI VokPositionSymbolEx(int32_t symbol, PointShape* position, double 
 // without a zero byte gives its 256 bytes.
 int16_t KAVAPI VokGetPartInfo(int32_t part, BSTR* text1, BSTR* text2, BSTR* text3) {
     if (!isVariable(text1) || !isVariable(text2) || !isVariable(text3)) return 0;
-    const ReadsBack announced(3 * kInfoField);
     const int16_t answer = lo16(send(2150, part));
     if (answer == 0) return 0;
     char info[3 * kInfoField];
@@ -138,7 +137,6 @@ int16_t KAVAPI VokGetPartInfo(int32_t part, BSTR* text1, BSTR* text2, BSTR* text
 // "%g" writes it.
 void KAVAPI VokHasWasher(int32_t part, int16_t* hasPWF, int16_t* hasSLW, BSTR* textPWF, BSTR* textSLW) {
     if (hasPWF == nullptr || hasSLW == nullptr || !isVariable(textPWF) || !isVariable(textSLW)) return;
-    const ReadsBack announced(sizeof(double));
     const uint16_t flags = static_cast<uint16_t>(send(2151, part));
     guardedStore(hasSLW, int16_t{0});
     guardedStore(hasPWF, int16_t{0});

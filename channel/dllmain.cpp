@@ -2,7 +2,7 @@
 // life of the library.  A block that cannot be created, opened or mapped
 // refuses the load.  A field recording's last lines reach its file at unload,
 // also at process exit; the switch itself is read later, never here.
-#include "recorder.h"
+#include "record/recorder.h"
 #include "shared_block.h"
 
 #include <windows.h>

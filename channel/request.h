@@ -8,7 +8,6 @@
 // the stack.
 #pragma once
 #include "guarded.h"
-#include "recorder.h"
 #include "shared_block.h"
 #include "transport.h"
 
@@ -137,23 +136,10 @@ inline std::optional<uint32_t> tryExchange(uint32_t code, uint32_t lParam, Seg i
 }
 inline uint32_t exchange(uint32_t code, uint32_t lParam, Seg inOut) { return tryExchange(code, lParam, inOut).value_or(0); }
 
-// An export that reads `size` bytes with ReadAnswer after its next request
-// says so first, for the length of its call: a field recording keeps those
-// bytes of the answer.  A request refused before it is sent leaves nothing
-// behind for the next export's request.
-class [[nodiscard]] ReadsBack {
-public:
-    explicit ReadsBack(uint32_t size) { record::expectReadBack(size); }
-    ~ReadsBack() { record::expectReadBack(0); }
-    ReadsBack(const ReadsBack&) = delete;
-    ReadsBack& operator=(const ReadsBack&) = delete;
-};
-
 // SendRequest of `in`, then ReadAnswer of `out.size` bytes into `out`,
 // whatever the answer.
 inline std::optional<uint32_t> trySendReadBack(uint32_t code, uint32_t lParam, Seg in, Seg out) {
     if (!in.ok || !out.ok) return std::nullopt;
-    const ReadsBack announced(out.size);
     const uint32_t answer = SendRequest(code, lParam, in.data, in.size);
     ReadAnswer(out.data, out.size);
     return answer;

@@ -1,6 +1,6 @@
 #include "transport.h"
 #include "guarded.h"
-#include "recorder.h"
+#include "record/recorder.h"
 #include "shared_block.h"
 
 #include <windows.h>
@@ -13,12 +13,10 @@ namespace {
 [[gnu::noinline, gnu::cold]] uint32_t postRecorded(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                                    uint32_t sent, uint32_t back) {
     const uint8_t* payload = block::payload();
-    const uint32_t readBack = record::takeReadBack();
-    if (readBack > back) back = readBack;
     const record::Mark mark = record::request(message, static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam),
                                               payload, sent);
     const uint32_t answer = static_cast<uint32_t>(::SendMessageA(window, message, wParam, lParam));
-    record::answer(mark, answer, payload, back, message == kExitCommandMessage);
+    record::answer(mark, answer, payload, back);
     return answer;
 }
 
@@ -107,7 +105,9 @@ uint32_t GatherScatterRequest(uint32_t code, uint32_t lParam, uint32_t count, co
 uint32_t ReadAnswer(void* destination, uint32_t size) {
     const uint8_t* payload = block::payload();
     if (payload == nullptr || size > kPayloadSize || (destination == nullptr && size != 0)) return 0;
-    return guardedCopy(destination, payload, size) ? 1 : 0;
+    if (!guardedCopy(destination, payload, size)) return 0;
+    if (record::wanted()) [[unlikely]] record::readBack(payload, size);
+    return 1;
 }
 
 uint32_t SendExitCommand() {

@@ -34,9 +34,11 @@ void DebugLine(const char* what, const wchar_t* detail = L"", DWORD error = 0) {
 // its switch at its first InitVBCmdLib, so a record missing after a start
 // event's InitVBCmdLib (`afterInit`) stays missing: later events do not ask
 // the system again (they come at the pointer's pace).
+RunShare* g_share = nullptr;
+bool g_absent = false;
 RunShare* Share(bool afterInit) {
-    static RunShare* share = nullptr;
-    static bool absent = false;
+    RunShare*& share = g_share;
+    bool& absent = g_absent;
     if (share != nullptr || absent) return share;
     wchar_t name[48];
     kav::field::ShareName(name, ::GetCurrentProcessId());
@@ -64,10 +66,11 @@ std::string Utf8(std::wstring_view text) {
     return out;
 }
 
-std::string EventLine(uint32_t seq, const char* method, std::initializer_list<RecordedArgument> args, bool nested,
-                      HRESULT hr, const LONG* nCodeIn, const LONG* nCodeOut) {
+// The event's line as it arrives, without its seq: `"event":...}` (the
+// caller puts "{"seq":N," before it).
+std::string ArrivalFields(const char* method, std::initializer_list<RecordedArgument> args, bool nested,
+                          const LONG* nCodeIn) {
     nlohmann::ordered_json o;
-    o["seq"] = seq;
     o["event"] = method;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const RecordedArgument& a : args) {
@@ -79,73 +82,103 @@ std::string EventLine(uint32_t seq, const char* method, std::initializer_list<Re
         }
     }
     o["args"] = std::move(list);
-    if (nCodeIn != nullptr) {
-        o["nCode"] = *nCodeIn;
-        o["nCodeOut"] = nCodeOut != nullptr ? *nCodeOut : *nCodeIn;
-    }
+    if (nCodeIn != nullptr) o["nCode"] = *nCodeIn;
     if (nested) o["inDialog"] = true;
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
-    o["hr"] = code;
-    return o.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return o.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).substr(1);
 }
 
-// Appends a whole line to the run file at `path`: a file that is there
-// already, opened for appending only, never through a link.
-DWORD Append(const wchar_t* path, const std::string& line) {
-    const kav::UniqueFileHandle file(::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) return ::GetLastError();
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.get(), &info)) return ::GetLastError();
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return ERROR_BAD_FILE_TYPE;
+// The result's fields: `"hr":"0x...","nCodeOut":N}`.
+std::string ResultFields(HRESULT hr, bool hasCode, LONG nCodeOut) {
+    char text[64];
+    std::snprintf(text, sizeof text, "\"hr\":\"0x%08lX\"", static_cast<unsigned long>(hr));
+    std::string fields = text;
+    if (hasCode) fields += ",\"nCodeOut\":" + std::to_string(nCodeOut);
+    return fields + "}\n";
+}
+
+std::string SeqPrefix(uint32_t seq) { return "{\"seq\":" + std::to_string(seq) + ","; }
+
+// Appends a whole line to the open run file through the library's handle,
+// holding the lock; false when the line was left out (the run ended, the
+// file is full or cannot be written).  `run` 0: the line belongs to the run
+// open now and takes its seq (both returned in `run` and `seq`).
+bool Write(RunShare& share, long& run, uint32_t& seq, const std::string& body) {
+    const kav::field::Held lock(&share);
+    if (!lock) {
+        DebugLine("left out an event: the shared record stayed locked");
+        return false;
+    }
+    if (share.run == 0 || share.stopped != kav::field::kRecording || share.file == nullptr) return false;
+    if (run == 0) {
+        run = share.run;
+        seq = static_cast<uint32_t>(::InterlockedIncrement(&share.seq));
+    }
+    if (share.run != run) return false;  // the run has ended meanwhile
+    const std::string line = SeqPrefix(seq) + body;
+    if (static_cast<uint64_t>(share.bytes) + line.size() > kav::field::kLineLimit) {
+        share.stopped = kav::field::kStoppedRun;
+        DebugLine("stopped: the run file reached its size limit: ", share.path);
+        return false;
+    }
     DWORD written = 0;
-    if (!::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) return ::GetLastError();
-    return written == line.size() ? ERROR_SUCCESS : ERROR_DISK_FULL;
+    const BOOL ok = ::WriteFile(share.file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (!ok || written != line.size()) {
+        share.stopped = kav::field::kStoppedProcess;
+        DebugLine("stopped: cannot write ", share.path, ok ? ERROR_DISK_FULL : ::GetLastError());
+        return false;
+    }
+    share.bytes = share.bytes + static_cast<LONG>(line.size());
+    return true;
 }
 
 }  // namespace
 
-EventRecording::EventRecording(const char* method) noexcept : method_(method), nested_(t_depth > 0) {
+EventRecording::EventRecording(const char* method, std::initializer_list<RecordedArgument> args,
+                               const LONG* nCodeIn) noexcept
+    : method_(method), nested_(t_depth > 0), hasCode_(nCodeIn != nullptr), codeIn_(nCodeIn ? *nCodeIn : 0) {
     ++t_depth;
     // The start event is recorded after its InitVBCmdLib.
     RunShare* share = Share(std::strcmp(method, "VokProcStartCmd") == 0);
-    if (share == nullptr) return;
-    const kav::field::Held lock(share);
-    if (!lock || share->run == 0 || share->stopped != kav::field::kRecording) return;
-    run_ = share->run;
-    seq_ = static_cast<uint32_t>(::InterlockedIncrement(&share->seq));
+    if (share == nullptr && g_absent) return;
+    try {
+        std::string fields = ArrivalFields(method, args, nested_, nCodeIn);
+        if (share == nullptr || (share->run == 0 && share->stopped == kav::field::kRecording)) {
+            // No run file yet: the requests this event makes may begin one.
+            late_ = std::move(fields);
+            return;
+        }
+        long run = 0;
+        uint32_t seq = 0;
+        if (!Write(*share, run, seq, fields + "\n")) return;
+        run_ = run;
+        seq_ = seq;
+    } catch (...) {
+        DebugLine("left out an event: no memory for its line");
+    }
 }
 
 EventRecording::~EventRecording() { --t_depth; }
 
-void EventRecording::Finish(HRESULT hr, std::initializer_list<RecordedArgument> args, const LONG* nCodeIn,
-                            const LONG* nCodeOut) noexcept {
-    const long run = run_;
-    if (run == 0) return;
-    run_ = 0;
+void EventRecording::Finish(HRESULT hr, const LONG* nCodeOut) noexcept {
+    const bool late = !late_.empty();
+    if (run_ == 0 && !late) return;
     try {
-        const std::string line = EventLine(seq_, method_, args, nested_, hr, nCodeIn, nCodeOut);
-        RunShare& share = *Share(false);  // found when the event began
-        const kav::field::Held lock(&share);
-        if (!lock) {
-            DebugLine("left out an event: the shared record stayed locked");
+        RunShare* share = Share(false);
+        const LONG codeOut = nCodeOut != nullptr ? *nCodeOut : codeIn_;
+        if (late) {
+            // One line, numbered now: the arrival's fields, "late" and the result.
+            std::string body = late_;
+            late_.clear();
+            body.back() = ',';
+            long run = 0;
+            uint32_t seq = 0;
+            if (share != nullptr) Write(*share, run, seq, body + "\"late\":true," + ResultFields(hr, hasCode_, codeOut));
             return;
         }
-        if (share.run != run || share.stopped != kav::field::kRecording) return;  // the run has ended meanwhile
-        if (static_cast<uint64_t>(share.bytes) + line.size() > kav::field::kRunFileLimit) {
-            share.stopped = kav::field::kStoppedRun;
-            DebugLine("stopped: the run file reached its size limit: ", share.path);
-            return;
-        }
-        if (const DWORD error = Append(share.path, line); error != ERROR_SUCCESS) {
-            share.stopped = kav::field::kStoppedProcess;
-            DebugLine("stopped: cannot write ", share.path, error);
-            return;
-        }
-        share.bytes = share.bytes + static_cast<LONG>(line.size());
+        Write(*share, run_, seq_, ResultFields(hr, hasCode_, codeOut));
+        run_ = 0;
     } catch (...) {
-        DebugLine("left out an event: no memory for its line");
+        DebugLine("left out an event's result: no memory for its line");
     }
 }
 

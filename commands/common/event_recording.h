@@ -1,21 +1,30 @@
 // The events of a field recording: while kavlink.dll records this process
 // (kav/field_record.h), every event the component receives from the host
-// leaves one line in the open run file, in the shape kavhost records events:
+// leaves its lines in the open run file, in the shape kavhost records events,
+// through the library's own handle of that file.  The event's line is
+// written when the event arrives (the start event right after InitVBCmdLib),
+// before the requests it makes, so an event the process dies in is kept:
 //
-//   {"seq":1,"event":"VokProcStartCmd","args":[null,0],"nCode":0,"nCodeOut":1,"hr":"0x00000000"}
+//   {"seq":1,"event":"VokProcStartCmd","args":[null,0],"nCode":0}
 //
-// The event takes its seq when it arrives (the start event right after
-// InitVBCmdLib), before the requests it makes; its line is written when it
-// has returned.  An event that arrives while another one runs (from a modal
-// loop of the command or of the host) is marked "inDialog".  Recording never
-// changes what the event does: every failure here leaves one line on the
-// debug output and the event goes on.
+// and its result when it returns:
+//
+//   {"seq":1,"hr":"0x00000000","nCodeOut":1}
+//
+// An event that arrives while another one runs (from a modal loop of the
+// command or of the host) is marked "inDialog".  One that arrives before any
+// run file is open (a string box hook before any start event, whose requests
+// begin the library's file for requests before InitVBCmdLib) has one line,
+// written when it returns, marked "late".  Recording never changes what the
+// event does: every failure here leaves one line on the debug output and the
+// event goes on.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 namespace kavcmd {
@@ -38,23 +47,26 @@ struct RecordedArgument {
 
 class EventRecording {
 public:
-    // Takes the event's seq when a run file is being recorded.
-    explicit EventRecording(const char* method) noexcept;
+    // Takes the event's seq and writes its line when a run file is being
+    // recorded: its arguments in call order without nCode and, for the
+    // events that have one, nCode as it came in.
+    EventRecording(const char* method, std::initializer_list<RecordedArgument> args,
+                   const LONG* nCodeIn = nullptr) noexcept;
     ~EventRecording();
     EventRecording(const EventRecording&) = delete;
     EventRecording& operator=(const EventRecording&) = delete;
 
-    // Writes the event's line: its arguments in call order without nCode,
-    // the HRESULT and, for the events that have one, nCode as it came in
-    // and as it went back.
-    void Finish(HRESULT hr, std::initializer_list<RecordedArgument> args, const LONG* nCodeIn = nullptr,
-                const LONG* nCodeOut = nullptr) noexcept;
+    // Writes the event's result: the HRESULT and nCode as it went back.
+    void Finish(HRESULT hr, const LONG* nCodeOut = nullptr) noexcept;
 
 private:
     const char* method_;
     long run_ = 0;  // the run file that the seq belongs to; 0: not recorded
     uint32_t seq_ = 0;
     bool nested_ = false;
+    bool hasCode_ = false;
+    LONG codeIn_ = 0;
+    std::string late_;  // the line of an event that arrived before any run file, without its result
 };
 
 }  // namespace kavcmd

@@ -117,7 +117,8 @@ public:
             RefuseStartInsideEvent();
             kavlink::InitVBCmdLib(host, nCmdLine);
             // The event belongs to the run file that InitVBCmdLib has begun.
-            recording.emplace("VokProcStartCmd");
+            // The host's window is left out, as kavhost records it.
+            recording.emplace("VokProcStartCmd", std::initializer_list<RecordedArgument>{nullptr, nCmdLine}, &codeIn);
             if (nCode == nullptr) return E_POINTER;
             *nCode = 1;
             // nCode goes back as the handler left it, also when it fails.
@@ -131,20 +132,19 @@ public:
             *nCode = code;
             return S_OK;
         });
-        // The host's window is left out, as kavhost records it.
-        if (recording) recording->Finish(hr, {nullptr, nCmdLine}, &codeIn, nCode);
+        if (recording) recording->Finish(hr, nCode);
         return hr;
     }
     HRESULT STDMETHODCALLTYPE VokProcEndCmd(LONG* nCode) override {
         const LONG codeIn = nCode != nullptr ? *nCode : 0;
-        EventRecording recording("VokProcEndCmd");
+        EventRecording recording("VokProcEndCmd", {}, &codeIn);
         const HRESULT hr = Event("VokProcEndCmd", [&](Command& c) {
             if (nCode == nullptr) throw HresultFailure(E_POINTER);
             int32_t code = *nCode;
             EndCommandByHost(c, code);
             *nCode = code;
         });
-        recording.Finish(hr, {}, &codeIn, nCode);
+        recording.Finish(hr, nCode);
         return hr;
     }
     // Reads the text box's text from the host and hands it to the string box
@@ -152,7 +152,7 @@ public:
     // The string box event called from here is not one the host called: the
     // recording has the hook only.
     HRESULT STDMETHODCALLTYPE VokProcStringBoxEventHook(short csbID, short itemID, LONG pString) override {
-        EventRecording recording("VokProcStringBoxEventHook");
+        EventRecording recording("VokProcStringBoxEventHook", {csbID, itemID, pString});
         const HRESULT hr = ComBarrier([&]() -> HRESULT {
             const int32_t panel = kavlink::VokGetCSBHandle(csbID);
             if (panel == 0) return S_OK;
@@ -164,14 +164,14 @@ public:
             const HRESULT hr = StringBoxEvent(csbID, itemID, text.get());
             return FAILED(hr) ? hr : S_OK;
         });
-        recording.Finish(hr, {csbID, itemID, pString});
+        recording.Finish(hr);
         return hr;
     }
     HRESULT STDMETHODCALLTYPE VokProcStringBoxEvent(short csbID, short itemID, BSTR pString) override {
         const std::wstring_view text(pString ? pString : L"", pString ? ::SysStringLen(pString) : 0);
-        EventRecording recording("VokProcStringBoxEvent");
+        EventRecording recording("VokProcStringBoxEvent", {csbID, itemID, text});
         const HRESULT hr = StringBoxEvent(csbID, itemID, pString);
-        recording.Finish(hr, {csbID, itemID, text});
+        recording.Finish(hr);
         return hr;
     }
 
@@ -187,9 +187,9 @@ private:
     // An event with its line in the field recording.
     template <class F>
     static HRESULT Recorded(const char* method, std::initializer_list<RecordedArgument> args, F&& handler) {
-        EventRecording recording(method);
+        EventRecording recording(method, args);
         const HRESULT hr = Event(method, std::forward<F>(handler));
-        recording.Finish(hr, args);
+        recording.Finish(hr);
         return hr;
     }
 

@@ -19,7 +19,7 @@ struct Entry {
     Json event;
     uint32_t message = 0, code = 0, lParam = 0;
     std::vector<uint8_t> request;
-    bool answered = false;
+    bool answered = false;  // a message's answer, an event's result
     uint32_t answer = 0;
     std::vector<uint8_t> back;
 };
@@ -69,13 +69,16 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
     f.field = true;
     std::map<uint32_t, Entry> entries;
     int32_t cmdLine = 0;
-    bool header = false, events = false;
+    bool header = false, events = false, exitAnswered = false;
+    std::string closed;
     int headerLine = 0;
-    for (size_t at = 0; at < text.size();) {
+    // Zero bytes at the end (a file whose last blocks never reached the disk) end it.
+    const size_t size = text.find_last_not_of('\0') + 1;
+    for (size_t at = 0; at < size;) {
         const size_t end = text.find('\n', at);
-        const bool complete = end != std::string::npos;
-        std::string line = text.substr(at, complete ? end - at : std::string::npos);
-        at = complete ? end + 1 : text.size();
+        const bool complete = end < size;
+        std::string line = text.substr(at, (complete ? end : size) - at);
+        at = complete ? end + 1 : size;
         ++lineNo;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
@@ -88,8 +91,8 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
         if (!o.is_object()) fail(lineNo, "not a JSON object");
         if (!header) {
             if (o.value("session", Json()) != "kavlink") fail(lineNo, "not a field session (no kavlink header line)");
-            if (integer(o, "version", lineNo, 0, INT32_MAX) != 1)
-                fail(lineNo, "unknown field session version (kavhost reads 1)");
+            f.version = static_cast<int>(integer(o, "version", lineNo, 0, INT32_MAX));
+            if (f.version != 1 && f.version != 2) fail(lineNo, "unknown field session version (kavhost reads 1 and 2)");
             f.pid = static_cast<uint32_t>(integer(o, "pid", lineNo, 0, UINT32_MAX));
             f.run = static_cast<int32_t>(integer(o, "run", lineNo, 0, INT32_MAX));
             f.time = o.value("time", "");
@@ -99,8 +102,31 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
             headerLine = lineNo;
             continue;
         }
+        if (f.version >= 2 && o.contains("closed") && !o.contains("seq")) {
+            const Json& why = o["closed"];
+            if (!why.is_string()) fail(lineNo, "\"closed\" is not a text");
+            closed = why.get<std::string>();
+            continue;
+        }
         const uint32_t seq = static_cast<uint32_t>(integer(o, "seq", lineNo, 1, UINT32_MAX));
         const auto known = entries.find(seq);
+        const bool alone = !o.contains("message") && !o.contains("event") && !o.contains("answer");
+        if (f.version >= 2 && alone && o.contains("hr")) {  // an event's result
+            if (known == entries.end() || !known->second.isEvent || known->second.answered)
+                fail(lineNo, "a result for seq " + std::to_string(seq) + ", which is no event waiting for one");
+            Entry& e = known->second;
+            e.answered = true;
+            for (const char* key : {"hr", "nCodeOut"})
+                if (o.contains(key)) e.event[key] = o[key];
+            continue;
+        }
+        if (f.version >= 2 && alone && o.contains("back")) {  // bytes read back after the answer
+            if (known == entries.end() || known->second.isEvent || !known->second.answered)
+                fail(lineNo, "bytes read back for seq " + std::to_string(seq) + ", which is no answered message");
+            std::vector<uint8_t> back = bytes(o, "back", lineNo);
+            if (back.size() > known->second.back.size()) known->second.back = std::move(back);
+            continue;
+        }
         if (o.contains("answer") && !o.contains("message")) {
             if (known == entries.end() || known->second.isEvent)
                 fail(lineNo, "an answer for seq " + std::to_string(seq) + ", which is no message sent before it");
@@ -109,6 +135,7 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
             e.answered = true;
             e.answer = static_cast<uint32_t>(integer(o, "answer", lineNo, INT32_MIN, UINT32_MAX));
             e.back = bytes(o, "back", lineNo);
+            exitAnswered = exitAnswered || e.message == kav::kExitCommandMessage;
             continue;
         }
         if (known != entries.end())
@@ -118,6 +145,8 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
         if (o.contains("event")) {
             e.isEvent = events = true;
             e.event = o;
+            e.event.erase("late");
+            e.answered = o.contains("hr");  // version 1 and a late event: one line
         } else if (o.contains("message")) {
             e.message = static_cast<uint32_t>(integer(o, "message", lineNo, 0, UINT32_MAX));
             if (e.message == kav::kRequestMessage) {
@@ -144,9 +173,17 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
     std::string translated = jsonLine(h) + "\n";
     std::vector<int> origin = {0, headerLine};
     for (const auto& [seq, e] : entries) {
+        // An event is whole once it has arrived (one the process died in never returns).
+        if (seq == f.wholeUpTo + 1 && (e.answered || e.isEvent)) f.wholeUpTo = seq;
         origin.push_back(e.line);
         if (e.isEvent) {
-            translated += jsonLine(e.event) + "\n";
+            Json event = e.event;
+            if (!e.answered) {  // the process ended inside it
+                f.unreturned.push_back(seq);
+                event["hr"] = "0x8000FFFF";
+                if (event.contains("nCode")) event["nCodeOut"] = event["nCode"];
+            }
+            translated += jsonLine(event) + "\n";
             continue;
         }
         if (!e.answered) f.unanswered.push_back(seq);
@@ -164,8 +201,15 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
         r["writes"] = std::move(writes);
         translated += jsonLine(r) + "\n";
     }
+    if (f.version >= 2 && closed.empty() && !exitAnswered) {
+        const std::string ended = "the process ended inside the run: the recording is whole up to seq " +
+                                  std::to_string(f.wholeUpTo);
+        f.note = f.note.empty() ? ended : ended + "; " + f.note;
+    } else if (closed == "size limit") {
+        f.note = f.note.empty() ? "the run file stopped at its size limit" : "the run file stopped at its size limit; " + f.note;
+    }
     try {
-        f.session = parseSession(translated);
+        f.session = parseSession(translated, !f.beforeInit);
     } catch (const SessionError& e) {
         const size_t at = static_cast<size_t>(e.line);
         throw SessionError(at < origin.size() ? origin[at] : lineNo, reason(e));
@@ -204,6 +248,10 @@ std::string showFieldSession(const FieldSession& f) {
         o << "#" << step.seq << " ";
         if (step.isEvent) {
             const RecordedEvent& e = step.event;
+            if (std::find(f.unreturned.begin(), f.unreturned.end(), step.seq) != f.unreturned.end()) {
+                o << eventCall(e) << "\n    did not return\n";
+                continue;
+            }
             o << eventCall(e) << "\n    returned " << describeHresult(e.hr);
             if (e.hasCode) o << ", nCode = " << e.nCodeOut;
             o << "\n";

@@ -4,7 +4,7 @@
 //
 // One JSON object per line.  The first line says whose file it is:
 //
-//   {"session":"kavlink","version":1,"pid":4711,"run":1,"time":"2026-01-02 03:04:05","cmdline":0}
+//   {"session":"kavlink","version":2,"pid":4711,"run":1,"time":"2026-01-02 03:04:05","cmdline":0}
 //
 // "run" counts the InitVBCmdLib calls of the process; a file with "run" 0 and
 // "beforeInit":true (no "cmdline") holds the requests made before any.  Then,
@@ -12,24 +12,38 @@
 //
 //   {"seq":2,"message":1534,"code":1500,"lParam":0,"request":"5069636B00"}
 //   {"seq":2,"answer":1,"back":"01000000"}
+//   {"seq":3,"back":"0100000002000000"}
 //   {"seq":9,"message":1765}
 //   {"seq":9,"answer":1}
+//   {"closed":"next run"}
 //
 // a message as it was sent (for a request, its payload bytes as two hex
-// digits each), then its answer (unsigned) and, when the export copies or
-// reads anything back, the payload bytes from offset 0 as they were after
-// the answer ("back").  From the frame of a command built with the kit, one
-// line per event the host called, in the form kavhost records events
-// (session.h); "inDialog" marks an event that arrived while another one ran.
+// digits each), then its answer (unsigned) and, when the export copies
+// anything back, the payload bytes from offset 0 as they were after the
+// answer ("back"); a line with "back" alone holds what the export read back
+// after the answer (the longer of the two counts).  The last line, "closed",
+// is written when the library ends the file: at the next InitVBCmdLib or at
+// its size limit.  From the frame of a command built with the kit, each event
+// the host called, in the form kavhost records events (session.h), split in
+// two: the event with its arguments and nCode when it arrives, its "hr" and
+// "nCodeOut" under the same seq when it returns.  "inDialog" marks an event
+// that arrived while another one ran; "late" one that arrived before the file
+// was begun, whose one line was written when it returned.
 //
 // seq orders everything: events and messages share one sequence, counted
 // from 1 in each file; an event takes its number when it arrives, a message
-// when it is sent.  The lines stand in the order they were written (the
-// library writes through a buffer, the frame writes an event's line when the
-// event has returned), so the reader sorts them.  A message whose answer
-// line is missing (the file stopped growing, or the host never answered)
-// replays with the answer 0 and no bytes back.  A last line without its line
-// end (a full disk, a host that was ended) is left out.
+// when it is sent.  Every line is written through at once (a request's line
+// with its answer), so the reader sorts them.  A file without its "closed"
+// line and without an answered exit message comes from a process that ended
+// inside the run: the reader notes the last seq up to which every entry is
+// there and every message has its answer (events the process died in show
+// as not returned).  A message whose answer line is
+// missing replays with the answer 0 and no bytes back; an event without its
+// result shows so.  A last line without its line end, and zero bytes at the
+// end, are left out.
+//
+// Version 1 (kit 1.1.0) had no read-back lines and no "closed" line, and
+// wrote an event's one line when the event returned; kavhost reads both.
 //
 // Replay: a file with event lines replays like a kavhost recording of
 // version 2, its events from the file and only the ui steps from a script;
@@ -51,7 +65,10 @@ struct FieldSession {
     int32_t run = 0;
     bool beforeInit = false;
     std::string time;
+    int version = 0;                   // the file's own
     std::vector<uint32_t> unanswered;  // seqs of messages without an answer line
+    std::vector<uint32_t> unreturned;  // seqs of events without their result
+    uint32_t wholeUpTo = 0;            // every seq up to this one is there, each message with its answer
     std::string note;                  // what was left out, if anything
 };
 

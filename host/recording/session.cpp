@@ -277,7 +277,7 @@ std::vector<EventCall> Session::events() const {
     return out;
 }
 
-Session parseSession(const std::string& text) {
+Session parseSession(const std::string& text, bool startFirst) {
     Session s;
     std::istringstream in(text);
     std::string line;
@@ -325,6 +325,7 @@ Session parseSession(const std::string& text) {
         if (s.steps[i].seq == s.steps[i - 1].seq)
             throw SessionError(s.steps[i].line, "seq " + std::to_string(s.steps[i].seq) + " also stands on line " +
                                                     std::to_string(s.steps[i - 1].line));
+    if (!startFirst) return s;
     if (s.steps.empty() || !s.steps[0].isEvent || s.steps[0].event.method != "VokProcStartCmd" || s.steps[0].event.inDialog)
         throw SessionError(s.steps.empty() ? lineNo : s.steps[0].line, "the session does not begin with VokProcStartCmd");
     for (size_t i = 1; i < s.steps.size(); ++i)

@@ -178,8 +178,10 @@ struct Session {
     std::vector<EventCall> events() const;
 };
 
-// Throws SessionError for anything that is not a recording.
-Session parseSession(const std::string& text);
+// Throws SessionError for anything that is not a recording.  A version 2
+// recording begins with VokProcStartCmd, unless `startFirst` is false (the
+// field file of requests made before any InitVBCmdLib, which --show reads).
+Session parseSession(const std::string& text, bool startFirst = true);
 
 // "" when the request is the recorded one; otherwise the decoded diff.
 // `line` is the recording's line of `expected`.

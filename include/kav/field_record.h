@@ -2,19 +2,25 @@
 //
 // kavlink.dll records while the environment variable KAVLINK_RECORD, or the
 // per-user registry value RecordFolder under HKCU\Software\Kavlink, names a
-// folder.  It writes one run file per InitVBCmdLib (and one for requests made
-// before any) and, for as long as that file is open, keeps its state in a
-// small shared record named "Local\kavlink-record-<process id>".  The
-// frame of a command component opens that record by name to put its event
-// lines into the same file:
+// folder (a KAVLINK_RECORD that is set but empty switches it off).  It writes
+// one run file per InitVBCmdLib (and one for requests made before any) and,
+// for as long as that file is open, keeps its state in a small shared record
+// named "Local\kavlink-record-<process id>".  The frame of a command
+// component maps that record to put its event lines into the same file:
 //
 //   - it takes each event's seq from `seq` (InterlockedIncrement), so that
 //     events and requests form one sequence;
-//   - it appends whole lines to the file at `path`, holding `lock`, and adds
-//     their length to `bytes`;
+//   - it writes whole lines through the library's own handle `file`, with one
+//     WriteFile each, holding `lock`, and adds their length to `bytes`; the
+//     file is never opened again by name (`path` is for debug lines only);
 //   - it writes nothing while `run` is 0 or `stopped` is set, nor when its
-//     line would take the file past kRunFileLimit (it sets `stopped` to
+//     line would take the file past kLineLimit (it sets `stopped` to
 //     kStoppedRun then) or when the run it began the event in has ended.
+//
+// Version 1 (kit 1.1.0) had no `file`: its frame opened `path` for every
+// line.  A frame takes only the version it knows, so a 1.1.0 frame records
+// no events into a version 2 library's files, and this frame none into a
+// version 1 library's.
 //
 // Nothing here allocates; the library uses it without the C++ runtime.
 #pragma once
@@ -29,13 +35,15 @@ inline constexpr wchar_t kSwitchValue[] = L"RecordFolder";
 
 // A run file stops growing before it would pass this size.
 inline constexpr uint32_t kRunFileLimit = 64u << 20;
+// Lines stop here, leaving room for the closing line.
+inline constexpr uint32_t kLineLimit = kRunFileLimit - 64;
 // The longest folder value, in characters: the run file's name must still
 // fit in MAX_PATH after it.
 inline constexpr uint32_t kFolderChars = 200;
 inline constexpr uint32_t kPathChars = MAX_PATH;
 
 inline constexpr uint32_t kShareMagic = 0x4B52454Bu;  // "KERK"
-inline constexpr uint32_t kShareVersion = 1;
+inline constexpr uint32_t kShareVersion = 2;
 
 enum : LONG {
     kRecording = 0,
@@ -51,6 +59,7 @@ struct RunShare {
     volatile LONG seq;      // the last seq handed out in the open run
     volatile LONG bytes;    // bytes written to, or waiting for, the open run file
     volatile LONG stopped;  // kRecording, kStoppedRun or kStoppedProcess
+    HANDLE file;            // the open run file, opened for appending by the library
     wchar_t path[kPathChars];
 };
 

@@ -8,6 +8,7 @@
 #include "kav/field_record.h"
 #include "kavlink.h"
 #include "kavlink_loader.h"
+#include "kit_1_1_0/event_recording.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -201,6 +202,31 @@ TEST(Recorder, ARunFileStopsAtItsLimitAndTheNextRunBeginsAgain) {
     EXPECT_NE(slurp(next).find(R"("code":1600)"), std::string::npos) << "the next run records again";
     ::SafeArrayDestroy(out);
     ::DestroyWindow(window);
+}
+
+// A command built with kit 1.1.0 (its frame as that kit shipped it) beside
+// this library: it takes only a shared record of version 1, so it writes no
+// event line and opens no file; its requests are recorded as before.
+TEST(Recorder, AKit110FrameRecordsNoEventsAndOpensNothing) {
+    recordFolder();
+    Host host(Script{}, HostOptions{});
+    lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(3));
+    const size_t files = runFiles().size();
+    const std::wstring file = runFiles().back();
+    {
+        kavcmd_1_1_0::EventRecording event("VokProcButtonEvent");
+        lib().call("VokCommandGuide", Slots{}.ptr("inside"));
+        event.Finish(S_OK, {1, 3, 0});
+    }
+    lib().call("VokExitCommand", {});
+    const std::string text = slurp(file);
+    EXPECT_EQ(text.find("\"event\""), std::string::npos) << text;
+    const FieldSession run = parseFieldSession(text);
+    ASSERT_EQ(run.session.steps.size(), 2u);
+    EXPECT_EQ(run.session.steps[0].request.request, host.requests()[0].request);
+    EXPECT_EQ(run.session.steps[1].request.message, kav::kExitCommandMessage);
+    EXPECT_EQ(runFiles().size(), files) << "no other file";
+    host.forgetRequests();
 }
 
 }  // namespace

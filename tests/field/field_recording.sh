@@ -127,6 +127,72 @@ else
     expect "a changed dialog step does not replay" "$status" 3
 fi
 
+echo "== a killed host and a crashing command keep what was answered"
+# cut_check <name> <folder> <kavhost's JSON log>: the one run file there reads
+# with --show (status 0), with the note naming the last whole seq, and holds
+# every request that the host had answered: kavhost's JSON log, its last line
+# perhaps excepted (the host writes it before the answer reaches the command).
+cut_check() {
+    local name=$1 field
+    field=$(onefile "$2") || true
+    if [ -z "$field" ]; then bad "$name: no run file in $2"; return; fi
+    run "$name-show" --show "$(win "$field")"
+    expect "$name: --show reads the run file" "$status" 0
+    grep -q '^(the process ended inside the run: the recording is whole up to seq [1-9]' "$work/$name-show.out" \
+        && ok "$name: $(grep -o 'whole up to seq [0-9]*' "$work/$name-show.out")" || bad "$name: no note: $(tail -1 "$work/$name-show.out")"
+    if python3 - "$field" "$3" <<'EOF'
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1], encoding='utf-8') if l.strip()][1:]
+sent = {o['seq']: o for o in lines if 'message' in o}
+answers = {o['seq']: o['answer'] for o in lines if 'answer' in o}
+int32 = lambda v: v - (1 << 32) if v >= 1 << 31 else v
+field = [(sent[q]['message'], sent[q].get('code'), int32(answers[q])) for q in sorted(answers)]
+host = [(o['message'], o.get('code'), o['answer']) for o in (json.loads(l) for l in open(sys.argv[2], encoding='utf-8') if l.strip())]
+sys.exit(0 if host and field in (host, host[:-1]) else print('field', field, '\nhost ', host) or 1)
+EOF
+    then ok "$name: every request the host answered is in it"; else bad "$name: requests missing"; fi
+}
+
+# twopoint ended inside three of its events: a copy that crashes or ends its
+# own process (TerminateProcess) at the point KAVTEST_END names.
+ending=$(win "$bin/twopoint_ending.dll")
+for point in start:crash button:kill midpoint:crash; do
+    rm -rf "$work/rec-end"
+    mkdir "$work/rec-end"
+    KAVLINK_RECORD=$(win "$work/rec-end") KAVTEST_END=$point run "end-$point" --command "$ending" --script "$completed" \
+        --json "$(win "$work/end.json")"
+    [ "$status" -ne 0 ] && ok "twopoint ended at $point: status $status" || bad "twopoint did not end at $point"
+    cut_check "twopoint-$point" "$work/rec-end" "$work/end.json"
+    # The event it ended in is kept, without its result.
+    case $point in start:*) event=VokProcStartCmd ;; button:*) event=VokProcButtonEvent ;; *) event=VokProcPositionEvent ;; esac
+    grep -A1 "$event(" "$work/twopoint-$point-show.out" | grep -q 'did not return' \
+        && ok "twopoint $point: the event it ended in is there" || bad "twopoint $point: $event not shown as cut"
+done
+
+# csbclean's host killed from outside (kill -9 of its Wine process) while the
+# dialog, then while the warning box, is open: the ui steps hold there.
+for hold in dialog warning; do
+    rm -rf "$work/rec-kill" "$work/held"
+    mkdir "$work/rec-kill"
+    sandbox
+    { printf 'on VokGetCSBHandle answer 0\non VokGetCSBHandle answer 0x3001\n'
+      printf 'on VokGetTextBoxStatus answer 1 write 18 text "typed"\n'
+      printf 'ui wait "コマンドサブボックス履歴の削除"\nui event VokProcStringBoxEventHook 5 6 0\nui event VokProcStringBoxEventHook 5 6 0\n'
+      [ "$hold" = dialog ] || printf 'ui click "削除実行(&G)"\nui wait "注意"\n'
+      printf 'ui signal %s\nui waitfile %s 600000\n' "$(win "$work/held")" "$(win "$work/never")"; } >"$work/kill.script"
+    KAVLINK_RECORD=$(win "$work/rec-kill") WINEDEBUG=-all wine "$bin/kavhost.exe" --quiet --command "$csbclean" \
+        --script "$(win "$work/kill.script")" --json "$(win "$work/kill.json")" </dev/null >/dev/null 2>&1 &
+    host=$!
+    for _ in $(seq 600); do { [ -e "$work/held" ] || ! kill -0 "$host" 2>/dev/null; } && break; sleep 0.2; done
+    [ -e "$work/held" ] && ok "csbclean holds in its $hold" || bad "csbclean never reached its $hold"
+    kill -9 "$host" 2>/dev/null || true
+    wait "$host" 2>/dev/null || true
+    cut_check "csbclean-$hold" "$work/rec-kill" "$work/kill.json"
+    grep -A1 'VokProcStartCmd' "$work/csbclean-$hold-show.out" | grep -q 'did not return' \
+        && [ "$(grep -c 'VokProcStringBoxEventHook' "$work/csbclean-$hold-show.out")" -eq 2 ] \
+        && ok "csbclean $hold: the start event and both hooks are there" || bad "csbclean $hold: events missing"
+done
+
 echo "== a command without the frame: requests only"
 printf 'event VokProcPositionEvent 1 0 0\n' >"$work/probe.script"
 probe=(--register "$(win "$bin/kavhost_probe.dll")" --command kavhost.Probe --cmdline 5)
@@ -148,6 +214,9 @@ echo "== the registry value instead of the variable"
 mkdir "$work/rec-reg"
 wine reg add 'HKCU\Software\Kavlink' /v RecordFolder /t REG_SZ /d "$(win "$work/rec-reg")" /f </dev/null >/dev/null 2>&1
 run reg --command "$twopoint" --script "$completed"
+# The variable set but empty wins over the registry value: nothing is recorded.
+KAVLINK_RECORD= run reg-empty --command "$twopoint" --script "$completed"
+expect "an empty KAVLINK_RECORD switches RecordFolder off" "$(find "$work/rec-reg" -name 'kavlink-*' | wc -l)" 1
 wine reg delete 'HKCU\Software\Kavlink' /v RecordFolder /f </dev/null >/dev/null 2>&1
 expect "twopoint runs while the registry value records" "$status" 0
 field=$(onefile "$work/rec-reg") || true
@@ -205,9 +274,10 @@ faults=(
     "device COM1|COM1|0"
     "device inside a path|$(win "$work/outside")\\CON|0"
     "link out of the folder|$(win "$work/link")|0"
+    "trailing space|$(win "$work/outside") |0|has a name ending in a space or a dot"
 )
 for row in "${faults[@]}"; do
-    IFS='|' read -r name value needs <<<"$row"
+    IFS='|' read -r name value needs says <<<"$row"
     [ "$needs" -eq 0 ] || [ "$mounts" -eq 1 ] || continue
     echo "-- $name"
     KAVLINK_RECORD=$value run fault --command "$twopoint" --script "$long" --json "$(win "$work/fault.json")"
@@ -216,6 +286,7 @@ for row in "${faults[@]}"; do
         || bad "$name: the requests or answers changed"
     expect "$name: lines on the debug output" "$(debuglines fault)" 1
     grep 'OutputDebugStringA "kav[a-z]*: recording' "$work/fault.err" | sed 's/^.*OutputDebugStringA /   /'
+    [ -z "$says" ] || { grep -q "recording is off: .*$says" "$work/fault.err" && ok "$name: refused at once" || bad "$name: not refused"; }
     [ -z "$(ls -A "$work/outside")" ] && ok "$name: nothing written outside" || bad "$name: written outside"
 done
 [ -z "$(ls -A "$work/readonly" 2>/dev/null)" ] || bad "the read-only mount holds files"

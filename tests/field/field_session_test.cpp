@@ -50,6 +50,54 @@ TEST(FieldSession, LinesMergePerSeqInSeqOrder) {
     EXPECT_TRUE(f.note.empty());
 }
 
+// Version 2, as a killed process leaves it: events in two lines, the read-back
+// after the answer, no closing line, zero bytes at the end.
+const char kHeader2[] = R"({"session":"kavlink","version":2,"pid":7,"run":1,"time":"2026-01-02 03:04:05","cmdline":4})" "\n";
+const char kStart2[] = R"({"seq":1,"event":"VokProcStartCmd","args":[null,4],"nCode":0})";
+
+TEST(FieldSession, AKilledProcesssFileReadsWholeUpToItsLastCompleteSeq) {
+    const std::string text = std::string(kHeader2) + kStart2 + "\n" +
+        R"({"seq":2,"message":1534,"code":2151,"lParam":12,"request":""})" "\n"
+        R"({"seq":2,"answer":1})" "\n"
+        R"({"seq":2,"back":"0000000000002440"})" "\n"
+        R"({"seq":1,"hr":"0x00000000","nCodeOut":1})" "\n"
+        R"({"seq":3,"event":"VokProcButtonEvent","args":[1,3,0]})" "\n"
+        R"({"seq":4,"message":1534,"code":1500,"lParam":0,"request":"4869"})" "\n"
+        R"({"seq":4,"answer":1})" "\n"
+        R"({"seq":6,"message":1534,"code":1500,"lParam":0,"request":"4869"})" "\n"  // seq 5 never reached the file
+        R"({"seq":6,"answer":1})" "\n" + std::string(300, '\0');
+    const FieldSession f = parseFieldSession(text);
+    EXPECT_EQ(f.version, 2);
+    ASSERT_EQ(f.session.steps.size(), 5u);
+    const RecordedEvent& start = f.session.steps[0].event;
+    EXPECT_EQ(start.nCode, 0);
+    EXPECT_EQ(start.nCodeOut, 1) << "the result joins its event";
+    ASSERT_EQ(f.session.steps[1].request.writes.size(), 1u);
+    EXPECT_EQ(f.session.steps[1].request.writes[0].bytes.size(), 8u) << "the read-back joins its message";
+    EXPECT_EQ(f.unreturned, std::vector<uint32_t>{3});
+    EXPECT_EQ(f.wholeUpTo, 4u) << "seq 3 arrived and never returned";
+    EXPECT_EQ(f.note, "the process ended inside the run: the recording is whole up to seq 4");
+    const std::string shown = showFieldSession(f);
+    EXPECT_NE(shown.find("VokProcButtonEvent(csbID 1, itemID 3, State 0)\n    did not return"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("(the process ended inside the run: the recording is whole up to seq 4)"), std::string::npos);
+
+    // Closed by the library, or ended by the exit message: no note.  A file of
+    // requests before InitVBCmdLib may hold events, a late one among them.
+    EXPECT_EQ(parseFieldSession(std::string(kHeader2) + kStart2 + "\n" R"({"closed":"next run"})" "\n").note, "");
+    const FieldSession before = parseFieldSession(
+        R"({"session":"kavlink","version":2,"pid":7,"run":0,"time":"","beforeInit":true})" "\n"
+        R"({"seq":1,"message":1534,"code":1500,"lParam":0,"request":"00"})" "\n"
+        R"({"seq":1,"answer":1})" "\n"
+        R"({"seq":2,"event":"VokProcStringBoxEventHook","args":[5,6,0],"late":true,"hr":"0x00000000"})" "\n"
+        R"({"seq":3,"event":"VokProcStringBoxEventHook","args":[5,6,0]})" "\n"
+        R"({"seq":3,"hr":"0x00000000"})" "\n"
+        R"({"closed":"next run"})" "\n");
+    ASSERT_EQ(before.session.steps.size(), 3u);
+    EXPECT_TRUE(before.session.steps[1].isEvent);
+    EXPECT_EQ(before.wholeUpTo, 3u);
+    EXPECT_EQ(before.note, "");
+}
+
 TEST(FieldSession, WithoutEventsItReplaysAsRequestsOnly) {
     const std::string text = std::string(kHeader) +
         R"({"seq":1,"message":1534,"code":1500,"lParam":0,"request":"00"})" "\n"
@@ -104,16 +152,27 @@ TEST(FieldSession, RefusalsNameTheFieldLine) {
          "takes 2 arguments"},
         {R"({"seq":0,"message":1765})", 2, "\"seq\" is out of range"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.body);
-        try {
-            parseFieldSession(std::string(kHeader) + c.body + "\n");
-            ADD_FAILURE() << "accepted";
-        } catch (const SessionError& e) {
-            EXPECT_EQ(e.line, c.line) << e.what();
-            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+    const Case version2[] = {
+        {R"({"seq":1,"hr":"0x00000000"})", 2, "which is no event waiting for one"},
+        {std::string(kStart2) + "\n" R"({"seq":1,"hr":"0x00000000"})" "\n" R"({"seq":1,"hr":"0x00000000"})", 4,
+         "which is no event waiting for one"},
+        {R"({"seq":1,"message":1765})" "\n" R"({"seq":1,"back":"00"})", 3, "which is no answered message"},
+        {R"({"closed":5})", 2, "\"closed\" is not a text"},
+    };
+    const auto refused = [](const char* header, const auto& list) {
+        for (const Case& c : list) {
+            SCOPED_TRACE(c.body);
+            try {
+                parseFieldSession(std::string(header) + c.body + "\n");
+                ADD_FAILURE() << "accepted";
+            } catch (const SessionError& e) {
+                EXPECT_EQ(e.line, c.line) << e.what();
+                EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+            }
         }
-    }
+    };
+    refused(kHeader, cases);
+    refused(kHeader2, version2);
 }
 
 TEST(FieldSession, OnlyAKavlinkHeaderMakesOne) {
@@ -123,7 +182,7 @@ TEST(FieldSession, OnlyAKavlinkHeaderMakesOne) {
     EXPECT_FALSE(isFieldSession(kStart));
     EXPECT_FALSE(isFieldSession("not json\n"));
     try {
-        parseFieldSession(R"({"session":"kavlink","version":2,"pid":1,"run":1,"cmdline":0})" "\n");
+        parseFieldSession(R"({"session":"kavlink","version":3,"pid":1,"run":1,"cmdline":0})" "\n");
         ADD_FAILURE() << "a later version was read";
     } catch (const SessionError& e) {
         EXPECT_NE(std::string(e.what()).find("unknown field session version"), std::string::npos) << e.what();

@@ -1,6 +1,6 @@
 // The folder values the recorder accepts: absolute drive or UNC paths of a
 // bounded length with no device anywhere in them.
-#include "recorder.h"
+#include "record/recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +37,9 @@ TEST(RecorderFolder, OnlyAbsoluteFolderNamesWithoutDevices) {
         {L"C:\\rec:stream", L"is not a folder name"},
         {L"C:\\rec*", L"is not a folder name"},
         {L"C:\\rec\n", L"is not a folder name"},
+        {L"C:\\rec ", L"has a name ending in a space or a dot"},  // Windows would drop the space
+        {L"C:\\rec.\\x", L"has a name ending in a space or a dot"},
+        {L"C:\\rec\\..\\x\\.", nullptr},
         {L"C:\\" + std::wstring(197, L'r'), nullptr},
         {L"C:\\" + std::wstring(198, L'r'), L"is too long"},
     };

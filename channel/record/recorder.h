@@ -3,12 +3,15 @@
 //
 // Off, it costs a request one predictable branch on g_state.  The switch is
 // read once per process, at the first InitVBCmdLib or request, never in
-// DllMain.  On, every message the library sends leaves its lines in the open
-// run file: the request before the send, the answer and the bytes read back
-// after it.  Lines go through one fixed buffer (no allocation) and reach the
-// file when the buffer is full, after the exit message, when the run ends and
-// when the library unloads.  A fault stops the recording with one line on the
-// debug output and never changes what the request does.
+// DllMain.  On, it sees the request path at one point, the transport's send
+// (the request before it, the answer and the bytes copied back after it),
+// and the transport's read-back.  Lines are written through: what an answer
+// completes reaches the file with one WriteFile before the answer goes back
+// to the caller, so a process that dies at any moment leaves every answered
+// request in its run file.  One fixed buffer holds the lines of requests
+// still waiting for their answer (nothing is allocated).  A fault stops the
+// recording with one line on the debug output and never changes what the
+// request does.
 #pragma once
 #include <windows.h>
 #include <cstdint>
@@ -17,18 +20,12 @@ namespace kav::record {
 
 enum : LONG { kUnread = 0, kOff = 1, kOn = 2, kReading = 3 };
 extern volatile LONG g_state;
-extern volatile uint32_t g_readBack;
 
 // False once the process is known not to record.
 inline bool wanted() { return g_state != kOff; }
 
-// The export's next request is followed by a ReadAnswer of `size` bytes:
-// the recording keeps that much of the payload area after the answer.
-inline void expectReadBack(uint32_t size) {
-    if (wanted()) g_readBack = size;
-}
-
-// InitVBCmdLib: the open run file ends and the next one begins.
+// InitVBCmdLib: the open run file ends (with its closing line) and the next
+// one begins.
 void beginRun(int32_t cmdLine);
 
 // A message on its way: which run its lines belong to, and its seq.
@@ -38,18 +35,20 @@ struct Mark {
 };
 // Records a message before it is sent (`sent` payload bytes; for
 // ExitCommandMessage none), then its answer and the first `back` payload
-// bytes after it; `ends` (the exit message) writes the buffer out.
+// bytes after it.
 Mark request(uint32_t message, uint32_t code, uint32_t lParam, const uint8_t* payload, uint32_t sent);
-void answer(Mark mark, uint32_t answer, const uint8_t* payload, uint32_t back, bool ends);
-// The read-back announced for the request being sent (expectReadBack), once.
-uint32_t takeReadBack();
+void answer(Mark mark, uint32_t answer, const uint8_t* payload, uint32_t back);
+// ReadAnswer copied `size` payload bytes out after the last answer: they join
+// that message's line.
+void readBack(const uint8_t* payload, uint32_t size);
 
-// The library unloads: the run file gets the buffer and is closed.
+// The library unloads: what is open is closed; nothing is written or waited for.
 void end();
 
 // Why a folder value cannot be used ("is relative", "names a device", ...),
 // or nullptr when it can.  It must be an absolute path (drive or UNC) of at
-// most kav::field::kFolderChars characters with no device name in it.
+// most kav::field::kFolderChars characters with no device name in it and no
+// name that ends in a space or a dot.
 const wchar_t* folderProblem(const wchar_t* value);
 
 }  // namespace kav::record

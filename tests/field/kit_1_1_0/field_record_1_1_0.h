@@ -1,0 +1,103 @@
+// Recording in the field: what kavlink.dll and the command frame share.
+//
+// kavlink.dll records while the environment variable KAVLINK_RECORD, or the
+// per-user registry value RecordFolder under HKCU\Software\Kavlink, names a
+// folder.  It writes one run file per InitVBCmdLib (and one for requests made
+// before any) and, for as long as that file is open, keeps its state in a
+// small shared record named "Local\kavlink-record-<process id>".  The
+// frame of a command component opens that record by name to put its event
+// lines into the same file:
+//
+//   - it takes each event's seq from `seq` (InterlockedIncrement), so that
+//     events and requests form one sequence;
+//   - it appends whole lines to the file at `path`, holding `lock`, and adds
+//     their length to `bytes`;
+//   - it writes nothing while `run` is 0 or `stopped` is set, nor when its
+//     line would take the file past kRunFileLimit (it sets `stopped` to
+//     kStoppedRun then) or when the run it began the event in has ended.
+//
+// Nothing here allocates; the library uses it without the C++ runtime.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+namespace kav::field_1_1_0 {
+
+inline constexpr wchar_t kSwitchVariable[] = L"KAVLINK_RECORD";
+inline constexpr wchar_t kSwitchKey[] = L"Software\\Kavlink";
+inline constexpr wchar_t kSwitchValue[] = L"RecordFolder";
+
+// A run file stops growing before it would pass this size.
+inline constexpr uint32_t kRunFileLimit = 64u << 20;
+// The longest folder value, in characters: the run file's name must still
+// fit in MAX_PATH after it.
+inline constexpr uint32_t kFolderChars = 200;
+inline constexpr uint32_t kPathChars = MAX_PATH;
+
+inline constexpr uint32_t kShareMagic = 0x4B52454Bu;  // "KERK"
+inline constexpr uint32_t kShareVersion = 1;
+
+enum : LONG {
+    kRecording = 0,
+    kStoppedRun = 1,      // this run file is full; the next InitVBCmdLib begins a new one
+    kStoppedProcess = 2,  // a write failed: nothing more is recorded in this process
+};
+
+struct RunShare {
+    uint32_t magic;
+    uint32_t version;
+    volatile LONG lock;     // 0 free, 1 held
+    volatile LONG run;      // the open run file, counted from 1 in the process; 0: none
+    volatile LONG seq;      // the last seq handed out in the open run
+    volatile LONG bytes;    // bytes written to, or waiting for, the open run file
+    volatile LONG stopped;  // kRecording, kStoppedRun or kStoppedProcess
+    wchar_t path[kPathChars];
+};
+
+// "Local\kavlink-record-<pid>" into `name`.
+inline void ShareName(wchar_t (&name)[48], DWORD pid) {
+    static constexpr wchar_t kPrefix[] = L"Local\\kavlink-record-";
+    uint32_t at = 0;
+    for (const wchar_t* p = kPrefix; *p; ++p) name[at++] = *p;
+    wchar_t digits[12];
+    uint32_t n = 0;
+    do {
+        digits[n++] = static_cast<wchar_t>(L'0' + pid % 10);
+        pid /= 10;
+    } while (pid != 0);
+    while (n > 0) name[at++] = digits[--n];
+    name[at] = L'\0';
+}
+
+// Takes the lock, waiting at most `ms`; false when it could not.
+inline bool Lock(RunShare& share, DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    while (::InterlockedCompareExchange(&share.lock, 1, 0) != 0) {
+        if (::GetTickCount() - start >= ms) return false;
+        ::SwitchToThread();
+    }
+    return true;
+}
+inline void Unlock(RunShare& share) { ::InterlockedExchange(&share.lock, 0); }
+
+// How long either side waits for the lock; a lock held longer stops the recording.
+inline constexpr DWORD kLockWait = 2000;  // ms
+
+// Holds the lock for a scope; false when there is no record or the lock
+// could not be had within `ms`.
+class Held {
+public:
+    explicit Held(RunShare* share, DWORD ms = kLockWait)
+        : share_(share != nullptr && Lock(*share, ms) ? share : nullptr) {}
+    ~Held() {
+        if (share_) Unlock(*share_);
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    explicit operator bool() const { return share_ != nullptr; }
+
+private:
+    RunShare* share_;
+};
+
+}  // namespace kav::field_1_1_0
