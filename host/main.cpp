@@ -7,6 +7,8 @@
 #include "host.h"
 #include "host_text.h"
 #include "kav/handles.h"
+#include "model/model.h"
+#include "picture/session_picture.h"
 #include "session.h"
 
 #include <fcntl.h>
@@ -16,7 +18,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -55,6 +59,13 @@ const char kUsage[] =
     "                     replays alike; one without events (a command built without the\n"
     "                     kit's frame) takes its events from --script\n"
     "  --show <file>      print a recorded or field session decoded, as the log shows it\n"
+    "  --picture <file.svg>  with --command (also --replay) or --show: write the drawing\n"
+    "                     as the session left it as one SVG: every element one shape\n"
+    "                     with its index and history, what was displayed, highlighted\n"
+    "                     and rubber-banded, and for a replay that stopped at a request\n"
+    "                     the recorded and the actual shapes over each other; it never\n"
+    "                     changes the exit status (a picture it cannot write is one line\n"
+    "                     on standard error)\n"
     "  --ui-timeout <ms>  how long a ui step waits for its window (20000)\n"
     "  --check-script <file>  parse a script and report, nothing else\n"
     "  --help\n"
@@ -119,7 +130,7 @@ struct OleSession {
 
 struct Options {
     std::string command, registerDll, scriptPath, jsonPath, logPath = "-", checkPath;
-    std::string recordPath, replayPath, windowFile, showPath;
+    std::string recordPath, replayPath, windowFile, showPath, picturePath;
     int32_t cmdLine = 0;
     bool cmdLineGiven = false;
     int64_t serveMs = -1, uiTimeout = 20000;
@@ -151,6 +162,7 @@ std::string parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--replay") { if (!value(o.replayPath)) return "--replay needs a recorded session"; }
         else if (a == "--window-file") { if (!value(o.windowFile)) return "--window-file needs a file"; }
         else if (a == "--show") { if (!value(o.showPath)) return "--show needs a session file"; }
+        else if (a == "--picture") { if (!value(o.picturePath)) return "--picture needs a file"; }
         else if (a == "--quiet") o.quiet = true;
         else if (a == "--cmdline") {
             if (!number(n) || n < INT32_MIN || n > INT32_MAX) return "--cmdline needs a 32-bit number";
@@ -161,7 +173,9 @@ std::string parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--ui-timeout") { if (!number(o.uiTimeout) || o.uiTimeout < 0) return "--ui-timeout needs milliseconds"; }
         else return "unknown option '" + a + "'";
     }
-    if (o.help || !o.checkPath.empty() || !o.showPath.empty()) return "";
+    if (o.help || !o.checkPath.empty()) return "";
+    if (!o.picturePath.empty() && o.command.empty() && o.showPath.empty()) return "--picture goes with --command or --show";
+    if (!o.showPath.empty()) return "";
     if (!o.replayPath.empty() && o.command.empty()) return "--replay needs --command";
     if (o.command.empty() && o.serveMs < 0) return "give --command to run a component, or --serve <ms>";
     if (!o.command.empty() && o.serveMs >= 0) return "--command and --serve exclude each other";
@@ -178,6 +192,38 @@ bool openOutput(const std::string& path, std::unique_ptr<FILE, FileCloser>& keep
     keep.reset(openFile(path, L"wb"));
     out = keep.get();
     return out != nullptr;
+}
+
+// "twopoint.dll" for "C:\\work\\twopoint.dll": the title names files by their names.
+std::string fileName(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The picture of the session into o.picturePath: `requests` are the
+// session's as answered; `build` adds what only the caller knows.  A picture
+// that cannot be made or written is one line on standard error, and nothing
+// else changes.
+void writePicture(const Options& o, std::span<const LoggedRequest> requests, const std::string& command,
+                  const std::string& session, const std::function<void(picture::Picture&)>& build = {}) {
+    if (o.picturePath.empty()) return;
+    std::string svg;
+    try {
+        const model::Profile profile = model::Profile::fromFile(model::defaultProfilePath());
+        model::Model fed(profile);
+        picture::feed(fed, requests);
+        picture::Picture p = picture::drawingPicture(fed.drawing(), profile, requests);
+        p.command = command;
+        p.session = session;
+        if (build) build(p);
+        svg = picture::writeSvg(p, picture::hostArcSenses(profile));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kavhost: no picture %s: %s\n", o.picturePath.c_str(), e.what());
+        return;
+    }
+    std::unique_ptr<FILE, FileCloser> f(openFile(o.picturePath, L"wb"));
+    if (!f || std::fwrite(svg.data(), 1, svg.size(), f.get()) != svg.size() || std::fflush(f.get()) != 0)
+        std::fprintf(stderr, "kavhost: cannot write the picture %s\n", o.picturePath.c_str());
 }
 
 int serveMode(Host& host, DialogDriver& driver, const Options& o) {
@@ -224,6 +270,16 @@ int commandMode(Host& host, DialogDriver& driver, const Options& o, const Sessio
     }
     const bool ok = runCommand(host, driver, ro);
     host.setReplySource(nullptr);
+    // A replay that stopped at a request leaves that request unanswered: the
+    // drawing is the one before it, and the request is drawn as the difference.
+    std::span<const LoggedRequest> answered = host.requests();
+    const bool atRequest = replayer && replayer->differed() && replayer->stoppedAtRequest() && !answered.empty();
+    if (atRequest) answered = answered.first(answered.size() - 1);
+    writePicture(o, answered, fileName(o.command),
+                 replay ? "replay of " + fileName(o.replayPath) : o.scriptPath.empty() ? "no script" : fileName(o.scriptPath),
+                 [&](picture::Picture& p) {
+                     if (atRequest) picture::addDifference(p, replayer->expectedRequest(), host.requests().back());
+                 });
     if (host.stopped()) {
         host.note("kavhost: the session differs from " + o.replayPath);
         return kExitReplayDiffers;
@@ -252,6 +308,10 @@ int run(int argc, char** argv) {
             if (!o.showPath.empty()) {
                 const std::string shown = showFieldSession(field);
                 std::fwrite(shown.data(), 1, shown.size(), stdout);
+                std::vector<LoggedRequest> requests;
+                for (const RecordedStep& s : field.session.steps)
+                    if (!s.isEvent) requests.push_back(picture::loggedRequest(s.request, s.seq));
+                writePicture(o, requests, "", (field.field ? "field session " : "kavhost recording ") + fileName(o.showPath));
                 return 0;
             }
             if (!field.note.empty()) std::fprintf(stderr, "kavhost: %s: %s\n", path->c_str(), field.note.c_str());

@@ -393,6 +393,7 @@ Reply Replayer::reply(const LoggedRequest& r) {
     out.source = "replay stopped";
     if (differed()) return out;
     const uint32_t number = ++requests_;
+    stoppedAtRequest_ = true;  // until the request turns out to be the recorded one
     if (next_ >= steps_.size()) {
         differ("request #" + std::to_string(number) + ": the command made " + what(r) + ", but the recording ends after " +
                std::to_string(recordedRequests_) + " requests");
@@ -406,9 +407,11 @@ Reply Replayer::reply(const LoggedRequest& r) {
     }
     ++next_;
     if (const std::string diff = describeDifference(number, s.request, s.line, r); !diff.empty()) {
+        expected_ = &s.request;
         differ(diff);
         return out;
     }
+    stoppedAtRequest_ = false;
     out.answer = s.request.answer;
     out.writes = s.request.writes;
     out.source = "recording line " + std::to_string(s.line);

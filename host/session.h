@@ -192,6 +192,11 @@ public:
     void sessionEnds(bool commandEnded) override;
     bool differed() const { return !difference_.empty(); }
     const std::string& difference() const { return difference_; }
+    // Whether the replay stopped at a request the command made (rather than
+    // at an event), and what the recording holds in its place (null when it
+    // holds no request there).
+    bool stoppedAtRequest() const { return stoppedAtRequest_; }
+    const RecordedRequest* expectedRequest() const { return expected_; }
 
 private:
     void differ(const std::string& diff);
@@ -204,6 +209,8 @@ private:
     uint32_t requests_ = 0;      // requests that arrived
     std::vector<size_t> open_;   // the recorded steps of the events being delivered
     std::string difference_;
+    bool stoppedAtRequest_ = false;
+    const RecordedRequest* expected_ = nullptr;
 };
 
 }  // namespace kavhost

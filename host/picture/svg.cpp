@@ -43,8 +43,6 @@ constexpr MarkStyle kStyles[] = {
 };
 static_assert(std::size(kStyles) == kMarkCount);
 
-const char* kKindNames[] = {"point", "line", "longline", "circle", "arc", "ellipse", "ellarc", "string"};
-
 // The number of record values each kind uses.
 int valueCount(Kind k) {
     switch (k) {
@@ -53,8 +51,9 @@ int valueCount(Kind k) {
     case Kind::Line: case Kind::LongLine: return 4;
     case Kind::Arc: case Kind::Ellipse: return 5;
     case Kind::EllArc: return 7;
+    case Kind::BSpline: return 0;
     }
-    return 7;
+    return 0;
 }
 
 bool finite(const Shape& s) {
@@ -198,6 +197,7 @@ void bound(const Shape& s, const ArcSenses& senses, Box& box) {
         for (int i = 0; i <= kSteps; ++i) box.add(a.at(a.start + a.sweep * i / kSteps));
         break;
     }
+    case Kind::BSpline: break;
     }
 }
 
@@ -267,7 +267,7 @@ private:
     const Picture& picture_;
     const ArcSenses& senses_;
     std::vector<const Figure*> shown_;
-    size_t left_out_ = 0;
+    size_t left_out_ = 0, bsplines_ = 0;
     Box box_;
     double scale_ = 1, left_ = 0, top_ = 0, width_ = 0, height_ = 0, legendTop_ = 0, textSize_ = 1;
     uint32_t marks_ = 0;
@@ -276,7 +276,8 @@ private:
 
 void Writer::layout() {
     for (const Figure& f : picture_.figures) {
-        if (finite(f.shape)) shown_.push_back(&f), marks_ |= f.marks;
+        if (f.shape.kind == Kind::BSpline) ++bsplines_;
+        else if (finite(f.shape)) shown_.push_back(&f), marks_ |= f.marks;
         else ++left_out_;
     }
     for (const Figure* f : shown_) bound(f->shape, senses_, box_);
@@ -314,7 +315,7 @@ void Writer::layout() {
     const double w = scale_ * (box_.x1 - box_.x0), h = scale_ * (box_.y1 - box_.y0);
     width_ = std::max(w + 2 * kMargin, kMinWidth);
     left_ = (width_ - w) / 2;
-    top_ = kTitleHeight + (picture_.note.empty() && left_out_ == 0 ? 0 : kNoteHeight) + kMargin;
+    top_ = kTitleHeight + (picture_.note.empty() && left_out_ == 0 && bsplines_ == 0 ? 0 : kNoteHeight) + kMargin;
     const double perRow = std::max(1.0, std::floor((width_ - 2 * kMargin) / kLegendEntryWidth));
     int entries = 0;
     for (const MarkStyle& m : kStyles) entries += (marks_ & m.mark) ? 1 : 0;
@@ -373,7 +374,7 @@ void Writer::figure(const Figure& f) {
         const Box edge{box_.x0 - m / 2, box_.y0 - m / 2, box_.x1 + m / 2, box_.y1 + m / 2};
         if (!clip(from, to, edge, from, to)) tag = "line";
     }
-    out_ += "<" + std::string(tag) + " data-kind=\"" + kindName(s.kind) + '"';
+    out_ += "<" + std::string(tag) + " data-kind=\"" + std::string(model::kindName(s.kind)) + '"';
     if (f.element) out_ += " data-element=\"" + std::to_string(*f.element) + '"';
     else if (f.request) out_ += " data-request=\"" + std::to_string(f.request) + '"';
     if (f.marks) out_ += " class=\"" + classes(f.marks) + '"';
@@ -391,6 +392,7 @@ void Writer::figure(const Figure& f) {
         attr("font-size", size(textSize_));
         out_ += '>' + xml(s.text) + "</text>\n";
         return;
+    case Kind::BSpline: break;
     }
     out_ += "/>\n";
 }
@@ -449,10 +451,13 @@ std::string Writer::svg() {
     out_ += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     out_ += "<text id=\"title\" x=\"" + pixels(kMargin) + "\" y=\"19\" font-size=\"14\" fill=\"#222222\">" + xml(title) + "</text>\n";
     std::string note = picture_.note;
-    if (left_out_) {
+    auto add = [&](size_t n, const char* one, const char* many, const char* what) {
+        if (!n) return;
         if (!note.empty()) note += "; ";
-        note += std::to_string(left_out_) + (left_out_ == 1 ? " figure" : " figures") + " with numbers that are not finite left out";
-    }
+        note += std::to_string(n) + (n == 1 ? one : many) + what;
+    };
+    add(left_out_, " figure", " figures", " with numbers that are not finite left out");
+    add(bsplines_, " B-spline", " B-splines", " not drawn");
     if (!note.empty())
         out_ += "<text id=\"note\" x=\"" + pixels(kMargin) + "\" y=\"" + pixels(kTitleHeight + 8) +
                 "\" font-size=\"11\" fill=\"#666666\">" + xml(note) + "</text>\n";
@@ -473,8 +478,6 @@ std::string Writer::svg() {
 }
 
 }  // namespace
-
-const char* kindName(Kind k) { return kKindNames[static_cast<size_t>(k)]; }
 
 const char* markName(uint32_t singleMark) {
     for (const MarkStyle& m : kStyles)

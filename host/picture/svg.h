@@ -21,6 +21,8 @@
 // present and the element indices (in pixels, outside the drawing group)
 // come with it.  No scripts, no links, no fonts to fetch.
 #pragma once
+#include "model/drawing.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -29,9 +31,8 @@
 
 namespace kavhost::picture {
 
-// The kinds of shape, spelled as a script declares elements.
-enum class Kind : uint8_t { Point, Line, LongLine, Circle, Arc, Ellipse, EllArc, String };
-const char* kindName(Kind k);
+// The kinds of the model's drawing (a B-spline is not drawn).
+using model::Kind;
 
 struct Shape {
     Kind kind = Kind::Point;
