@@ -270,15 +270,21 @@ int commandMode(Host& host, DialogDriver& driver, const Options& o, const Sessio
     }
     const bool ok = runCommand(host, driver, ro);
     host.setReplySource(nullptr);
-    // A replay that stopped at a request leaves that request unanswered: the
-    // drawing is the one before it, and the request is drawn as the difference.
+    // A replay that stopped at a request answered neither it nor what came
+    // after: the drawing is the one before it, and the request is drawn as
+    // the difference.
     std::span<const LoggedRequest> answered = host.requests();
-    const bool atRequest = replayer && replayer->differed() && replayer->stoppedAtRequest() && !answered.empty();
-    if (atRequest) answered = answered.first(answered.size() - 1);
+    const uint32_t stoppedAt = replayer ? replayer->stoppedAt() : 0;
+    const LoggedRequest* stop = nullptr;
+    for (size_t i = 0; stoppedAt != 0 && i < answered.size() && !stop; ++i)
+        if (answered[i].seq == stoppedAt) {
+            stop = &answered[i];
+            answered = answered.first(i);
+        }
     writePicture(o, answered, fileName(o.command),
                  replay ? "replay of " + fileName(o.replayPath) : o.scriptPath.empty() ? "no script" : fileName(o.scriptPath),
                  [&](picture::Picture& p) {
-                     if (atRequest) picture::addDifference(p, replayer->expectedRequest(), host.requests().back());
+                     if (stop) picture::addDifference(p, replayer->expectedRequest(), *stop);
                  });
     if (host.stopped()) {
         host.note("kavhost: the session differs from " + o.replayPath);

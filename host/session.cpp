@@ -393,7 +393,7 @@ Reply Replayer::reply(const LoggedRequest& r) {
     out.source = "replay stopped";
     if (differed()) return out;
     const uint32_t number = ++requests_;
-    stoppedAtRequest_ = true;  // until the request turns out to be the recorded one
+    stoppedAt_ = r.seq;  // until the request turns out to be the recorded one
     if (next_ >= steps_.size()) {
         differ("request #" + std::to_string(number) + ": the command made " + what(r) + ", but the recording ends after " +
                std::to_string(recordedRequests_) + " requests");
@@ -411,7 +411,7 @@ Reply Replayer::reply(const LoggedRequest& r) {
         differ(diff);
         return out;
     }
-    stoppedAtRequest_ = false;
+    stoppedAt_ = 0;
     out.answer = s.request.answer;
     out.writes = s.request.writes;
     out.source = "recording line " + std::to_string(s.line);

@@ -192,10 +192,10 @@ public:
     void sessionEnds(bool commandEnded) override;
     bool differed() const { return !difference_.empty(); }
     const std::string& difference() const { return difference_; }
-    // Whether the replay stopped at a request the command made (rather than
-    // at an event), and what the recording holds in its place (null when it
-    // holds no request there).
-    bool stoppedAtRequest() const { return stoppedAtRequest_; }
+    // The seq of the request the replay stopped at (0 when it stopped at an
+    // event or not at all), and what the recording holds in its place (null
+    // when it holds no request there).
+    uint32_t stoppedAt() const { return stoppedAt_; }
     const RecordedRequest* expectedRequest() const { return expected_; }
 
 private:
@@ -209,7 +209,7 @@ private:
     uint32_t requests_ = 0;      // requests that arrived
     std::vector<size_t> open_;   // the recorded steps of the events being delivered
     std::string difference_;
-    bool stoppedAtRequest_ = false;
+    uint32_t stoppedAt_ = 0;
     const RecordedRequest* expected_ = nullptr;
 };
 

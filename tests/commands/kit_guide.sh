@@ -4,7 +4,8 @@
 # an empty folder outside the source tree; for each sample (hello, twopoint)
 # the guide's files are written into an empty folder and compared with
 # examples/<sample>, and the guide's own shell steps configure, build,
-# register, run, record and replay the command under kavhost.  Then the
+# register, run, record and replay the command under kavhost, and the
+# pictures they draw must render (rsvg-convert) and hold the sessions.  Then the
 # committed sessions of both samples, as the kit ships them, must replay,
 # and a command changed in one value must make its replay fail with status
 # 3 and the difference first on standard error.  The guide's `cpp compile`
@@ -119,6 +120,15 @@ run_steps twopoint
 for export in VokSetEventMask VokSetOptionDetectablePosition VokCommandMode VokDrawRubberLine VokCalMidP \
               VokCalDist2P VokAppendLine VokAppendCircle VokDestroyCSB; do
     grep -q "$export" "$work/twopoint.log" || fail "twopoint made no $export request"
+done
+
+echo "== the pictures the steps drew render and hold their sessions"
+for pair in hello/hello.svg:hello/golden.jsonl twopoint/completed.svg:twopoint/completed.jsonl \
+            twopoint/cancelled.svg:twopoint/cancelled.jsonl; do
+    svg=$work/${pair%%:*}
+    [ -s "$svg" ] || fail "the steps wrote no ${pair%%:*}"
+    rsvg-convert "$svg" -o "${svg%.svg}.png" || fail "rsvg-convert cannot render ${pair%%:*}"
+    python3 "$src/tests/field/check_picture.py" "$svg" "$work/${pair#*:}" || fail "${pair%%:*} does not hold its session"
 done
 
 # KAV_RECORD_GOLDEN: the sessions the steps just recorded from the kit

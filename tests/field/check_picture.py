@@ -41,14 +41,17 @@ def report(ok, what):
         failures += 1
 
 
-def session_elements(path):
-    """(index, kind, history, numbers) of each element the session made."""
+def session_elements(path, before=None):
+    """(seq, index, kind, history, numbers) of each element the session made
+    (before the request of seq `before`, when given)."""
     lines = [json.loads(l) for l in open(path, encoding="utf-8") if l.strip()]
     answers = {l["seq"]: l for l in lines[1:] if "answer" in l and "message" not in l}  # field answer lines
     made = []
     for l in lines[1:]:
         code = l.get("code")
         if l.get("message") != 1534 or (code not in CREATE and code not in APPEND):
+            continue
+        if before is not None and l["seq"] >= before:
             continue
         kind = CREATE.get(code) or APPEND[code]
         answer = l["answer"] if "answer" in l else answers.get(l["seq"], {}).get("answer", 0)
@@ -57,7 +60,7 @@ def session_elements(path):
         values = struct.unpack_from(fmt, raw)
         if fmt.endswith("i"):
             values = values[:-1]
-        made.append((answer, kind, "created" if code in CREATE else "appended", list(values)))
+        made.append((l["seq"], answer, kind, "created" if code in CREATE else "appended", list(values)))
     return made
 
 
@@ -96,11 +99,19 @@ def main():
     if not drawing:
         return
     shapes = list(drawing[0])
-    for bad in ("script", "a", "image", "foreignObject", "use"):
-        report(not list(root.iter(SVG + bad)), f"no <{bad}>")
+    banned = [b for b in ("script", "a", "image", "foreignObject", "use") if list(root.iter(SVG + b))]
+    report(not banned, f"static: no scripts, links or outside images {banned}")
     elements = [s for s in shapes if s.get("data-element") is not None]
-    made = session_elements(session)
-    for index, kind, history, values in made:
+    # A replay that stopped: the drawing is the one before the request it stopped at.
+    stopped = None
+    if "--difference" in args:
+        note = [t for t in root.iter(SVG + "text") if t.get("id") == "note"]
+        text = note[0].text if note else ""
+        report("the replay stopped at request #" in text, f"the note names the request: {text}")
+        if "#" in text:
+            stopped = int(text.split("#", 1)[1].split()[0])
+    made = session_elements(session, stopped)
+    for _, index, kind, history, values in made:
         found = [s for s in elements if s.get("data-element") == str(index)]
         what = f"element {index}, {history} {kind} {values}"
         if len(found) != 1:
@@ -132,7 +143,7 @@ def main():
                    f"{what}: drawn at {drawn}, turned {turn} degrees")
         else:
             report(close(drawn, values), f"{what}: drawn at {drawn}")
-    made_indices = {str(m[0]) for m in made}
+    made_indices = {str(m[1]) for m in made}
     others = [s.get("data-element") for s in elements if s.get("data-element") not in made_indices
               and not {"declared", "read"} & set(s.get("class", "").split())]
     report(not others, f"no shape claims an element the session did not make: {others}")
@@ -144,6 +155,10 @@ def main():
         if expected and actual:
             report(not close(numbers(expected[0]), numbers(actual[0])),
                    f"expected {numbers(expected[0])} and actual {numbers(actual[0])} lie apart")
+            # The expected shape is the one the recording holds at that request.
+            recorded = [m for m in session_elements(session) if m[0] == stopped]
+            report(recorded and close(numbers(expected[0]), recorded[0][4]),
+                   f"expected is the recording's request #{stopped}: {recorded[0][4] if recorded else None}")
     print(f"{svg}: {len(elements)} elements, {len(shapes)} shapes, {failures} failures")
 
 

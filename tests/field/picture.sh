@@ -10,7 +10,8 @@
 #     committed session: it stops there, and the picture holds the expected
 #     and the actual line over each other.
 # A picture that cannot be written is one line on standard error and
-# leaves kavhost's exit status as it was.
+# leaves kavhost's exit status as it was.  KAV_PICTURE_DOCS=1 copies the
+# pictures into docs/, where the guide and the README show them.
 #
 #   picture.sh <folder of the built programs> <source folder>
 # Wine's prefix, display and locale come from the environment (./kav test).
@@ -18,7 +19,7 @@ set -euo pipefail
 bin=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/kavpicture.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap '[ -n "${KAV_PICTURE_KEEP:-}" ] || rm -rf "$work"' EXIT
 fails=0
 ok() { printf 'ok: %s\n' "$*"; }
 bad() { printf 'FAILED: %s\n' "$*"; fails=$((fails + 1)); }
@@ -75,4 +76,11 @@ run unwritable --command "$twopoint" --script "$(win "$examples/completed.script
     || bad "standard error: $(cat "$work/unwritable.err")"
 
 [ "$fails" -eq 0 ] || { echo "picture: $fails failures"; exit 1; }
+# KAV_PICTURE_DOCS: these pictures become the ones the guide and the README
+# show (review them before committing).
+if [ -n "${KAV_PICTURE_DOCS:-}" ]; then
+    for name in completed cancelled moved; do cp "$work/$name.svg" "$src/docs/twopoint-$name.svg"; done
+    rsvg-convert "$src/docs/twopoint-completed.svg" -o "$src/docs/twopoint-completed.png"
+    echo "picture: wrote docs/twopoint-{completed,cancelled,moved}.svg and docs/twopoint-completed.png"
+fi
 echo "picture: every picture renders and holds its session"
