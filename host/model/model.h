@@ -14,7 +14,7 @@
 #include "model/drawing.h"
 #include "model/profile.h"
 
-#include "host.h"
+#include "exchange.h"
 
 #include <cstdint>
 #include <map>

@@ -2,8 +2,8 @@
 // records among them into picture shapes.
 #include "picture/request_shapes.h"
 
-#include "decoder.h"
-#include "host_text.h"
+#include "decode/decoder.h"
+#include "script/host_text.h"
 
 #include <cstring>
 #include <string_view>

@@ -3,8 +3,8 @@
 // drawing's list of display, highlight and rubber-band requests.
 #include "picture/session_picture.h"
 
-#include "decoder.h"
-#include "host_text.h"
+#include "decode/decoder.h"
+#include "script/host_text.h"
 #include "picture/request_shapes.h"
 
 #include <map>

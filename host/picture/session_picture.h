@@ -4,10 +4,10 @@
 // rubber band, and, for a replay that stopped at a request, the shapes the
 // recording expected and the command sent.
 #pragma once
-#include "host.h"
+#include "exchange.h"
 #include "model/model.h"
 #include "picture/svg.h"
-#include "session.h"
+#include "recording/session.h"
 
 #include <span>
 #include <string>

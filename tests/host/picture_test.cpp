@@ -1,7 +1,7 @@
 // The picture of a session: the SVG writer (one shape per figure in drawing
 // units, arcs in the host's angle senses, the fitting transform, bad input)
 // and the shapes read back from request bytes.
-#include "layout_table.h"
+#include "decode/layout_table.h"
 #include "picture/request_shapes.h"
 #include "picture/svg.h"
 #include "recording_host.h"
