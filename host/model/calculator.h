@@ -5,7 +5,7 @@
 #include "model/drawing.h"
 #include "model/profile.h"
 
-#include "exchange.h"
+#include "run/host.h"
 
 #include <memory>
 #include <string>

@@ -14,7 +14,7 @@
 #include "model/drawing.h"
 #include "model/profile.h"
 
-#include "exchange.h"
+#include "run/host.h"
 
 #include <cstdint>
 #include <map>
