@@ -177,12 +177,16 @@ Json decodedJson(const Decoded& d) {
     return o;
 }
 
-std::string sessionHeader(int32_t cmdLine, const std::string& scriptText) {
+std::string sessionHeader(int32_t cmdLine, const std::string& scriptText, const std::string& profile, int profileVersion) {
     Json o;
     o["session"] = "kavhost";
     o["version"] = kSessionVersion;
     o["cmdline"] = cmdLine;
     o["script"] = scriptText;
+    if (!profile.empty()) {
+        o["profile"] = profile;
+        o["profileVersion"] = profileVersion;
+    }
     return jsonLine(o);
 }
 

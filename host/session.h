@@ -3,7 +3,11 @@
 //
 // --record writes one JSON object per line (UTF-8), the header first:
 //
-//   {"session":"kavhost","version":2,"cmdline":0,"script":"ui wait \"..\"\n..."}
+//   {"session":"kavhost","version":2,"cmdline":0,"script":"ui wait \"..\"\n...",
+//    "profile":"host-profile.json","profileVersion":1}
+//
+// ("profile": the host profile the model answered with, the default file's
+// name and the overlays; left out with --no-model)
 //
 // then one line per event the host delivered and per message that arrived,
 // in the order in which they happened:
@@ -125,7 +129,9 @@ std::string jsonLine(const Json& j);
 
 // A decoded request: code, lParam, exports, lParamText, size, segments[, problem].
 Json decodedJson(const Decoded& d);
-std::string sessionHeader(int32_t cmdLine, const std::string& scriptText);
+// The header names the host profile the model answered with ("" and 0: no model).
+std::string sessionHeader(int32_t cmdLine, const std::string& scriptText, const std::string& profile = "",
+                          int profileVersion = 0);
 std::string requestRecord(const LoggedRequest& r);
 std::string eventRecord(const DeliveredEvent& e);
 // The --json log's line for a message: the decoded request, then seq,

@@ -122,10 +122,18 @@ Profile Profile::fromText(const std::string& text, const std::string& name) {
     return p;
 }
 
+// A file's name without its folder: what a recording names.
+static std::string leaf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+
 Profile Profile::fromFile(const std::string& path) {
     std::string text;
     if (!readWhole(path, text)) throw ProfileError("cannot read the profile " + path);
-    return fromText(text, path);
+    Profile p;
+    p.json_ = parse(text, path);
+    p.name_ = path;
+    p.read();
+    p.name_ = leaf(path);
+    return p;
 }
 
 void Profile::overlayText(const std::string& text, const std::string& name) {
@@ -141,7 +149,15 @@ void Profile::overlayText(const std::string& text, const std::string& name) {
 void Profile::overlayFile(const std::string& path) {
     std::string text;
     if (!readWhole(path, text)) throw ProfileError("cannot read the profile " + path);
-    overlayText(text, path);
+    const Json patch = parse(text, path);
+    if (const auto v = patch.find("version"); v != patch.end() && *v != kProfileVersion)
+        throw ProfileError(path + ": unknown profile version " + v->dump() + " (kavhost reads version " +
+                           std::to_string(kProfileVersion) + ")");
+    overlay(json_, patch, leaf(path));
+    const std::string kept = name_;
+    name_ = path;
+    read();
+    name_ = kept + " + " + leaf(path);
 }
 
 const Json* Profile::find(const std::string& path) const {
