@@ -1,6 +1,6 @@
 #include "model/audit.h"
 
-#include "layout_table.h"
+#include "decode/layout_table.h"
 
 namespace kavhost::model {
 namespace {

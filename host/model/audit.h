@@ -7,7 +7,7 @@
 // copies back only on success copies nothing after a failed answer; neither
 // leaves an unwritten segment.
 #pragma once
-#include "host.h"
+#include "exchange.h"
 
 #include <cstdint>
 #include <map>

@@ -1,7 +1,7 @@
 #include "model/model.h"
 
-#include "host_text.h"
-#include "layout_table.h"
+#include "script/host_text.h"
+#include "decode/layout_table.h"
 #include "model/calculator.h"
 
 #include <algorithm>

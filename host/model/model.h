@@ -14,7 +14,8 @@
 #include "model/drawing.h"
 #include "model/profile.h"
 
-#include "host.h"
+#include "exchange.h"
+#include "script/answer_script.h"
 
 #include <cstdint>
 #include <map>

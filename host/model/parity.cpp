@@ -1,7 +1,7 @@
 #include "model/parity.h"
 
-#include "field_session.h"
-#include "host_text.h"
+#include "recording/field_session.h"
+#include "script/host_text.h"
 #include "model/model.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "model/profile.h"
 
-#include "host_text.h"
+#include "script/host_text.h"
 #include "model/drawing.h"
 
 #include <windows.h>

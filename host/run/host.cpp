@@ -1,10 +1,10 @@
-#include "host.h"
-#include "request_text.h"
+#include "run/host.h"
+#include "decode/request_text.h"
 
-#include "host_text.h"
 #include "model/audit.h"
 #include "model/model.h"
-#include "session.h"
+#include "recording/session.h"
+#include "script/host_text.h"
 
 #include <algorithm>
 #include <cstring>

@@ -26,6 +26,8 @@
 // In an event, "@N" names the N-th declared element: it stands for the element's
 // index and its type code, the two arguments ElemIndex and elemType.
 #pragma once
+#include "exchange.h"
+
 #include <cstdint>
 #include <map>
 #include <stdexcept>
@@ -38,12 +40,6 @@ struct ScriptError : std::runtime_error {
     ScriptError(int line, const std::string& message)
         : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
     int line;
-};
-
-struct PayloadWrite {
-    uint32_t offset = 0;
-    std::vector<uint8_t> bytes;
-    std::string shown;  // the value as the script wrote it ("i32 5", "text \"ok\""), for the log
 };
 
 struct Rule {
@@ -125,15 +121,6 @@ const std::vector<std::pair<const char*, const char*>>& elementKinds();
 
 // Throws ScriptError for anything it does not understand.
 Script parseScript(const std::string& text, const ElementNaming& naming = {});
-
-// What the host answers to one request.
-struct Reply {
-    uint32_t answer = 0;
-    std::vector<PayloadWrite> writes;
-    std::string source;  // "script line 4", "model", "recording line 9", "default"
-    // The answer is the layout table's default: no rule, model or recording gave one.
-    bool defaultAnswer = false;
-};
 
 // Chooses replies: script rules first (by export name, then code, then "*"),
 // then the export's default answer, a column of the layout table: 1, the
