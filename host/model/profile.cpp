@@ -1,6 +1,7 @@
 #include "model/profile.h"
 
 #include "script/host_text.h"
+#include "model/conventions.h"
 #include "model/drawing.h"
 
 #include <windows.h>
@@ -220,6 +221,47 @@ void Profile::read() {
     p.epsAngle = r.real("database", "epsAngle");
     p.dispDigit = r.integer("database", "dispDigit");
     p.currentDB = r.integer("database", "currentDB");
+}
+
+CalcConventions conventionsOf(const Profile& profile) {
+    CalcConventions c;
+    c.successValue = profile.values().success;
+    c.noneValue = profile.values().none;
+    for (const ConventionField& f : kConventionFields) {
+        if (f.name == "successValue" || f.name == "noneValue") continue;
+        const std::string key = std::string(f.name);
+        const Json* entry = profile.find("calculations/" + key);
+        const std::string where = profile.name() + ": \"calculations/" + key + "\"";
+        if (!entry) throw ProfileError(where + " is missing");
+        const Json& v = valueOf(*entry);
+        double d = 0;
+        switch (f.kind) {
+        case FieldKind::Flag:
+            if (!v.is_boolean()) throw ProfileError(where + " is not true or false");
+            d = v.get<bool>() ? 1 : 0;
+            break;
+        case FieldKind::Choice: {
+            if (!v.is_string()) throw ProfileError(where + " is not a string");
+            const std::string name = v.get<std::string>();
+            std::string names;
+            d = -1;
+            for (size_t i = 0; i < f.choices.size(); ++i) {
+                if (f.choices[i] == name) d = static_cast<double>(i);
+                names += (i ? ", " : "") + std::string(f.choices[i]);
+            }
+            if (d < 0) throw ProfileError(where + " is \"" + name + "\", not one of " + names);
+            break;
+        }
+        case FieldKind::Integer: case FieldKind::Number:
+            if (!v.is_number() || (f.kind == FieldKind::Integer && !v.is_number_integer()))
+                throw ProfileError(where + " is not " + (f.kind == FieldKind::Integer ? "an integer" : "a number"));
+            d = v.get<double>();
+            if (d < f.min || d > f.max) throw ProfileError(where + " is out of range");
+            break;
+        }
+        f.set(c, d);
+    }
+    return c;
 }
 
 std::string defaultProfilePath() {
