@@ -137,16 +137,6 @@ struct FileCloser {
 // character a folder name holds is found.
 FILE* openFile(const std::string& path, const wchar_t* mode) { return _wfopen(widen(path).c_str(), mode); }
 
-bool readFile(const std::string& path, std::string& out) {
-    std::unique_ptr<FILE, FileCloser> in(openFile(path, L"rb"));
-    if (!in) return false;
-    out.clear();
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) out.append(chunk, n);
-    return !std::ferror(in.get());
-}
-
 struct OleSession {
     HRESULT hr;
     OleSession() : hr(OleInitialize(nullptr)) {}

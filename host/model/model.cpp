@@ -406,6 +406,8 @@ bool Model::attributes(Req& q) {
 
 bool Model::properties(Req& q) {
     const std::string_view n = q.name();
+    // The listing and the raw reads hand out addresses in the caller's memory: left to scripts.
+    if (n == "VokReadPropertyIndex" || n == "VokGetPropertyOfAny" || n == "VokGetAnyPropertyOfString") return false;
     const bool db = n.find("DBProperty") != std::string_view::npos;
     std::vector<Property>* list = nullptr;
     if (db) {

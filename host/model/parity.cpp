@@ -19,15 +19,6 @@ struct Verdicts {
     int confirmed = 0, contradicted = 0;
 };
 
-bool readWhole(const std::string& path, std::string& out) {
-    std::unique_ptr<FILE, int (*)(FILE*)> in(_wfopen(widen(path).c_str(), L"rb"), &std::fclose);
-    if (!in) return false;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) out.append(chunk, n);
-    return !std::ferror(in.get());
-}
-
 std::vector<uint8_t> written(const std::vector<uint8_t>& request, const std::vector<PayloadWrite>& writes) {
     std::vector<uint8_t> b = request;
     for (const PayloadWrite& w : writes) {
@@ -67,7 +58,7 @@ int runParity(const std::vector<std::string>& files, const Profile& profile, FIL
     size_t differed = 0;
     for (const std::string& file : files) {
         std::string text;
-        if (!readWhole(file, text)) {
+        if (!readFile(file, text)) {
             std::fprintf(err, "kavhost: --parity: cannot read %s\n", file.c_str());
             return kParityUnreadable;
         }

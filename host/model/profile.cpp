@@ -15,15 +15,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-bool readWhole(const std::string& path, std::string& out) {
-    std::unique_ptr<FILE, int (*)(FILE*)> in(_wfopen(widen(path).c_str(), L"rb"), &std::fclose);
-    if (!in) return false;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) out.append(chunk, n);
-    return !std::ferror(in.get());
-}
-
 Json parse(const std::string& text, const std::string& name) {
     try {
         Json j = Json::parse(text);
@@ -128,7 +119,7 @@ static std::string leaf(const std::string& path) { return path.substr(path.find_
 
 Profile Profile::fromFile(const std::string& path) {
     std::string text;
-    if (!readWhole(path, text)) throw ProfileError("cannot read the profile " + path);
+    if (!readFile(path, text)) throw ProfileError("cannot read the profile " + path);
     Profile p;
     p.json_ = parse(text, path);
     p.name_ = path;
@@ -149,7 +140,7 @@ void Profile::overlayText(const std::string& text, const std::string& name) {
 
 void Profile::overlayFile(const std::string& path) {
     std::string text;
-    if (!readWhole(path, text)) throw ProfileError("cannot read the profile " + path);
+    if (!readFile(path, text)) throw ProfileError("cannot read the profile " + path);
     const Json patch = parse(text, path);
     if (const auto v = patch.find("version"); v != patch.end() && *v != kProfileVersion)
         throw ProfileError(path + ": unknown profile version " + v->dump() + " (kavhost reads version " +

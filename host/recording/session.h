@@ -183,7 +183,8 @@ struct Session {
 Session parseSession(const std::string& text);
 
 // "" when the request is the recorded one; otherwise the decoded diff.
-// `line` is the recording's line of `expected`.
+// `number` is the request's seq (as the log numbers it); `line` is the
+// recording's line of `expected`.
 std::string describeDifference(uint32_t number, const RecordedRequest& expected, int line, const LoggedRequest& actual);
 
 // Answers from a recording and checks the session against it, request by
