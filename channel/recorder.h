@@ -1,5 +1,5 @@
 // The field recorder of kavlink.dll (the contract with the command frame is
-// kav/field_record.h; the file format is host/field_session.h).
+// kav/field_record.h; the file format is host/recording/field_session.h).
 //
 // Off, it costs a request one predictable branch on g_state.  The switch is
 // read once per process, at the first InitVBCmdLib or request, never in

@@ -1,13 +1,13 @@
 // kavhost: plays the CAD host for kavlink.dll and the command components.
-#include "answer_script.h"
-#include "component_runner.h"
-#include "decoder.h"
-#include "dialog_driver.h"
-#include "field_session.h"
-#include "host.h"
-#include "host_text.h"
+#include "script/answer_script.h"
+#include "run/component_runner.h"
+#include "decode/decoder.h"
+#include "run/dialog_driver.h"
+#include "recording/field_session.h"
+#include "run/host.h"
+#include "script/host_text.h"
 #include "kav/handles.h"
-#include "session.h"
+#include "recording/session.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -5,7 +5,7 @@
 // made from it when the program is compiled.
 #include "model/calculations.h"
 
-#include "segment_values.h"
+#include "decode/segment_values.h"
 
 #include <windows.h>
 

@@ -2,8 +2,8 @@
 // for what came before), each holding what kavhost's own host received and
 // answered, read back through kavhost's reader; no allocation on the way;
 // a run file that stops at its size limit without the requests noticing.
-#include "field_session.h"
-#include "host.h"
+#include "recording/field_session.h"
+#include "run/host.h"
 #include "import_patch.h"
 #include "kav/field_record.h"
 #include "kavlink.h"

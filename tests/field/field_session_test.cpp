@@ -1,7 +1,7 @@
 // Reading field sessions: the lines of library and frame merged per seq and
 // put in seq order, the cut-off tail and the unanswered message, and every
 // refusal naming the field file's own line.
-#include "field_session.h"
+#include "recording/field_session.h"
 
 #include <gtest/gtest.h>
 

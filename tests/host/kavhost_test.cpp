@@ -1,15 +1,15 @@
 // kavhost's own parts: the answer script, the answers, the decoder on known
 // requests, the host answering real kavlink.dll calls in-process, the
 // declarations module and kavhost.exe's command line.
-#include "answer_script.h"
-#include "decoder.h"
-#include "host.h"
+#include "script/answer_script.h"
+#include "decode/decoder.h"
+#include "run/host.h"
 #include "kavlink.h"
-#include "request_text.h"
+#include "decode/request_text.h"
 #include "process_runner.h"
 #include "recording_host.h"
 #include "sandbox.h"
-#include "session.h"
+#include "recording/session.h"
 
 #include <gtest/gtest.h>
 

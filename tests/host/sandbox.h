@@ -3,7 +3,7 @@
 // back.
 #pragma once
 #include "process_runner.h"
-#include "session.h"
+#include "recording/session.h"
 #include "temp_folder.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // commands replay their committed sessions, a changed request stops the
 // replay with a decoded diff, and failures name their cause.
 #include "sandbox.h"
-#include "session.h"
+#include "recording/session.h"
 
 #include <gtest/gtest.h>
 

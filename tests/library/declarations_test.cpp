@@ -1,7 +1,7 @@
 // kavlink.bas, generated from the export table: one Declare per export with
 // the row's arguments in the forms an Automation client must pass them, and
 // a Type for every record a Declare names.
-#include "decoder.h"
+#include "decode/decoder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

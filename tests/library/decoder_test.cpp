@@ -10,7 +10,7 @@
 // api/kavlink.exports.
 #include "byte_diff.h"
 #include "caller_memory.h"
-#include "decoder.h"
+#include "decode/decoder.h"
 #include "recording_host.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // export of the table by name, with kavlink.dll as its DLL, and parameter
 // and result types that follow the row; its helpstrings are the summaries of
 // the reference descriptions.
-#include "decoder.h"
+#include "decode/decoder.h"
 #include "kav/com_ref.h"
 #include "kav/handles.h"
 #include "reference_summaries.h"

@@ -1,9 +1,9 @@
-#include "field_session.h"
+#include "recording/field_session.h"
 
 #include "kav/protocol.h"
 
-#include "host_text.h"
-#include "request_text.h"
+#include "script/host_text.h"
+#include "decode/request_text.h"
 
 #include <algorithm>
 #include <map>

@@ -1,4 +1,4 @@
-#include "host_text.h"
+#include "script/host_text.h"
 
 #include "kav/handles.h"
 

@@ -1,7 +1,7 @@
-#include "answer_script.h"
+#include "script/answer_script.h"
 
-#include "decoder.h"
-#include "host_text.h"
+#include "decode/decoder.h"
+#include "script/host_text.h"
 #include "morvik_events.h"
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "request_text.h"
+#include "decode/request_text.h"
 
 #include <cstdio>
 #include <sstream>

@@ -19,6 +19,8 @@
 //                                  from inside the command's dialog
 // "on KEY answer N write ..." may also stand on one line.
 #pragma once
+#include "exchange.h"
+
 #include <cstdint>
 #include <map>
 #include <stdexcept>
@@ -31,12 +33,6 @@ struct ScriptError : std::runtime_error {
     ScriptError(int line, const std::string& message)
         : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
     int line;
-};
-
-struct PayloadWrite {
-    uint32_t offset = 0;
-    std::vector<uint8_t> bytes;
-    std::string shown;  // the value as the script wrote it ("i32 5", "text \"ok\""), for the log
 };
 
 struct Rule {
@@ -96,13 +92,6 @@ EventCall parseEventCall(const std::vector<std::string>& words, size_t at, int l
 
 // Throws ScriptError for anything it does not understand.
 Script parseScript(const std::string& text);
-
-// What the host answers to one request.
-struct Reply {
-    uint32_t answer = 0;
-    std::vector<PayloadWrite> writes;
-    std::string source;  // "script line 4", "default"
-};
 
 // Chooses replies: script rules first (by export name, then code, then "*"),
 // then the export's default answer, a column of the layout table: 1, the

@@ -9,7 +9,7 @@
 // refused and the VARIANT types passed, a missing DLL or a kavlink.dll that
 // cannot be found, the event that was delivered last or not at all.
 #pragma once
-#include "host.h"
+#include "run/host.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "layout_table.h"
+#include "decode/layout_table.h"
 
 namespace kavhost {
 

@@ -3,8 +3,8 @@
 // readable values, from the generated layout table.
 #pragma once
 #include "kav/protocol.h"
-#include "layout_table.h"
-#include "segment_values.h"
+#include "decode/layout_table.h"
+#include "decode/segment_values.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "diagnosis.h"
+#include "run/diagnosis.h"
 
 #include "kav/handles.h"
-#include "host_text.h"
+#include "script/host_text.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "dialog_driver.h"
+#include "run/dialog_driver.h"
 
-#include "host.h"
-#include "host_text.h"
+#include "run/host.h"
+#include "script/host_text.h"
 
 #include <algorithm>
 #include <cstdio>

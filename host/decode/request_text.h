@@ -1,7 +1,7 @@
 // Formatting: one decoded request as readable lines for kavhost's log; its
 // JSON form is decodedJson (session.h).
 #pragma once
-#include "decoder.h"
+#include "decode/decoder.h"
 
 #include <string>
 

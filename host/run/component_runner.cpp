@@ -1,8 +1,8 @@
-#include "component_runner.h"
+#include "run/component_runner.h"
 
-#include "diagnosis.h"
-#include "dialog_driver.h"
-#include "host_text.h"
+#include "run/diagnosis.h"
+#include "run/dialog_driver.h"
+#include "script/host_text.h"
 #include "kav/com_ref.h"
 
 #include <ole2.h>

@@ -1,7 +1,7 @@
 // Walks a request's payload along its export's segments: where each lies,
 // how many bytes it has (counts from the lParam or an earlier segment, texts
 // up to their zero), and what it holds.
-#include "decoder.h"
+#include "decode/decoder.h"
 
 #include <algorithm>
 #include <cstring>

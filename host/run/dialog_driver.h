@@ -8,7 +8,7 @@
 // who gives up would, so that the command returns instead of waiting for
 // nobody.
 #pragma once
-#include "answer_script.h"
+#include "script/answer_script.h"
 
 #include <windows.h>
 

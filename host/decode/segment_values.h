@@ -1,7 +1,7 @@
 // Decoding values: the readable form of a segment's bytes (records read
 // through their declarations in kavlink_records.h).
 #pragma once
-#include "layout_table.h"
+#include "decode/layout_table.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // Readable values of segments.  Records are read into their declared
 // structs, so a field is found where the header puts it.
-#include "segment_values.h"
+#include "decode/segment_values.h"
 
-#include "host_text.h"
+#include "script/host_text.h"
 
 #include <algorithm>
 #include <cstdio>

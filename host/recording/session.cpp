@@ -1,6 +1,6 @@
-#include "session.h"
+#include "recording/session.h"
 
-#include "host_text.h"
+#include "script/host_text.h"
 
 #include <algorithm>
 #include <cstdio>

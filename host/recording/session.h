@@ -48,8 +48,9 @@
 // Version 1 (no event lines, no inDialog) is still read: its events are the
 // header script's event statements, and only the messages are compared.
 #pragma once
-#include "host.h"
-#include "host_text.h"
+#include "exchange.h"
+#include "script/answer_script.h"
+#include "script/host_text.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,8 +1,8 @@
-#include "host.h"
-#include "request_text.h"
+#include "run/host.h"
+#include "decode/request_text.h"
 
-#include "host_text.h"
-#include "session.h"
+#include "script/host_text.h"
+#include "recording/session.h"
 
 #include <algorithm>
 #include <cstring>

@@ -37,7 +37,7 @@
 // like version 1: the events come from the script given with it.  The bytes
 // read back are written back at offset 0 when their request is answered.
 #pragma once
-#include "session.h"
+#include "recording/session.h"
 
 #include <string>
 #include <vector>

@@ -1,0 +1,67 @@
+// What passes between the rooms of kavhost: the request as it arrived and
+// the reply the host gave, the event delivered to the command, and the source
+// that answers in place of the script (a replay).  Only the decoder lies
+// below this header; everything else includes it, nothing here includes back.
+#pragma once
+#include "decode/decoder.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kavhost {
+
+struct PayloadWrite {
+    uint32_t offset = 0;
+    std::vector<uint8_t> bytes;
+    std::string shown;  // the value as the script wrote it ("i32 5", "text \"ok\""), for the log
+};
+
+// What the host answers to one request.
+struct Reply {
+    uint32_t answer = 0;
+    std::vector<PayloadWrite> writes;
+    std::string source;  // "script line 4", "default"
+};
+
+struct LoggedRequest {
+    uint32_t seq = 0;
+    uint32_t message = 0;          // 1534 or 1765
+    Decoded decoded;
+    std::vector<uint8_t> request;  // the request's payload bytes as they arrived
+    Reply reply;
+};
+
+// An event the host delivers to the command.  The runner fills in the call;
+// the host numbers it (requests and events share one sequence) and the
+// runner adds the result.
+struct DeliveredEvent {
+    uint32_t seq = 0;
+    std::string method;
+    std::vector<const char*> types;  // the method's parameter types (answer_script.h)
+    std::vector<std::string> args;   // in call order; the by-reference nCode's slot holds its value in
+    std::string label;               // "VokProcButtonEvent (script line 4)", for messages
+    bool inDialog = false;           // delivered by a ui step, inside the command's dialog
+    long hr = 0;
+    int32_t nCodeOut = 0;            // what came back in nCode
+    // The slot of the by-reference nCode, or -1 when the method has none.
+    int codeSlot() const;
+    int32_t nCodeIn() const;
+};
+
+// Answers in place of the script, for instance from a recorded session,
+// and watches the events delivered.
+class ReplySource {
+public:
+    virtual ~ReplySource() = default;
+    // `request` is what arrived; the reply's writes go into the payload area.
+    virtual Reply reply(const LoggedRequest& request) = 0;
+    // Before an event is delivered; false keeps it from being delivered.
+    virtual bool delivering(const DeliveredEvent&) { return true; }
+    // After the event has returned, with its result.
+    virtual void returned(const DeliveredEvent&) {}
+    // The session delivers nothing more.
+    virtual void sessionEnds(bool /*commandEnded*/) {}
+};
+
+}  // namespace kavhost
