@@ -147,12 +147,10 @@ private:
 
 // Puts several solutions into the order the conventions give.
 Hits ordered(Hits hits, const CalcConventions& conv) {
-    auto* first = hits.items.data();
-    auto* last = first + hits.count;
     if (conv.solutionOrder == SolutionOrder::AlongFirst)
-        std::sort(first, last, [](const Hit& a, const Hit& b) { return a.along < b.along; });
+        hits.sort([](const Hit& a, const Hit& b) { return a.along < b.along; });
     else
-        std::sort(first, last, [](const Hit& a, const Hit& b) { return a.p.x < b.p.x || (a.p.x == b.p.x && a.p.y < b.p.y); });
+        hits.sort([](const Hit& a, const Hit& b) { return a.p.x < b.p.x || (a.p.x == b.p.x && a.p.y < b.p.y); });
     return hits;
 }
 
@@ -646,7 +644,7 @@ CalcRequest calcRequestOf(const Decoded& d, const uint8_t* payload, size_t size,
 }
 
 bool AnswerCalculation(const CalcRequest& req, CalcState& state, const CalcConventions& conv, Reply& out) {
-    if (!req.layout || !req.payload || req.segments.size() != req.layout->segments.size()) return false;
+    if (!req.layout || (!req.payload && req.size) || req.segments.size() != req.layout->segments.size()) return false;
     const Handler run = handlerFor(*req.layout);
     if (!run) return false;
     Reply reply;

@@ -3,8 +3,8 @@
 // computed with the plane formulas of geometry.h, and answered as the host
 // would, with the out-records written at the offsets the library reads back.
 #pragma once
-#include "exchange.h"
 #include "decode/decoder.h"
+#include "exchange.h"
 #include "kavlink_records.h"
 #include "model/conventions.h"
 #include "model/geometry.h"

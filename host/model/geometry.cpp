@@ -416,12 +416,10 @@ Hits feet(Point p, const Curve& c, const Tolerance& tol) {
     case Curve::Kind::Conic: {
         const Ellipse& e = c.conic;
         if (e.r1 <= 0 || e.r2 <= 0) break;
-        std::array<Hit, 6> candidates{};
-        size_t n = 0;
+        Hits candidates;
         auto candidate = [&](double t) {
             const Point f = pointOnEllipse(e, t);
-            const double par = normalizeTwoPi(t);
-            candidates[n++] = {f, par, withinBounds(c, f, tol)};
+            candidates.add({f, normalizeTwoPi(t), withinBounds(c, f, tol)});
         };
         if (c.isCircle()) {
             const std::optional<Vec> u = unit(p - e.c, tol.len);
@@ -448,14 +446,13 @@ Hits feet(Point p, const Curve& c, const Tolerance& tol) {
                 }
                 if (std::abs(ellipseFootFunction(a, b, q, t, nullptr)) > 1e-9 * scale) continue;
                 bool seen = false;
-                for (size_t i = 0; i < n; ++i)
-                    if (distance(candidates[i].p, pointOnEllipse(e, t)) <= tol.len) seen = true;
-                if (!seen && n < candidates.size()) candidate(t);
+                for (const Hit& k : candidates)
+                    if (distance(k.p, pointOnEllipse(e, t)) <= tol.len) seen = true;
+                if (!seen) candidate(t);
             }
         }
-        std::sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(n),
-                  [&](const Hit& x, const Hit& y) { return distance(p, x.p) < distance(p, y.p); });
-        for (size_t i = 0; i < n; ++i) out.add(candidates[i]);
+        candidates.sort([&](const Hit& x, const Hit& y) { return distance(p, x.p) < distance(p, y.p); });
+        out = candidates;
         break;
     }
     }

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstddef>
 #include <optional>
+#include <utility>
 
 namespace kavhost::model {
 
@@ -161,6 +162,11 @@ struct Hits {
     }
     const Hit* begin() const { return items.data(); }
     const Hit* end() const { return items.data() + count; }
+    // Orders the few solutions by `less` (an insertion sort: there are at most four).
+    template <class Less> void sort(Less less) {
+        for (size_t i = 1; i < count; ++i)
+            for (size_t j = i; j > 0 && less(items[j], items[j - 1]); --j) std::swap(items[j], items[j - 1]);
+    }
 };
 
 // Where the two curves (their carriers: endless lines, whole conics) meet;

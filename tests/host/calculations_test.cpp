@@ -1,10 +1,10 @@
 // The model's calculations: real kavlink.dll calls answered by a Host whose
 // replies come from AnswerCalculation, every geometry row answered from its
 // own layout, and the conventions changing the answers they name.
-#include "host.h"
 #include "kavlink_loader.h"
 #include "model/calculations.h"
 #include "recording_host.h"
+#include "run/host.h"
 
 #include <gtest/gtest.h>
 

@@ -80,20 +80,22 @@ struct Lcg {
 };
 
 // How often second's implicit function changes sign along first: the number
-// of crossings, when none of them is a touch.
-int signChanges(const Ellipse& first, const Ellipse& second, double& closest) {
-    const int n = 20000;
+// of crossings.  `nearTouch` tells of a turn of the function close to zero,
+// a touch or a near miss that the samples cannot settle.
+int signChanges(const Ellipse& first, const Ellipse& second, bool& nearTouch) {
+    const int n = 3000;
     int changes = 0;
-    double prev = 0;
-    closest = 1e300;
-    for (int i = 0; i <= n; ++i) {
+    double prev2 = 0, prev = 0;
+    nearTouch = false;
+    for (int i = 0; i <= n + 1; ++i) {
         const Point p = pointOnEllipse(first, kTwoPi * i / n);
         const Vec d = p - second.c;
         const double cs = std::cos(second.axis), sn = std::sin(second.axis);
         const double u = (cs * d.x + sn * d.y) / second.r1, v = (-sn * d.x + cs * d.y) / second.r2;
         const double f = u * u + v * v - 1;
-        closest = std::min(closest, std::abs(f));
-        if (i > 0 && (f < 0) != (prev < 0)) ++changes;
+        if (i > 0 && i <= n && (f < 0) != (prev < 0)) ++changes;
+        if (i > 1 && (prev - prev2) * (f - prev) <= 0 && std::abs(prev) < 0.05) nearTouch = true;
+        prev2 = prev;
         prev = f;
     }
     return changes;
@@ -102,21 +104,21 @@ int signChanges(const Ellipse& first, const Ellipse& second, double& closest) {
 TEST(Geometry, RandomEllipsesMeetOnBothCurvesAsOftenAsTheyCross) {
     Lcg rnd;
     int checked = 0;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 120; ++i) {
         const Ellipse a{{rnd.next(-3, 3), rnd.next(-3, 3)}, rnd.next(0.5, 4), rnd.next(0.5, 4), rnd.next(0, kPi)};
         const Ellipse b{{rnd.next(-3, 3), rnd.next(-3, 3)}, rnd.next(0.5, 4), rnd.next(0.5, 4), rnd.next(0, kPi)};
-        double closest = 0;
-        const int crossings = signChanges(a, b, closest);
+        bool nearTouch = false;
+        const int crossings = signChanges(a, b, nearTouch);
         const Hits h = intersect(Curve::ellipse(a), Curve::ellipse(b), kTol);
         for (const Hit& k : h) {
             EXPECT_LT(offCarrier(k.p, Curve::ellipse(a)), 1e-8) << i;
             EXPECT_LT(offCarrier(k.p, Curve::ellipse(b)), 1e-8) << i;
         }
-        if (closest < 1e-3 && crossings == 0) continue;  // a near touch the sampling cannot settle
+        if (nearTouch) continue;
         EXPECT_EQ(static_cast<int>(h.count), crossings) << "pair " << i;
         ++checked;
     }
-    EXPECT_GT(checked, 250);
+    EXPECT_GT(checked, 90);
 }
 
 TEST(Geometry, FeetAreNearestAndPerpendicular) {
@@ -124,7 +126,7 @@ TEST(Geometry, FeetAreNearestAndPerpendicular) {
     const Curve curves[] = {Curve::ellipse({{1, -1}, 5, 2, 0.4}), Curve::circle({{0, 0}, 3}),
                             Curve::endless({{0, 0}, {3, 1}})};
     for (const Curve& c : curves) {
-        for (int i = 0; i < 60; ++i) {
+        for (int i = 0; i < 30; ++i) {
             const Point p{rnd.next(-8, 8), rnd.next(-8, 8)};
             const Hits f = feet(p, c, kTol);
             ASSERT_GE(f.count, 1u);
@@ -135,8 +137,8 @@ TEST(Geometry, FeetAreNearestAndPerpendicular) {
                 tangent = pointOnEllipse(c.conic, f.items[0].along + 1e-6) - pointOnEllipse(c.conic, f.items[0].along - 1e-6);
             EXPECT_NEAR(dot(p - q, *unit(tangent, 0)), 0, 1e-5 * (1 + distance(p, q)));
             if (c.kind != Curve::Kind::Conic) continue;
-            for (int k = 0; k < 720; ++k)
-                EXPECT_GE(distance(p, pointOnEllipse(c.conic, kTwoPi * k / 720)), distance(p, q) - 1e-9);
+            for (int k = 0; k < 360; ++k)
+                EXPECT_GE(distance(p, pointOnEllipse(c.conic, kTwoPi * k / 360)), distance(p, q) - 1e-9);
         }
     }
     EXPECT_TRUE(has(feet({0, 5}, Curve::ellipse({{0, 0}, 4, 2, 0}), kTol), {0, 2}));
