@@ -21,7 +21,9 @@ struct PayloadWrite {
 struct Reply {
     uint32_t answer = 0;
     std::vector<PayloadWrite> writes;
-    std::string source;  // "script line 4", "default"
+    std::string source;  // "script line 4", "model", "recording line 9", "default"
+    // The answer is the layout table's default: no rule, model or recording gave one.
+    bool defaultAnswer = false;
 };
 
 struct LoggedRequest {

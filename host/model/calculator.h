@@ -5,7 +5,7 @@
 #include "model/drawing.h"
 #include "model/profile.h"
 
-#include "run/host.h"
+#include "exchange.h"
 
 #include <memory>
 #include <string>

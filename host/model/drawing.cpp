@@ -83,6 +83,16 @@ bool Drawing::erase(int32_t index, uint32_t seq) {
     return true;
 }
 
+void Drawing::reindex(int32_t from, int32_t to) {
+    const auto it = at_.find(from);
+    if (it == at_.end()) return;
+    const size_t place = it->second;
+    at_.erase(it);
+    at_[to] = place;
+    elements_[place].index = to;
+    if (to >= next_) next_ = to + 1;
+}
+
 size_t Drawing::liveCount() const {
     return static_cast<size_t>(std::count_if(elements_.begin(), elements_.end(), [](const Element& e) { return !e.deleted; }));
 }

@@ -165,6 +165,8 @@ public:
 
 private:
     friend class Model;
+    // The element `from` is known as `to` from now on (the host chose the index).
+    void reindex(int32_t from, int32_t to);
     std::vector<Element> elements_;  // in the order they were made
     std::map<int32_t, size_t> at_;   // index -> place in elements_
     int32_t next_ = 1;

@@ -161,12 +161,36 @@ Element Model::makeElement(Shape shape, uint32_t seq) const {
     return e;
 }
 
-void Model::declare(const std::vector<DeclaredElement>& elements) {
-    for (const DeclaredElement& d : elements) {
-        Element e = makeElement(d.shape, 0);
+void Model::declare(const std::vector<ElementStatement>& elements) {
+    for (const ElementStatement& d : elements) {
+        const std::optional<Kind> k = kindNamed(d.kind);
+        if (!k) continue;  // the script checked the kinds
+        const std::vector<double>& n = d.numbers;
+        auto at = [&](size_t i) { return i < n.size() ? n[i] : 0.0; };
+        Shape shape;
+        switch (*k) {
+        case Kind::Point: shape = Shape::point({at(0), at(1)}); break;
+        case Kind::Line: case Kind::LongLine: shape = Shape::line({{at(0), at(1)}, {at(2), at(3)}}, *k == Kind::LongLine); break;
+        case Kind::Circle: shape = Shape::circle({{at(0), at(1)}, at(2)}); break;
+        case Kind::Arc: shape = Shape::arc({{at(0), at(1)}, at(2), at(3), at(4), static_cast<int32_t>(at(5))}); break;
+        case Kind::Ellipse: shape = Shape::ellipse({{at(0), at(1)}, at(2), at(3), at(4)}); break;
+        case Kind::EllArc:
+            shape = Shape::ellArc({{at(0), at(1)}, at(2), at(3), at(4), at(5), at(6), static_cast<int32_t>(at(7))});
+            break;
+        case Kind::String: shape = Shape::string({at(0), at(1)}, utf8ToAnsi(d.text)); break;
+        case Kind::BSpline: continue;
+        }
+        Element e = makeElement(std::move(shape), 0);
         e.declared = true;
         drawing_.add(std::move(e));
     }
+}
+
+ElementNaming Model::naming() const {
+    ElementNaming n;
+    n.first = drawing_.nextIndex();
+    for (size_t k = 0; k < kKindNames.size(); ++k) n.typeCodes[std::string(kKindNames[k])] = v_.elementTypes[k];
+    return n;
 }
 
 int32_t Model::created(Element e) {
@@ -382,6 +406,8 @@ bool Model::attributes(Req& q) {
 
 bool Model::properties(Req& q) {
     const std::string_view n = q.name();
+    // The listing and the raw reads hand out addresses in the caller's memory: left to scripts.
+    if (n == "VokReadPropertyIndex" || n == "VokGetPropertyOfAny" || n == "VokGetAnyPropertyOfString") return false;
     const bool db = n.find("DBProperty") != std::string_view::npos;
     std::vector<Property>* list = nullptr;
     if (db) {
@@ -735,20 +761,63 @@ void Model::learn(const LoggedRequest& r) {
     if (r.message != kav::kRequestMessage || r.decoded.names.empty()) return;
     const ExportLayout* e = findLayout(r.decoded.names.front());
     if (!e) return;
+    // The request's effect on the model's state, as if the model had answered ...
+    const size_t made = drawing_.elements().size();
+    const int32_t element = static_cast<int32_t>(r.decoded.lParam);
+    const bool known = drawing_.live(element) != nullptr;
+    Reply mine;
+    const bool modelled = answer(r, mine);
+    // ... then what the host chose: indices, handles, links, marks, groups, the mask.
     const std::string_view n = e->name;
-    const auto answer = static_cast<int32_t>(r.reply.answer);
-    // A handle the host chose names the panel from then on.
-    if (n == "VokGetCSBHandle" && answer != v_.none) {
+    const auto host = static_cast<int32_t>(r.reply.answer);
+    const bool makes = (e->code >= 1220 && e->code <= 1239);
+    if (makes && modelled && drawing_.elements().size() > made) {
+        const int32_t mineIndex = drawing_.elements().back().index;
+        if (host == v_.none) drawing_.erase(mineIndex, r.seq);
+        else if (v_.createAnswers == CreateAnswer::Index && host != mineIndex) drawing_.reindex(mineIndex, host);
+        return;
+    }
+    auto renumber = [&](Drawing::Members& sets, int32_t mineId) {
+        if (host == mineId || host == v_.none) return;
+        auto node = sets.extract(mineId);
+        if (node.empty()) return;
+        node.key() = host;
+        sets.insert(std::move(node));
+    };
+    if (n == "VokAssignLink" && modelled) renumber(drawing_.links_, static_cast<int32_t>(mine.answer));
+    else if (n == "VokAssignMark" && modelled) renumber(drawing_.marks_, static_cast<int32_t>(mine.answer));
+    else if (n == "VokCreateGroup" && modelled) renumber(drawing_.groups_, static_cast<int32_t>(mine.answer));
+    else if (n == "VokGetEventMask") mask_ = host;
+    else if ((n == "VokGetCSBHandle" && host != v_.none) ||
+             (n == "VokCreateCSB" && v_.panelCreateAnswers == CreateAnswer::Handle)) {
         const int16_t id = static_cast<int16_t>(r.decoded.lParam & 0xFFFF);
         Panel& p = panels_[id];
         p.csbID = id;
         handles_.erase(p.handle);
-        p.handle = static_cast<uint32_t>(answer);
+        p.handle = static_cast<uint32_t>(host);
         p.destroyed = false;
         handles_[p.handle] = id;
-        return;
+    } else if (!known && e->code >= 1210 && e->code <= 1217 && host != v_.none) {
+        // An element the session never made: its shape as the host wrote it.
+        std::vector<uint8_t> after = r.request;
+        for (const PayloadWrite& w : r.reply.writes) {
+            if (after.size() < w.offset + w.bytes.size()) after.resize(w.offset + w.bytes.size());
+            std::copy(w.bytes.begin(), w.bytes.end(), after.begin() + w.offset);
+        }
+        LoggedRequest written = r;
+        written.request = std::move(after);
+        if (std::optional<Shape> shape = shapeOf(*e, written)) {
+            if (e->code == 1216) {
+                for (size_t i = 0; i < e->segments.size() && i < r.decoded.segments.size(); ++i)
+                    if (std::strcmp(e->segments[i].name, "shape.text") == 0 &&
+                        r.decoded.segments[i].offset < written.request.size()) {
+                        const char* t = reinterpret_cast<const char*>(written.request.data() + r.decoded.segments[i].offset);
+                        shape->text.assign(t, strnlen(t, written.request.size() - r.decoded.segments[i].offset));
+                    }
+            }
+            drawing_.add(makeElement(std::move(*shape), 0), element);
+        }
     }
-    if (n == "VokGetEventMask") mask_ = answer;
 }
 
 }  // namespace kavhost::model

@@ -14,7 +14,8 @@
 #include "model/drawing.h"
 #include "model/profile.h"
 
-#include "run/host.h"
+#include "exchange.h"
+#include "script/answer_script.h"
 
 #include <cstdint>
 #include <map>
@@ -51,12 +52,6 @@ struct Panel {
     std::map<int16_t, Control> controls;
 };
 
-// An element the script declares ("element line 0 0 100 0").
-struct DeclaredElement {
-    Shape shape;
-    int line = 0;
-};
-
 class Model {
 public:
     explicit Model(const Profile& profile);
@@ -66,7 +61,9 @@ public:
 
     // The script's drawing, before the start event: numbered from the
     // profile's first index, with the system element (or string) attributes.
-    void declare(const std::vector<DeclaredElement>& elements);
+    void declare(const std::vector<ElementStatement>& elements);
+    // The naming of "@N" in the script's events: the first index and the type codes.
+    ElementNaming naming() const;
 
     // Answers the request when the model can: fills `reply` (answer, writes,
     // source "model") and returns true.  `r` is the request as it arrived.

@@ -1,6 +1,7 @@
 #include "model/profile.h"
 
 #include "script/host_text.h"
+#include "model/conventions.h"
 #include "model/drawing.h"
 
 #include <windows.h>
@@ -13,15 +14,6 @@ namespace kavhost::model {
 namespace {
 
 using Json = nlohmann::json;
-
-bool readWhole(const std::string& path, std::string& out) {
-    std::unique_ptr<FILE, int (*)(FILE*)> in(_wfopen(widen(path).c_str(), L"rb"), &std::fclose);
-    if (!in) return false;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) out.append(chunk, n);
-    return !std::ferror(in.get());
-}
 
 Json parse(const std::string& text, const std::string& name) {
     try {
@@ -122,10 +114,18 @@ Profile Profile::fromText(const std::string& text, const std::string& name) {
     return p;
 }
 
+// A file's name without its folder: what a recording names.
+static std::string leaf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+
 Profile Profile::fromFile(const std::string& path) {
     std::string text;
-    if (!readWhole(path, text)) throw ProfileError("cannot read the profile " + path);
-    return fromText(text, path);
+    if (!readFile(path, text)) throw ProfileError("cannot read the profile " + path);
+    Profile p;
+    p.json_ = parse(text, path);
+    p.name_ = path;
+    p.read();
+    p.name_ = leaf(path);
+    return p;
 }
 
 void Profile::overlayText(const std::string& text, const std::string& name) {
@@ -140,8 +140,16 @@ void Profile::overlayText(const std::string& text, const std::string& name) {
 
 void Profile::overlayFile(const std::string& path) {
     std::string text;
-    if (!readWhole(path, text)) throw ProfileError("cannot read the profile " + path);
-    overlayText(text, path);
+    if (!readFile(path, text)) throw ProfileError("cannot read the profile " + path);
+    const Json patch = parse(text, path);
+    if (const auto v = patch.find("version"); v != patch.end() && *v != kProfileVersion)
+        throw ProfileError(path + ": unknown profile version " + v->dump() + " (kavhost reads version " +
+                           std::to_string(kProfileVersion) + ")");
+    overlay(json_, patch, leaf(path));
+    const std::string kept = name_;
+    name_ = path;
+    read();
+    name_ = kept + " + " + leaf(path);
 }
 
 const Json* Profile::find(const std::string& path) const {
@@ -204,6 +212,47 @@ void Profile::read() {
     p.epsAngle = r.real("database", "epsAngle");
     p.dispDigit = r.integer("database", "dispDigit");
     p.currentDB = r.integer("database", "currentDB");
+}
+
+CalcConventions conventionsOf(const Profile& profile) {
+    CalcConventions c;
+    c.successValue = profile.values().success;
+    c.noneValue = profile.values().none;
+    for (const ConventionField& f : kConventionFields) {
+        if (f.name == "successValue" || f.name == "noneValue") continue;
+        const std::string key = std::string(f.name);
+        const Json* entry = profile.find("calculations/" + key);
+        const std::string where = profile.name() + ": \"calculations/" + key + "\"";
+        if (!entry) throw ProfileError(where + " is missing");
+        const Json& v = valueOf(*entry);
+        double d = 0;
+        switch (f.kind) {
+        case FieldKind::Flag:
+            if (!v.is_boolean()) throw ProfileError(where + " is not true or false");
+            d = v.get<bool>() ? 1 : 0;
+            break;
+        case FieldKind::Choice: {
+            if (!v.is_string()) throw ProfileError(where + " is not a string");
+            const std::string name = v.get<std::string>();
+            std::string names;
+            d = -1;
+            for (size_t i = 0; i < f.choices.size(); ++i) {
+                if (f.choices[i] == name) d = static_cast<double>(i);
+                names += (i ? ", " : "") + std::string(f.choices[i]);
+            }
+            if (d < 0) throw ProfileError(where + " is \"" + name + "\", not one of " + names);
+            break;
+        }
+        case FieldKind::Integer: case FieldKind::Number:
+            if (!v.is_number() || (f.kind == FieldKind::Integer && !v.is_number_integer()))
+                throw ProfileError(where + " is not " + (f.kind == FieldKind::Integer ? "an integer" : "a number"));
+            d = v.get<double>();
+            if (d < f.min || d > f.max) throw ProfileError(where + " is out of range");
+            break;
+        }
+        f.set(c, d);
+    }
+    return c;
 }
 
 std::string defaultProfilePath() {

@@ -78,6 +78,12 @@ private:
     ProfileValues values_;
 };
 
+struct CalcConventions;
+// The calculations' conventions from the profile's "calculations" section,
+// one key per field of CalcConventions (kConventionFields names them and
+// their choices); success and "none" come from "answers".
+CalcConventions conventionsOf(const Profile& profile);
+
 // Where kavhost finds the default profile: share\kavlink\host-profile.json
 // under the folder of kavhost.exe or its parent; "" when neither exists.
 std::string defaultProfilePath();

@@ -77,34 +77,27 @@ LoggedRequest loggedRequest(const RecordedRequest& r, uint32_t seq) {
 }
 
 void feed(model::Model& model, std::span<const LoggedRequest> requests) {
-    for (const LoggedRequest& r : requests) {
-        Reply ignored;
-        model.answer(r, ignored);  // its state follows the request; the answer was the recording's
-        model.learn(r);
-    }
+    for (const LoggedRequest& r : requests) model.learn(r);
 }
 
-Picture drawingPicture(const model::Drawing& drawing, const model::Profile& profile, std::span<const LoggedRequest> requests) {
+Picture drawingPicture(const model::Drawing& drawing, std::span<const LoggedRequest> requests) {
     Picture p;
     std::map<uint32_t, const LoggedRequest*> bySeq;
     for (const LoggedRequest& r : requests) bySeq[r.seq] = &r;
-    const bool answersIndex = profile.values().createAnswers == model::CreateAnswer::Index;
-    // Elements, in the order they were made; a recorded session's create
-    // and append answers are the host's indices.
-    std::map<int32_t, size_t> figureOf;  // the index requests name -> figure
+    // Elements, in the order they were made (the model numbers a recorded
+    // session's elements as the host answered); one the session never made
+    // but read from the host has no request that made it.
+    std::map<int32_t, size_t> figureOf;  // index -> figure
     for (const model::Element& e : drawing.elements()) {
         Figure f;
         f.shape = plain(e.shape);
-        int32_t index = e.index;
         if (e.declared) f.marks |= kDeclared;
-        else if (const auto it = bySeq.find(e.madeAt); it != bySeq.end()) {
-            const std::string_view n = exportOf(*it->second);
-            f.marks |= n.starts_with("VokCreate") ? kCreated : kAppended;
-            if (answersIndex && it->second->reply.answer != 0) index = static_cast<int32_t>(it->second->reply.answer);
-        }
+        else if (const auto it = bySeq.find(e.madeAt); it != bySeq.end())
+            f.marks |= exportOf(*it->second).starts_with("VokCreate") ? kCreated : kAppended;
+        else f.marks |= kRead;
         if (e.deleted) f.marks |= kDeleted;
-        f.element = index;
-        figureOf[index] = p.figures.size();
+        f.element = e.index;
+        figureOf[e.index] = p.figures.size();
         p.figures.push_back(std::move(f));
     }
     // Changed: a change of its shape or its attributes after it was made.
@@ -169,7 +162,5 @@ void addDifference(Picture& picture, const RecordedRequest* expected, const Logg
     const std::string where = "the replay stopped at request #" + std::to_string(actual.seq) + " (" + actual.decoded.nameText() + ")";
     picture.note = picture.note.empty() ? where : where + "; " + picture.note;
 }
-
-ArcSenses hostArcSenses(const model::Profile&) { return ArcSenses{}; }
 
 }  // namespace kavhost::picture

@@ -21,22 +21,17 @@ LoggedRequest loggedRequest(const RecordedRequest& r, uint32_t seq);
 
 // Feeds the requests of a session that has already been answered (a
 // recording, a field session) to the model, which keeps its drawing from
-// them but answers none.
+// them and from their answers (the host's indices among them) but answers
+// none.
 void feed(model::Model& model, std::span<const LoggedRequest> requests);
 
 // The picture of `drawing`; `requests` are the session's in order (the
 // drawing's elements name the request that made them by its seq).
-Picture drawingPicture(const model::Drawing& drawing, const model::Profile& profile,
-                       std::span<const LoggedRequest> requests);
+Picture drawingPicture(const model::Drawing& drawing, std::span<const LoggedRequest> requests);
 
 // A replay that stopped at a request: the shapes it carries as the
 // recording holds them (`expected`, null when the recording has no request
 // there) and as the command sent them, over the picture.
 void addDifference(Picture& picture, const RecordedRequest* expected, const LoggedRequest& actual);
-
-// The host's angle senses for arcs.  The model's conventions do not name
-// them yet: until they do, these are the plain reading (counterclockwise,
-// an end angle, parametric angles on an ellipse), in this one place.
-ArcSenses hostArcSenses(const model::Profile& profile);
 
 }  // namespace kavhost::picture

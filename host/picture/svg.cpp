@@ -145,23 +145,24 @@ struct ArcPath {
 // Parametric angle of the point at polar angle `a` from the first axis.
 double parametric(double a, double r1, double r2) { return std::atan2(r1 * std::sin(a), r2 * std::cos(a)); }
 
-ArcPath arcPath(const Shape& s, const ArcSenses& senses) {
+ArcPath arcPath(const Shape& s, const model::CalcConventions& senses) {
     ArcPath a;
     a.c = {s.n[0], s.n[1]};
     const bool ell = s.kind == Kind::EllArc;
     a.r1 = std::fabs(s.n[2]);
     a.r2 = std::fabs(ell ? s.n[3] : s.n[2]);
     a.axis = ell ? s.n[4] : 0;
-    const double sense = senses.clockwise ? -1 : 1;
+    const double sense = senses.angleSense == model::AngleSense::Clockwise ? -1 : 1;
+    const bool endIsSweep = senses.arcEnd == model::ArcEnd::Sweep;
     const double first = s.n[ell ? 5 : 3], second = s.n[ell ? 6 : 4];
     // The sweep in the host's sense: as given, or from the first angle
     // onwards to the second (a whole turn when they meet).
-    double sweep = senses.endIsSweep ? second : std::fmod(second - first, 2 * kPi);
-    if (!senses.endIsSweep && sweep <= 1e-12) sweep += 2 * kPi;
+    double sweep = endIsSweep ? second : std::fmod(second - first, 2 * kPi);
+    if (!endIsSweep && sweep <= 1e-12) sweep += 2 * kPi;
     sweep = std::clamp(sweep, -2 * kPi, 2 * kPi);
     a.start = sense * first;
     a.sweep = sense * sweep;
-    if (ell && !senses.ellipseParametric && !a.full()) {
+    if (ell && senses.ellipseAngle == model::EllipseAngle::Polar && !a.full()) {
         const double t0 = parametric(a.start, a.r1, a.r2), t1 = parametric(a.start + a.sweep, a.r1, a.r2);
         double d = std::fmod(t1 - t0, 2 * kPi);
         if (a.sweep > 0 && d <= 0) d += 2 * kPi;
@@ -173,7 +174,7 @@ ArcPath arcPath(const Shape& s, const ArcSenses& senses) {
 }
 
 // The points that bound a shape (texts apart: they are measured with the scale).
-void bound(const Shape& s, const ArcSenses& senses, Box& box) {
+void bound(const Shape& s, const model::CalcConventions& senses, Box& box) {
     const auto& n = s.n;
     switch (s.kind) {
     case Kind::Point: case Kind::String: box.add({n[0], n[1]}); break;
@@ -249,7 +250,7 @@ std::string size(double v) { return format(v, 4); }
 
 class Writer {
 public:
-    Writer(const Picture& p, const ArcSenses& senses) : picture_(p), senses_(senses) {}
+    Writer(const Picture& p, const model::CalcConventions& senses) : picture_(p), senses_(senses) {}
     std::string svg();
 
 private:
@@ -265,7 +266,7 @@ private:
     void attr(const char* name, const std::string& v) { out_ += ' ', out_ += name, out_ += "=\"", out_ += v, out_ += '"'; }
 
     const Picture& picture_;
-    const ArcSenses& senses_;
+    const model::CalcConventions& senses_;
     std::vector<const Figure*> shown_;
     size_t left_out_ = 0, bsplines_ = 0;
     Box box_;
@@ -487,6 +488,8 @@ const char* markName(uint32_t singleMark) {
 
 std::string number(double v) { return format(v, 10); }
 
-std::string writeSvg(const Picture& picture, const ArcSenses& senses) { return Writer(picture, senses).svg(); }
+std::string writeSvg(const Picture& picture, const model::CalcConventions& conventions) {
+    return Writer(picture, conventions).svg();
+}
 
 }  // namespace kavhost::picture

@@ -21,6 +21,7 @@
 // present and the element indices (in pixels, outside the drawing group)
 // come with it.  No scripts, no links, no fonts to fetch.
 #pragma once
+#include "model/conventions.h"
 #include "model/drawing.h"
 
 #include <array>
@@ -69,14 +70,6 @@ struct Figure {
     uint32_t marks = 0;
 };
 
-// How the host measures the angles of an arc and of an elliptic arc.  They
-// are the host's values: the caller takes them from the model's conventions.
-struct ArcSenses {
-    bool clockwise = false;          // angles grow clockwise (else counterclockwise), from the x axis
-    bool endIsSweep = false;         // the second angle is the sweep from the first, not an end angle
-    bool ellipseParametric = true;   // an elliptic arc's angles are parametric (else polar, from the first axis)
-};
-
 struct Picture {
     std::string command;  // the command, named in the title
     std::string session;  // the run or the recording
@@ -84,10 +77,12 @@ struct Picture {
     std::vector<Figure> figures;  // in drawing order, the last on top
 };
 
-// The SVG document (UTF-8).  Figures with numbers that are not finite are
-// left out and counted in the note; a picture without figures is an empty
-// drawing with its title.
-std::string writeSvg(const Picture& picture, const ArcSenses& senses);
+// The SVG document (UTF-8).  Arcs follow the host's angle sense, its
+// reading of an arc's second angle and of an ellipse's angles, as the
+// model's conventions give them.  Figures with numbers that are not finite
+// are left out and counted in the note; a picture without figures is an
+// empty drawing with its title.
+std::string writeSvg(const Picture& picture, const model::CalcConventions& conventions);
 
 // Numbers as the picture writes them: at most 10 significant digits, the
 // shortest form, a point for the decimal separator whatever the locale.

@@ -1,8 +1,10 @@
 #include "run/host.h"
 #include "decode/request_text.h"
 
-#include "script/host_text.h"
+#include "model/audit.h"
+#include "model/model.h"
 #include "recording/session.h"
+#include "script/host_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -156,6 +158,7 @@ void Host::endEvent(const DeliveredEvent& e) {
             flushRecord();
         }
     }
+    if (options_.model) options_.model->delivered(e);
     if (source_) source_->returned(e);
 }
 
@@ -175,8 +178,27 @@ LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
     r.message = kav::kRequestMessage;
     r.decoded = decode(code, lParam, payload(), kav::kPayloadSize);
     r.request.assign(payload(), payload() + r.decoded.total);
-    r.reply = source_ ? source_->reply(r) : answerer_.reply(code, lParam, r.decoded.names);
+    if (source_) {
+        r.reply = source_->reply(r);
+        if (options_.model) options_.model->learn(r);
+    } else {
+        r.reply = answerer_.reply(code, lParam, r.decoded.names);
+        // The model answers what no rule does; a rule with writes and no
+        // answer takes the model's answer.  Otherwise it follows the rule.
+        Reply modelled;
+        if (options_.model && r.reply.defaultAnswer && options_.model->answer(r, modelled)) {
+            if (r.reply.writes.empty()) r.reply = std::move(modelled);
+            else {
+                r.reply.answer = modelled.answer;
+                r.reply.defaultAnswer = false;
+                r.reply.source += " + model";
+            }
+        } else if (options_.model) {
+            options_.model->learn(r);
+        }
+    }
     applyWrites(r.reply);
+    if (options_.audit) options_.audit->check(r);
     if (options_.text && !r.reply.writes.empty()) written_ = decode(code, lParam, payload(), kav::kPayloadSize);
     logText(r);
     writeLog(options_.json, jsonLogLine(r) + "\n");

@@ -30,7 +30,7 @@ Figure figure(Kind k, std::array<double, 7> n, uint32_t marks, std::optional<int
     return f;
 }
 
-std::string svgOf(std::vector<Figure> figures, ArcSenses senses = {}) {
+std::string svgOf(std::vector<Figure> figures, const model::CalcConventions& senses = {}) {
     Picture p;
     p.command = "twopoint.MorvikVbCommand";
     p.session = "completed.script";
@@ -93,9 +93,14 @@ TEST(PictureSvg, ALongLineCrossesTheDrawingThroughItsPoints) {
 }
 
 TEST(PictureSvg, ArcsFollowTheHostsAngleSenses) {
-    const ArcSenses ccw{}, cw{true, false, true}, sweep{false, true, true};
+    using namespace kavhost::model;
+    const CalcConventions ccw{};
+    CalcConventions cw, sweep, polar;
+    cw.angleSense = AngleSense::Clockwise;
+    sweep.arcEnd = ArcEnd::Sweep;
+    polar.ellipseAngle = EllipseAngle::Polar;
     struct Row {
-        ArcSenses senses;
+        CalcConventions senses;
         double a1, a2;
         const char* d;
     } rows[] = {
@@ -113,8 +118,8 @@ TEST(PictureSvg, ArcsFollowTheHostsAngleSenses) {
     }
     // Polar angles of an elliptic arc: the point at 45 degrees from the first
     // axis of a 20 x 10 ellipse lies on the diagonal.
-    const std::string polar = svgOf({figure(Kind::EllArc, {0, 0, 20, 10, 0, kPi / 4, kPi}, kCreated, 1)}, {false, false, false});
-    EXPECT_NE(polar.find("d=\"M8.94427191 8.94427191 A20 10 0 0 1 -20 0\""), std::string::npos) << polar;
+    const std::string svg = svgOf({figure(Kind::EllArc, {0, 0, 20, 10, 0, kPi / 4, kPi}, kCreated, 1)}, polar);
+    EXPECT_NE(svg.find("d=\"M8.94427191 8.94427191 A20 10 0 0 1 -20 0\""), std::string::npos) << svg;
 }
 
 // The group's matrix maps every drawing coordinate into the picture, y upwards.
