@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks a picture kavhost wrote (--picture) against the session it shows.
 
-  check_picture.py <picture.svg> <session.jsonl> [--field] [--difference]
+  check_picture.py <picture.svg> <session.jsonl> [--declared N] [--difference]
 
 The session is a kavhost recording (--record) or a field session.  Every
 element the session created or appended (the create and append requests,
@@ -143,6 +143,11 @@ def main():
                    f"{what}: drawn at {drawn}, turned {turn} degrees")
         else:
             report(close(drawn, values), f"{what}: drawn at {drawn}")
+    if "--declared" in args:
+        want = int(args[args.index("--declared") + 1])
+        declared = [s for s in elements if "declared" in s.get("class", "").split()]
+        report(len(declared) == want and {s.get("data-element") for s in declared} == {str(i) for i in range(1, want + 1)},
+               f"{len(declared)} declared elements, numbered {[s.get('data-element') for s in declared]}")
     made_indices = {str(m[1]) for m in made}
     others = [s.get("data-element") for s in elements if s.get("data-element") not in made_indices
               and not {"declared", "read"} & set(s.get("class", "").split())]

@@ -3,7 +3,8 @@
 # each row runs kavhost one way, and the picture it writes must render with
 # a real SVG renderer (rsvg-convert) and hold what the session did, checked
 # by check_picture.py against the session's own requests:
-#   - twopoint run from each of its scripts (the model's drawing);
+#   - twopoint run from each of its scripts, and perpcopy from one (its
+#     declared drawing and the copies it appends, at the model's coordinates);
 #   - the replay of its committed session, and --show of a field session
 #     recorded while kavhost played the host;
 #   - a copy of twopoint that moves its line, replayed against the
@@ -27,6 +28,7 @@ win() { winepath -w "$1" 2>/dev/null; }
 command -v rsvg-convert >/dev/null || { echo "picture: rsvg-convert is missing (./kav setup installs librsvg2-bin)" >&2; exit 1; }
 
 twopoint=$(win "$bin/twopoint.dll")
+perpcopy=$(win "$bin/perpcopy.dll")
 moved=$(win "$bin/twopoint_moved.dll")
 examples=$src/examples/twopoint
 run() {  # run <name> <kavhost arguments...>: status in $status, output in $work/<name>.{out,err}
@@ -49,6 +51,7 @@ rows=(
     "replay|--command $twopoint --replay $(win "$examples/completed.jsonl")|0|$examples/completed.jsonl|"
     "show|--show $(win "${field:-missing}")|0|${field:-missing}|"
     "moved|--command $moved --replay $(win "$examples/completed.jsonl")|3|$examples/completed.jsonl|--difference"
+    "perpcopy|--command $perpcopy --script $(win "$src/examples/perpcopy/line.script") --strict --record @W@\\perpcopy.jsonl|0|perpcopy.jsonl|--declared 2"
 )
 wwork=$(win "$work")
 for row in "${rows[@]}"; do
