@@ -2,6 +2,7 @@
 // commands replay their committed sessions, a changed request stops the
 // replay with a decoded diff, and failures name their cause.
 #include "sandbox.h"
+#include "model/profile.h"
 #include "recording/session.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +90,7 @@ TEST(GoldenSession, EachCommandReplaysItsRecording) {
         }
         const std::string golden = slurp(goldenPath(g.command));
         ASSERT_FALSE(golden.empty()) << goldenPath(g.command);
-        EXPECT_EQ(lines(golden)[0], kavhost::sessionHeader(0, g.script))
+        EXPECT_EQ(lines(golden)[0], kavhost::sessionHeader(0, g.script, "host-profile.json", kavhost::model::kProfileVersion))
             << "golden/" << g.command << ".jsonl was recorded from another script: re-record it (golden/README.md)";
         const std::vector<Json> ls = jsonLines(golden);
         ASSERT_GE(ls.size(), 3u);
