@@ -16,6 +16,9 @@ import textwrap
 from kavlink_exports import TableError, write, c_string, own_segments
 
 DESCRIPTION_KEYS = ("param", "return", "refuses", "host", "see")
+# Where the values that belong to the host are kept for kavhost and commands.
+HOST_PROFILE_NOTE = ("kavhost's model of the host takes such values from the host profile, "
+                     "share/kavlink/host-profile.json, and kavlink_host.h names them for commands.")
 EVENTS_STEM = "events"
 REQUEST_MESSAGE, EXIT_MESSAGE = 1534, 1765
 
@@ -589,7 +592,8 @@ def doc_comment(ref, e):
     for key, lead in (("refuses", "Refused by the library"), ("host", "Belongs to the host")):
         if entry.text(key):
             body.append("")
-            body += comment_lines(f"{lead}: {sentence(entry.text(key))}")
+            note = f" {HOST_PROFILE_NOTE}" if key == "host" else ""
+            body += comment_lines(f"{lead}: {sentence(entry.text(key))}{note}")
     body += ["", "@code"] + layout.block_lines() + ["@endcode"]
     for line in (layout.copy_back(), layout.refusal()):
         if line:
@@ -842,7 +846,8 @@ def html_export(ref, e, here):
                         html_table(("argument", "C", "direction", "kind", "meaning"), rows),
                         html.escape(e.prototype.result.strip()),
                         ((sentence(entry.text("refuses")), "Refused by the library:"),
-                         (sentence(entry.text("host")), "Belongs to the host:")),
+                         (sentence(entry.text("host")) + " " + HOST_PROFILE_NOTE if entry.text("host") else "",
+                          "Belongs to the host:")),
                         request=html_request(ref, e, here))
 
 

@@ -127,8 +127,8 @@ const char kUsage[] =
     "  3  --replay: the session differs from the recording (a request, an event or its\n"
     "     result); the difference is the first line on standard error\n"
     "  4  --parity: the model's answers differ from the real host's\n"
-    "At the end of every run kavhost lists on standard error the requests nobody\n"
-    "answered and the out segments left unwritten, grouped by export.\n";
+    "At the end of every run the log lists the requests nobody answered and the out\n"
+    "segments left unwritten, grouped by export (with --strict, standard error too).\n";
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
@@ -471,11 +471,10 @@ int run(int argc, char** argv) {
         for (const model::WrongHandle& w : hostModel->wrongHandles())
             listing += "wrong panel handle: request #" + std::to_string(w.seq) + " " + w.exportName + " names " +
                        hex32(w.handle) + ", which no panel has\n";
-    if (!listing.empty()) {
-        host.note(listing);
-        std::fputs(("kavhost: " + listing).c_str(), stderr);
-    }
+    // In the log always; on standard error when --strict makes it fail the run.
+    if (!listing.empty()) host.note("kavhost: " + listing);
     if (o.strict && !listing.empty() && status == 0) {
+        std::fputs(("kavhost: " + listing).c_str(), stderr);
         for (const std::string& f : audit.failures()) std::fprintf(stderr, "kavhost: --strict: %s\n", f.c_str());
         if (hostModel)
             for (const model::WrongHandle& w : hostModel->wrongHandles())

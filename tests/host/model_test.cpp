@@ -4,6 +4,7 @@
 // and --parity judging the model against sessions of a host.
 #include "kavlink_loader.h"
 #include "model/audit.h"
+#include "model/conventions.h"
 #include "model/model.h"
 #include "model/parity.h"
 #include "model/profile.h"
