@@ -30,7 +30,7 @@ Figure figure(Kind k, std::array<double, 7> n, uint32_t marks, std::optional<int
     return f;
 }
 
-std::string svgOf(std::vector<Figure> figures, const model::CalcConventions& senses = {}) {
+std::string svgOf(std::vector<Figure> figures, const kavhost::model::CalcConventions& senses = {}) {
     Picture p;
     p.command = "twopoint.MorvikVbCommand";
     p.session = "completed.script";
