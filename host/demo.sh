@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # ./kav demo [csbclean|histclean]: runs one command against kavhost in a
 # sandbox root folder, works its dialog as a user would, prints the decoded
-# request log and what was deleted, and saves screenshots into demo-out/.
+# request log and what was deleted, and saves screenshots into demo-out/;
+# then runs the interactive sample twopoint and writes its request log and
+# the picture of its drawing (twopoint.svg) there too.
 # ./kav has built dist/, started a display and the Wine server before this.
 set -euo pipefail
 
@@ -142,5 +144,28 @@ if [ "$rc" -eq 0 ]; then
     say "demo: $cmd ran to its end under kavhost (exit status 0); JSON lines in $json"
 else
     say "demo: kavhost reported a failure (exit status $rc)"
+fi
+
+# ---------------------------------------------------------------- the interactive sample
+# twopoint, run from its completed script: the log of its requests and the
+# picture of what it drew, side by side.
+twopoint="$DIST/twopoint.dll"
+[ -f "$twopoint" ] || twopoint="$ROOT/build/mingw/bin/twopoint.dll"
+if [ -f "$twopoint" ]; then
+    tp_log="$OUT/twopoint-requests.log"
+    tp_svg="$OUT/twopoint.svg"
+    say ""
+    say "== kavhost runs the interactive sample twopoint ($ROOT/examples/twopoint/completed.script)"
+    tp_rc=0
+    wine "$DIST/kavhost.exe" --command "$(win "$twopoint")" --script "$(win "$ROOT/examples/twopoint/completed.script")" \
+        --log "$(win "$tp_log")" --picture "$(win "$tp_svg")" </dev/null || tp_rc=$?
+    if [ "$tp_rc" -eq 0 ] && [ -s "$tp_svg" ]; then
+        say "demo: twopoint ran to its end; its requests are in $tp_log, the picture of its drawing in $tp_svg"
+    else
+        say "demo: twopoint FAILED (exit status $tp_rc); its log is $tp_log"
+        [ "$rc" -ne 0 ] || rc=1
+    fi
+else
+    say "demo: (twopoint.dll is not built: no picture of the interactive sample)"
 fi
 exit "$rc"

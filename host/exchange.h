@@ -33,11 +33,13 @@ struct EventCall {
 struct Reply {
     uint32_t answer = 0;
     std::vector<PayloadWrite> writes;
-    std::string source;  // "script line 4", "default"
+    std::string source;  // "script line 4", "model", "recording line 9", "default"
     // An event the host delivers inside the request before it answers: the
     // host reads the request, delivers the event, puts the request's payload
     // back and then writes the answer.
     std::optional<EventCall> inside;
+    // The answer is the layout table's default: no rule, model or recording gave one.
+    bool defaultAnswer = false;
 };
 
 struct LoggedRequest {

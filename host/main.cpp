@@ -7,6 +7,11 @@
 #include "run/host.h"
 #include "script/host_text.h"
 #include "kav/handles.h"
+#include "model/audit.h"
+#include "model/model.h"
+#include "model/parity.h"
+#include "model/profile.h"
+#include "picture/session_picture.h"
 #include "recording/session.h"
 #include "run/watchdog.h"
 
@@ -17,7 +22,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -56,17 +64,41 @@ const char kUsage[] =
     "                     replays alike; one without events (a command built without the\n"
     "                     kit's frame) takes its events from --script\n"
     "  --show <file>      print a recorded or field session decoded, as the log shows it\n"
+    "  --picture <file.svg>  with --command (also --replay) or --show: write the drawing\n"
+    "                     as the session left it as one SVG: every element one shape\n"
+    "                     with its index and history, what was displayed, highlighted\n"
+    "                     and rubber-banded, and for a replay that stopped at a request\n"
+    "                     the recorded and the actual shapes over each other; it never\n"
+    "                     changes the exit status (a picture it cannot write is one line\n"
+    "                     on standard error)\n"
     "  --ui-timeout <ms>  how long a ui step waits for its window (20000)\n"
     "  --timeout <ms>     with --command: a session that makes no progress (no request,\n"
     "                     no event, no ui step done) for this long fails: kavhost names\n"
     "                     what it waited for (the next recorded request or event, the\n"
     "                     next ui step, the open dialog's caption) and closes the\n"
     "                     command's windows (30000; 0: wait for ever)\n"
-    "  --check-script <file>  parse a script and report, nothing else\n"
+    "  --check-script <file>  parse a script and list its rules with their writes,\n"
+    "                     its declared elements, events and ui steps; nothing else\n"
+    "  --profile <file>   overlay the keys this file names on the host profile (the\n"
+    "                     host's own values; by default share\\kavlink\\host-profile.json\n"
+    "                     beside kavhost.exe or beside its folder); may be repeated\n"
+    "  --no-model         answer as older kavhost did: only the script's rules and the\n"
+    "                     table's defaults (1, counting indices, panel handles)\n"
+    "  --strict           fail the run (exit 1) when a request was not answered by a\n"
+    "                     rule, the model or a recording, when an out segment of an\n"
+    "                     answered request was left unwritten, or when a request named\n"
+    "                     a panel handle no panel has; each is named\n"
+    "  --parity <field session>...  answer each request of the sessions with the model,\n"
+    "                     compare answer and written bytes with the real host's, and\n"
+    "                     print per export: agreed, differed, not modelled; then the\n"
+    "                     first differences and the profile values the sessions\n"
+    "                     confirm or contradict (exit 0: nothing differs, 4: something\n"
+    "                     differs, 2: a file cannot be read)\n"
     "  --help\n"
     "\n"
     "Script statements (one per line, # starts a comment):\n"
-    "  on <export | code | *>          a rule for the next such request\n"
+    "  on <export | code | *>          a rule for the next such request; a rule wins\n"
+    "                                  over the model\n"
     "  on <export | code | *> event <method> <args...> [answer <n>] [write ...]\n"
     "                                  a rule that also delivers an event inside the\n"
     "                                  request: kavhost reads the request, delivers the\n"
@@ -75,7 +107,16 @@ const char kUsage[] =
     "                                  usual ones); only on the rule's own line\n"
     "  answer <n>                      its 32-bit answer\n"
     "  write <offset> <type> <value>   bytes it writes: u8|i16|i32 <n>, f64 <x>,\n"
-    "                                  point <x> <y>, text \"..\", hex \"01 02\"\n"
+    "                                  point <x> <y>, text \"..\", hex \"01 02\"; one rule\n"
+    "                                  carries any number of writes (on its own line\n"
+    "                                  or the rule's: on X write 0 i32 1 write 4 f64 2)\n"
+    "  element <kind> <numbers...>     an element drawn before the start event (any\n"
+    "                                  place in the script), numbered 1, 2, 3 ... in\n"
+    "                                  order: point x y | line x1 y1 x2 y2 |\n"
+    "                                  longline x1 y1 x2 y2 | circle cx cy r |\n"
+    "                                  arc cx cy r a1 a2 flag | ellipse cx cy r1 r2 angle |\n"
+    "                                  ellarc cx cy r1 r2 angle a1 a2 flag |\n"
+    "                                  string x y \"text\"   (angles in radians)\n"
     "  event <method> <args...>        an event delivered after the start event has\n"
     "                                  returned, while the command has not ended\n"
     "  ui wait \"<caption>\" [ms] | click \"<button>\" | check \"<box>\" | uncheck \"<box>\"\n"
@@ -83,6 +124,8 @@ const char kUsage[] =
     "     signal <file> | waitfile <file> [ms] | close | expect \"<caption>\"\n"
     "     event <method> <args...>      an event delivered from inside the command's\n"
     "                                  dialog (arguments as for event)\n"
+    "  In an event, @N stands for the N-th declared element: its index and the\n"
+    "  profile's type code (VokProcElementEvent @1).\n"
     "Exit status:\n"
     "  0  the session passed: the command ended with its exit message (in any event),\n"
     "     every event delivered returned success, nothing came after the exit message,\n"
@@ -94,7 +137,10 @@ const char kUsage[] =
     "     or created, no progress for --timeout\n"
     "  2  bad command line, script or recording\n"
     "  3  --replay: the session differs from the recording (a request, an event or its\n"
-    "     result); the difference is the first line on standard error\n";
+    "     result); the difference is the first line on standard error\n"
+    "  4  --parity: the model's answers differ from the real host's\n"
+    "At the end of every run the log lists the requests nobody answered and the out\n"
+    "segments left unwritten, grouped by export (with --strict, standard error too).\n";
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
@@ -113,16 +159,6 @@ struct FileCloser {
 // character a folder name holds is found.
 FILE* openFile(const std::string& path, const wchar_t* mode) { return _wfopen(widen(path).c_str(), mode); }
 
-bool readFile(const std::string& path, std::string& out) {
-    std::unique_ptr<FILE, FileCloser> in(openFile(path, L"rb"));
-    if (!in) return false;
-    out.clear();
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) out.append(chunk, n);
-    return !std::ferror(in.get());
-}
-
 struct OleSession {
     HRESULT hr;
     OleSession() : hr(OleInitialize(nullptr)) {}
@@ -131,11 +167,12 @@ struct OleSession {
 
 struct Options {
     std::string command, registerDll, scriptPath, jsonPath, logPath = "-", checkPath;
-    std::string recordPath, replayPath, windowFile, showPath;
+    std::string recordPath, replayPath, windowFile, showPath, picturePath;
     int32_t cmdLine = 0;
     bool cmdLineGiven = false;
     int64_t serveMs = -1, uiTimeout = 20000, timeout = 30000;
-    bool quiet = false, help = false;
+    bool quiet = false, help = false, noModel = false, strict = false;
+    std::vector<std::string> profiles, parity;
 };
 
 // Returns "" or the reason the command line is refused.
@@ -163,7 +200,19 @@ std::string parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--replay") { if (!value(o.replayPath)) return "--replay needs a recorded session"; }
         else if (a == "--window-file") { if (!value(o.windowFile)) return "--window-file needs a file"; }
         else if (a == "--show") { if (!value(o.showPath)) return "--show needs a session file"; }
+        else if (a == "--picture") { if (!value(o.picturePath)) return "--picture needs a file"; }
         else if (a == "--quiet") o.quiet = true;
+        else if (a == "--no-model") o.noModel = true;
+        else if (a == "--strict") o.strict = true;
+        else if (a == "--profile") {
+            std::string f;
+            if (!value(f)) return "--profile needs a file";
+            o.profiles.push_back(f);
+        }
+        else if (a == "--parity") {
+            while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) o.parity.emplace_back(argv[++i]);
+            if (o.parity.empty()) return "--parity needs one or more field sessions";
+        }
         else if (a == "--cmdline") {
             if (!number(n) || n < INT32_MIN || n > INT32_MAX) return "--cmdline needs a 32-bit number";
             o.cmdLine = static_cast<int32_t>(n);
@@ -176,7 +225,9 @@ std::string parseOptions(int argc, char** argv, Options& o) {
         }
         else return "unknown option '" + a + "'";
     }
-    if (o.help || !o.checkPath.empty() || !o.showPath.empty()) return "";
+    if (o.help || !o.checkPath.empty()) return "";
+    if (!o.picturePath.empty() && o.command.empty() && o.showPath.empty()) return "--picture goes with --command or --show";
+    if (!o.showPath.empty() || !o.parity.empty()) return "";
     if (!o.replayPath.empty() && o.command.empty()) return "--replay needs --command";
     if (o.command.empty() && o.serveMs < 0) return "give --command to run a component, or --serve <ms>";
     if (!o.command.empty() && o.serveMs >= 0) return "--command and --serve exclude each other";
@@ -193,6 +244,51 @@ bool openOutput(const std::string& path, std::unique_ptr<FILE, FileCloser>& keep
     keep.reset(openFile(path, L"wb"));
     out = keep.get();
     return out != nullptr;
+}
+
+// "twopoint.dll" for "C:\\work\\twopoint.dll": the title names files by their names.
+std::string fileName(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The picture of the session into o.picturePath.  `requests` are the
+// session's as answered; `live` is the model that answered them, if one did
+// (otherwise a model of `profile`, or of the default profile, is fed them);
+// `build` adds what only the caller knows.  A picture that cannot be made or
+// written is one line on standard error, and nothing else changes.
+struct PictureOf {
+    std::span<const LoggedRequest> requests;
+    const model::Model* live = nullptr;
+    const model::Profile* profile = nullptr;
+    std::string command, session;
+};
+
+void writePicture(const Options& o, const PictureOf& of, const std::function<void(picture::Picture&)>& build = {}) {
+    if (o.picturePath.empty()) return;
+    std::string svg;
+    try {
+        std::optional<model::Profile> loaded;
+        if (!of.live && !of.profile) loaded = model::Profile::fromFile(model::defaultProfilePath());
+        const model::Profile& profile = of.live ? of.live->profile() : of.profile ? *of.profile : *loaded;
+        std::optional<model::Model> fed;
+        if (!of.live) {
+            fed.emplace(profile);
+            picture::feed(*fed, of.requests);
+        }
+        const model::Model& m = of.live ? *of.live : *fed;
+        picture::Picture p = picture::drawingPicture(m.drawing(), of.requests);
+        p.command = of.command;
+        p.session = of.session;
+        if (build) build(p);
+        svg = picture::writeSvg(p, model::conventionsOf(profile));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kavhost: no picture %s: %s\n", o.picturePath.c_str(), e.what());
+        return;
+    }
+    std::unique_ptr<FILE, FileCloser> f(openFile(o.picturePath, L"wb"));
+    if (!f || std::fwrite(svg.data(), 1, svg.size(), f.get()) != svg.size() || std::fflush(f.get()) != 0)
+        std::fprintf(stderr, "kavhost: cannot write the picture %s\n", o.picturePath.c_str());
 }
 
 int serveMode(Host& host, DialogDriver& driver, const Options& o) {
@@ -214,7 +310,8 @@ int serveMode(Host& host, DialogDriver& driver, const Options& o) {
     return driver.failed() ? kExitFailed : 0;
 }
 
-int commandMode(Host& host, DialogDriver& driver, const Options& o, const Session* replay) {
+int commandMode(Host& host, DialogDriver& driver, const Options& o, const Session* replay, const model::Model* live,
+                const model::Profile* profile) {
     std::unique_ptr<Replayer> replayer;
     RunOptions ro;
     ro.command = o.command;
@@ -243,6 +340,24 @@ int commandMode(Host& host, DialogDriver& driver, const Options& o, const Sessio
         ok = runCommand(host, driver, ro);
     }
     host.setReplySource(nullptr);
+    // A replay's drawing comes from its recorded answers: a model is fed them.
+    // One that stopped at a request answered neither it nor what came after:
+    // the drawing is the one before it, and the request is drawn as the
+    // difference.
+    std::span<const LoggedRequest> answered = host.requests();
+    const uint32_t stoppedAt = replayer ? replayer->stoppedAt() : 0;
+    const LoggedRequest* stop = nullptr;
+    for (size_t i = 0; stoppedAt != 0 && i < answered.size() && !stop; ++i)
+        if (answered[i].seq == stoppedAt) {
+            stop = &answered[i];
+            answered = answered.first(i);
+        }
+    writePicture(o,
+                 {answered, replay ? nullptr : live, profile, fileName(o.command),
+                  replay ? "replay of " + fileName(o.replayPath) : o.scriptPath.empty() ? "no script" : fileName(o.scriptPath)},
+                 [&](picture::Picture& p) {
+                     if (stop) picture::addDifference(p, replayer->expectedRequest(), *stop);
+                 });
     if (host.hasTimedOut()) {
         host.note("kavhost: FAILED: no progress for " + std::to_string(o.timeout) + " ms");
         return kExitFailed;
@@ -262,6 +377,24 @@ int run(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    // The host profile: for the model, for --parity, and for naming elements in scripts.
+    std::optional<model::Profile> profile;
+    if (o.showPath.empty() && (!o.noModel || !o.parity.empty())) {
+        try {
+            const std::string base = model::defaultProfilePath();
+            if (base.empty())
+                return usageError("no host profile beside kavhost (share\\kavlink\\host-profile.json); "
+                                  "give --no-model to answer without the model");
+            profile = model::Profile::fromFile(base);
+            for (const std::string& f : o.profiles) profile->overlayFile(f);
+        } catch (const model::ProfileError& e) {
+            std::fprintf(stderr, "kavhost: %s\n", e.what());
+            return kExitUsage;
+        }
+    }
+    if (!o.parity.empty()) return model::runParity(o.parity, *profile, stdout, stderr);
+    std::unique_ptr<model::Model> hostModel;
+    if (profile && !o.noModel) hostModel = std::make_unique<model::Model>(*profile);
     Session session;
     // --show prints its file and returns, whatever else is given.
     for (const std::string* path : {&o.showPath, &o.replayPath}) {
@@ -275,6 +408,11 @@ int run(int argc, char** argv) {
             if (!o.showPath.empty()) {
                 const std::string shown = showFieldSession(field);
                 std::fwrite(shown.data(), 1, shown.size(), stdout);
+                std::vector<LoggedRequest> requests;
+                for (const RecordedStep& s : field.session.steps)
+                    if (!s.isEvent) requests.push_back(picture::loggedRequest(s.request, s.seq));
+                writePicture(o, {requests, nullptr, nullptr, "",
+                                 (field.field ? "field session " : "kavhost recording ") + fileName(o.showPath)});
                 return 0;
             }
             if (!field.note.empty()) std::fprintf(stderr, "kavhost: %s: %s\n", path->c_str(), field.note.c_str());
@@ -289,20 +427,43 @@ int run(int argc, char** argv) {
     if (!o.scriptPath.empty() && !readFile(o.scriptPath, scriptText)) return usageError("cannot read the script " + o.scriptPath);
     Script script;
     try {
-        script = parseScript(scriptText);
+        script = parseScript(scriptText, hostModel ? hostModel->naming() : ElementNaming{});
     } catch (const ScriptError& e) {
         const std::string& where = o.scriptPath.empty() ? "of the recorded session " + o.replayPath : o.scriptPath;
         std::fprintf(stderr, "kavhost: script %s: %s\n", where.c_str(), e.what());
         return kExitUsage;
     }
     if (!o.checkPath.empty()) {
-        std::printf("%s: %zu rules, %zu events, %zu ui steps\n", o.checkPath.c_str(), script.rules.size(),
-                    script.events.size(), script.ui.size());
+        std::printf("%s: %zu rules, %zu elements, %zu events, %zu ui steps\n", o.checkPath.c_str(), script.rules.size(),
+                    script.elements.size(), script.events.size(), script.ui.size());
+        for (const Rule& r : script.rules) {
+            const std::string key = r.any ? "*" : !r.key.empty() ? r.key : std::to_string(r.code);
+            std::printf("  line %d: on %s%s\n", r.line, key.c_str(),
+                        r.hasAnswer ? (" answer " + std::to_string(static_cast<int32_t>(r.answer))).c_str() : "");
+            for (const PayloadWrite& w : r.writes) std::printf("    write %u %s\n", w.offset, w.shown.c_str());
+        }
+        int n = 0;
+        for (const ElementStatement& e : script.elements) {
+            std::string numbers;
+            for (double d : e.numbers) {
+                char b[32];
+                std::snprintf(b, sizeof b, " %.15g", d);
+                numbers += b;
+            }
+            std::printf("  line %d: element @%d %s%s%s\n", e.line, ++n, e.kind.c_str(), numbers.c_str(),
+                        e.kind == "string" ? (" \"" + e.text + "\"").c_str() : "");
+        }
         return 0;
     }
 
     std::unique_ptr<FILE, FileCloser> logFile, jsonFile, recordFile;
     HostOptions options;
+    model::Audit audit(profile ? profile->values().none : 0);
+    options.model = hostModel.get();
+    options.audit = &audit;
+    if (hostModel) hostModel->declare(script.elements);
+    else if (!script.elements.empty())
+        return usageError("the script declares elements, which only the model keeps (leave out --no-model)");
     if (!o.quiet && !openOutput(o.logPath, logFile, options.text)) return usageError("cannot write the log " + o.logPath);
     if (!o.jsonPath.empty() && !openOutput(o.jsonPath, jsonFile, options.json)) return usageError("cannot write " + o.jsonPath);
     if (!o.recordPath.empty() && !openOutput(o.recordPath, recordFile, options.record))
@@ -315,15 +476,35 @@ int run(int argc, char** argv) {
     }
     const int32_t cmdLine = !o.replayPath.empty() && !o.cmdLineGiven ? session.cmdLine : o.cmdLine;
     Host host(std::move(script), options);
-    host.record(sessionHeader(cmdLine, scriptText));
+    host.record(sessionHeader(cmdLine, scriptText, profile && hostModel ? profile->name() : "",
+                              profile && hostModel ? profile->version() : 0));
     DialogDriver driver(host, host.script().ui, static_cast<DWORD>(o.uiTimeout));
     const int status = o.serveMs >= 0 ? serveMode(host, driver, o)
-                                      : commandMode(host, driver, o, o.replayPath.empty() ? nullptr : &session);
+                                      : commandMode(host, driver, o, o.replayPath.empty() ? nullptr : &session,
+                                                    hostModel.get(), profile ? &*profile : nullptr);
     // The reasons on standard error, so that a run with --quiet or a log
     // file still says what went wrong: a replay's difference first.
     if (host.stopped()) std::fprintf(stderr, "kavhost: replay: %s\n", host.difference().c_str());
     for (const std::string& f : host.failures()) std::fprintf(stderr, "kavhost: %s\n", f.c_str());
     if (status == kExitFailed && host.failures().empty()) std::fprintf(stderr, "kavhost: the command failed\n");
+    // Nothing answered silently: what nobody answered or wrote, and the
+    // panel handles no panel had.
+    std::string listing = audit.listing();
+    if (hostModel)
+        for (const model::WrongHandle& w : hostModel->wrongHandles())
+            listing += "wrong panel handle: request #" + std::to_string(w.seq) + " " + w.exportName + " names " +
+                       hex32(w.handle) + ", which no panel has\n";
+    // In the log always; on standard error when --strict makes it fail the run.
+    if (!listing.empty()) host.note("kavhost: " + listing);
+    if (o.strict && !listing.empty() && status == 0) {
+        std::fputs(("kavhost: " + listing).c_str(), stderr);
+        for (const std::string& f : audit.failures()) std::fprintf(stderr, "kavhost: --strict: %s\n", f.c_str());
+        if (hostModel)
+            for (const model::WrongHandle& w : hostModel->wrongHandles())
+                std::fprintf(stderr, "kavhost: --strict: request #%u %s: wrong panel handle %s\n", w.seq,
+                             w.exportName.c_str(), hex32(w.handle).c_str());
+        return kExitFailed;
+    }
     return status;
 }
 

@@ -1,5 +1,6 @@
 """kavlink.h (every prototype with its reference comment) and the C++ table
 of every export's and event's summary that the tests read."""
+from kavgen.descriptions import HOST_PROFILE_NOTE
 from kavgen.layout import Layout, argument_direction, argument_kind, comment_lines, helpstring, sentence
 from kavgen.model import c_string
 from kavgen.output import write
@@ -16,7 +17,8 @@ def doc_comment(ref, e):
     for key, lead in (("refuses", "Refused by the library"), ("host", "Belongs to the host")):
         if entry.text(key):
             body.append("")
-            body += comment_lines(f"{lead}: {sentence(entry.text(key))}")
+            note = f" {HOST_PROFILE_NOTE}" if key == "host" else ""
+            body += comment_lines(f"{lead}: {sentence(entry.text(key))}{note}")
     body += ["", "@code"] + layout.block_lines() + ["@endcode"]
     for line in (layout.copy_back(), layout.refusal()):
         if line:

@@ -6,6 +6,11 @@ import re
 
 from kavgen.model import Entry, Family, TableError
 
+# Where the values that belong to the host are kept for kavhost and commands:
+# appended to every "belongs to the host" entry of the reference.
+HOST_PROFILE_NOTE = ("kavhost's model of the host takes such values from the host profile, "
+                     "share/kavlink/host-profile.json, and kavlink_host.h names them for commands.")
+
 DESCRIPTION_KEYS = ("param", "return", "refuses", "host", "see")
 EVENTS_STEM = "events"
 

@@ -4,6 +4,7 @@ import html
 import os
 import re
 
+from kavgen.descriptions import HOST_PROFILE_NOTE
 from kavgen.events import IDENTITY_PARAM_NAME
 from kavgen.layout import Layout, argument_direction, argument_kind, sentence
 from kavgen.output import write
@@ -155,7 +156,8 @@ def html_export(ref, e, here):
                         html_table(("argument", "C", "direction", "kind", "meaning"), rows),
                         html.escape(e.prototype.result.strip()),
                         ((sentence(entry.text("refuses")), "Refused by the library:"),
-                         (sentence(entry.text("host")), "Belongs to the host:")),
+                         (sentence(entry.text("host")) + " " + HOST_PROFILE_NOTE if entry.text("host") else "",
+                          "Belongs to the host:")),
                         request=html_request(ref, e, here))
 
 

@@ -19,7 +19,8 @@ HRESULT RunCommandDialog(HWND) {
     const LineShape line{{0, 0}, {100, 50}};
     if (VokAppendLine(&line, &attr) == 0) return E_FAIL;
 
-    const int32_t panel = VokCreateCSB(1, "Hello", "", 0);
+    if (VokCreateCSB(1, "Hello", "", 0) == 0) return E_FAIL;
+    const int32_t panel = VokGetCSBHandle(1);  // the panel's handle, not what VokCreateCSB answered
     if (panel == 0) return E_FAIL;
     VokCreateTextBox(panel, 1, "Your name");
     VokComposeCSB(panel);

@@ -5,6 +5,7 @@
 // scales that circle; its Cancel button ends the command without drawing.
 #include "command.h"
 #include "kavlink.h"
+#include "kavlink_host.h"
 
 #include <utility>
 
@@ -13,10 +14,10 @@ namespace {
 // The panel and its controls; the numbers are ours to choose.
 constexpr int16_t kPanel = 1, kCircleButton = 1, kScaleBox = 2, kCancelButton = 3;
 
-// Input settings whose meaning belongs to the host: replace these with the
-// values that the host documents for position input.
-constexpr int32_t kPositionEventMask = 0x0001;
-constexpr int32_t kAnyPosition = 0;
+// Input settings whose meaning belongs to the host: kavlink_host.h names
+// them, from the host profile that kavhost answers with.
+constexpr int32_t kPositionEventMask = KAVHOST_EVENT_MASK_POSITION;
+constexpr int32_t kAnyPosition = KAVHOST_DETECT_ANY_POSITION;
 
 class TwoPoints : public kavcmd::Command {
     void OnStartCmd(HWND, int32_t, int32_t&) override {
@@ -26,7 +27,8 @@ class TwoPoints : public kavcmd::Command {
         VokSetOptionDetectablePosition(kAnyPosition);
         VokCommandMode("Two points");
         VokCommandGuide("Pick the first point");
-        panel_ = VokCreateCSB(kPanel, "Two points", "", 0);
+        VokCreateCSB(kPanel, "Two points", "", 0);
+        panel_ = VokGetCSBHandle(kPanel);  // the handle names the panel from now on
         panelUp_ = true;
         VokCreateCheckButton(panel_, kCircleButton, "Circle");
         VokCreateRealBox(panel_, kScaleBox, 8, 2, "Circle scale");

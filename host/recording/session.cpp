@@ -179,12 +179,16 @@ Json decodedJson(const Decoded& d) {
     return o;
 }
 
-std::string sessionHeader(int32_t cmdLine, const std::string& scriptText) {
+std::string sessionHeader(int32_t cmdLine, const std::string& scriptText, const std::string& profile, int profileVersion) {
     Json o;
     o["session"] = "kavhost";
     o["version"] = kSessionVersion;
     o["cmdline"] = cmdLine;
     o["script"] = scriptText;
+    if (!profile.empty()) {
+        o["profile"] = profile;
+        o["profileVersion"] = profileVersion;
+    }
     return jsonLine(o);
 }
 
@@ -387,7 +391,8 @@ void Replayer::differ(const std::string& diff) {
 // The recording's next step is a request that did not come.
 std::string Replayer::nextRequestMissing(const std::string& instead) const {
     const RecordedStep& s = steps_[next_];
-    return "request #" + std::to_string(requests_ + 1) + ": the recording has " +
+    // Numbered as the log numbers it: the recording's seq for the request that did not come.
+    return "request #" + std::to_string(s.seq ? s.seq : requests_ + 1) + ": the recording has " +
            what(s.request.exportName, s.request.message, s.request.code) + " next (line " + std::to_string(s.line) +
            "), but " + instead;
 }
@@ -396,7 +401,9 @@ Reply Replayer::reply(const LoggedRequest& r) {
     Reply out;
     out.source = "replay stopped";
     if (differed()) return out;
-    const uint32_t number = ++requests_;
+    ++requests_;
+    const uint32_t number = r.seq;  // as the log, --show and the recording's seq number it
+    stoppedAt_ = r.seq;             // until the request turns out to be the recorded one
     if (next_ >= steps_.size()) {
         differ("request #" + std::to_string(number) + ": the command made " + what(r) + ", but the recording ends after " +
                std::to_string(recordedRequests_) + " requests");
@@ -410,9 +417,11 @@ Reply Replayer::reply(const LoggedRequest& r) {
     }
     ++next_;
     if (const std::string diff = describeDifference(number, s.request, s.line, r); !diff.empty()) {
+        expected_ = &s.request;
         differ(diff);
         return out;
     }
+    stoppedAt_ = 0;
     out.answer = s.request.answer;
     out.writes = s.request.writes;
     out.source = "recording line " + std::to_string(s.line);

@@ -3,7 +3,11 @@
 //
 // --record writes one JSON object per line (UTF-8), the header first:
 //
-//   {"session":"kavhost","version":2,"cmdline":0,"script":"ui wait \"..\"\n..."}
+//   {"session":"kavhost","version":2,"cmdline":0,"script":"ui wait \"..\"\n...",
+//    "profile":"host-profile.json","profileVersion":1}
+//
+// ("profile": the host profile the model answered with, the default file's
+// name and the overlays; left out with --no-model)
 //
 // then one line per event the host delivered and per message that arrived,
 // in the order in which they happened:
@@ -130,7 +134,9 @@ std::string jsonLine(const Json& j);
 
 // A decoded request: code, lParam, exports, lParamText, size, segments[, problem].
 Json decodedJson(const Decoded& d);
-std::string sessionHeader(int32_t cmdLine, const std::string& scriptText);
+// The header names the host profile the model answered with ("" and 0: no model).
+std::string sessionHeader(int32_t cmdLine, const std::string& scriptText, const std::string& profile = "",
+                          int profileVersion = 0);
 std::string requestRecord(const LoggedRequest& r);
 std::string eventRecord(const DeliveredEvent& e);
 // The --json log's line for a message: the decoded request, then seq,
@@ -184,7 +190,8 @@ struct Session {
 Session parseSession(const std::string& text, bool startFirst = true);
 
 // "" when the request is the recorded one; otherwise the decoded diff.
-// `line` is the recording's line of `expected`.
+// `number` is the request's seq (as the log numbers it); `line` is the
+// recording's line of `expected`.
 std::string describeDifference(uint32_t number, const RecordedRequest& expected, int line, const LoggedRequest& actual);
 
 // Answers from a recording and checks the session against it, request by
@@ -201,6 +208,11 @@ public:
     std::string waitingFor() const override;
     bool differed() const { return !difference_.empty(); }
     const std::string& difference() const { return difference_; }
+    // The seq of the request the replay stopped at (0 when it stopped at an
+    // event or not at all), and what the recording holds in its place (null
+    // when it holds no request there).
+    uint32_t stoppedAt() const { return stoppedAt_; }
+    const RecordedRequest* expectedRequest() const { return expected_; }
 
 private:
     void differ(const std::string& diff);
@@ -213,6 +225,8 @@ private:
     uint32_t requests_ = 0;      // requests that arrived
     std::vector<size_t> open_;   // the recorded steps of the events being delivered
     std::string difference_;
+    uint32_t stoppedAt_ = 0;
+    const RecordedRequest* expected_ = nullptr;
 };
 
 }  // namespace kavhost

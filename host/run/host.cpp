@@ -1,8 +1,10 @@
 #include "run/host.h"
 #include "decode/request_text.h"
 
-#include "script/host_text.h"
+#include "model/audit.h"
+#include "model/model.h"
 #include "recording/session.h"
+#include "script/host_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -176,6 +178,7 @@ void Host::endEvent(const DeliveredEvent& e) {
         open_.pop_back();
         fillRecord(slot, eventRecord(e));
     }
+    if (options_.model) options_.model->delivered(e);
     if (source_) source_->returned(e);
 }
 
@@ -215,12 +218,35 @@ LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
     r.message = kav::kRequestMessage;
     r.decoded = decode(code, lParam, payload(), kav::kPayloadSize);
     r.request.assign(payload(), payload() + r.decoded.total);
-    r.reply = source_ ? source_->reply(r) : answerer_.reply(code, lParam, r.decoded.names);
+    if (source_) {
+        r.reply = source_->reply(r);
+        if (options_.model) options_.model->learn(r);
+    } else {
+        r.reply = answerer_.reply(code, lParam, r.decoded.names);
+        // The model answers what no rule does; a rule with writes and no
+        // answer takes the model's answer.  Otherwise it follows the rule.
+        Reply modelled;
+        if (options_.model && r.reply.defaultAnswer && options_.model->answer(r, modelled)) {
+            if (r.reply.writes.empty()) {
+                // An event the rule delivers inside the request stays with it.
+                modelled.inside = std::move(r.reply.inside);
+                if (modelled.inside) modelled.source = r.reply.source + " + model";
+                r.reply = std::move(modelled);
+            } else {
+                r.reply.answer = modelled.answer;
+                r.reply.defaultAnswer = false;
+                r.reply.source += " + model";
+            }
+        } else if (options_.model) {
+            options_.model->learn(r);
+        }
+    }
     // The request's line stands before the lines of an event delivered
     // inside it, and is written once the answer is known.
     const size_t slot = holdRecord();
     if (r.reply.inside) deliverInside(r);
     applyWrites(r.reply);
+    if (options_.audit) options_.audit->check(r);
     if (options_.text && !r.reply.writes.empty()) written_ = decode(code, lParam, payload(), kav::kPayloadSize);
     logText(r);
     writeLog(options_.json, jsonLogLine(r) + "\n");

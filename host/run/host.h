@@ -20,10 +20,20 @@
 
 namespace kavhost {
 
+namespace model {
+class Model;
+class Audit;
+}  // namespace model
+
 struct HostOptions {
     FILE* text = nullptr;    // readable log (UTF-8), or none
     FILE* json = nullptr;    // JSON lines, or none
     FILE* record = nullptr;  // session recording (session.h), or none
+    // The model of the host, asked when no rule answers (none: --no-model);
+    // it follows what rules and recordings answer, and the events delivered.
+    model::Model* model = nullptr;
+    // Lists what nobody answered and what was left unwritten, or none.
+    model::Audit* audit = nullptr;
 };
 
 class Host {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <algorithm>
 #include <sstream>
 
 namespace kavhost {
@@ -103,15 +104,54 @@ bool parseDouble(const std::string& s, double& out) {
     return errno == 0 && *end == '\0';
 }
 
-EventCall parseEventCall(const std::vector<std::string>& w, size_t at, int lineNo) {
+const std::vector<std::pair<const char*, const char*>>& elementKinds() {
+    static const std::vector<std::pair<const char*, const char*>> kinds = {
+        {"point", "x y"},
+        {"line", "x1 y1 x2 y2"},
+        {"longline", "x1 y1 x2 y2"},
+        {"circle", "cx cy r"},
+        {"arc", "cx cy r a1 a2 flag"},
+        {"ellipse", "cx cy r1 r2 angle"},
+        {"ellarc", "cx cy r1 r2 angle a1 a2 flag"},
+        {"string", "x y \"text\""},
+    };
+    return kinds;
+}
+
+EventCall parseEventCall(const std::vector<std::string>& w, size_t at, int lineNo,
+                         const std::vector<ElementStatement>& declared, const ElementNaming& naming) {
     if (w.size() <= at) throw ScriptError(lineNo, "event needs a method name");
     const std::string& name = w[at];
     const EventMethod* m = findEventMethod(name);
     if (!m) throw ScriptError(lineNo, "unknown event method '" + name + "'");
     if (name == "VokProcStartCmd") throw ScriptError(lineNo, "the start event is kavhost's own; use --command");
-    if (w.size() - at - 1 != m->params.size())
+    // "@N" stands for an element's index and type: two arguments.
+    std::vector<std::string> args;
+    for (size_t i = at + 1; i < w.size(); ++i) {
+        const std::string& a = w[i];
+        if (a.size() < 2 || a[0] != '@') {
+            args.push_back(a);
+            continue;
+        }
+        const size_t k = args.size();
+        int64_t n = 0;
+        if (!parseInteger(a.substr(1), n) || n < 1)
+            throw ScriptError(lineNo, a + ": after @ comes the number of a declared element, from 1");
+        if (k + 1 >= m->params.size() || std::string(m->params[k]) != "I4" || std::string(m->params[k + 1]) != "I2")
+            throw ScriptError(lineNo, a + " stands for an element's index and type, which " + name +
+                                          " does not take at argument " + std::to_string(k + 1));
+        if (static_cast<size_t>(n) > declared.size())
+            throw ScriptError(lineNo, a + ": the script declares " + std::to_string(declared.size()) + " elements");
+        const auto code = naming.typeCodes.find(declared[static_cast<size_t>(n - 1)].kind);
+        if (code == naming.typeCodes.end())
+            throw ScriptError(lineNo, a + ": no type code for '" + declared[static_cast<size_t>(n - 1)].kind +
+                                          "' (the model is off or the profile has none)");
+        args.push_back(std::to_string(naming.first + n - 1));
+        args.push_back(std::to_string(code->second));
+    }
+    if (args.size() != m->params.size())
         throw ScriptError(lineNo, name + " takes " + std::to_string(m->params.size()) + " arguments");
-    EventCall e{name, std::vector<std::string>(w.begin() + static_cast<long>(at) + 1, w.end()), lineNo};
+    EventCall e{name, std::move(args), lineNo};
     for (size_t k = 0; k < m->params.size(); ++k) {
         const std::string t = m->params[k];
         int64_t n = 0;
@@ -123,6 +163,40 @@ EventCall parseEventCall(const std::vector<std::string>& w, size_t at, int lineN
     }
     return e;
 }
+
+namespace {
+
+ElementStatement parseElement(const std::vector<std::string>& w, int lineNo) {
+    if (w.size() < 2) throw ScriptError(lineNo, "element needs a kind and its numbers");
+    const auto& kinds = elementKinds();
+    const auto k = std::find_if(kinds.begin(), kinds.end(), [&](const auto& p) { return w[1] == p.first; });
+    if (k == kinds.end()) {
+        std::string names;
+        for (const auto& p : kinds) {
+            if (!names.empty()) names += ' ';
+            names += p.first;
+        }
+        throw ScriptError(lineNo, "unknown element kind '" + w[1] + "' (" + names + ")");
+    }
+    ElementStatement e;
+    e.kind = w[1];
+    e.line = lineNo;
+    std::istringstream fields(k->second);
+    size_t need = 0;
+    for (std::string f; fields >> f;) need += f.front() == '"' ? 0 : 1;
+    const bool text = e.kind == "string";
+    if (w.size() != 2 + need + (text ? 1 : 0))
+        throw ScriptError(lineNo, "element " + e.kind + " takes " + k->second);
+    for (size_t i = 0; i < need; ++i) {
+        double d = 0;
+        if (!parseDouble(w[2 + i], d)) throw ScriptError(lineNo, "not a number: " + w[2 + i]);
+        e.numbers.push_back(d);
+    }
+    if (text) e.text = w.back();
+    return e;
+}
+
+}  // namespace
 
 namespace {
 
@@ -204,10 +278,21 @@ const UiVerb kUiVerbs[] = {
 
 }  // namespace
 
-Script parseScript(const std::string& text) {
+Script parseScript(const std::string& text, const ElementNaming& naming) {
     Script s;
-    std::istringstream in(text);
     std::string line;
+    // Elements first: they may stand anywhere, and events name them.
+    {
+        std::istringstream in(text);
+        int lineNo = 0;
+        while (std::getline(in, line)) {
+            ++lineNo;
+            if (lineNo == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+            const std::vector<std::string> w = splitWords(line, lineNo);
+            if (!w.empty() && w[0] == "element") s.elements.push_back(parseElement(w, lineNo));
+        }
+    }
+    std::istringstream in(text);
     int lineNo = 0;
     Rule* current = nullptr;
     while (std::getline(in, line)) {
@@ -265,8 +350,9 @@ Script parseScript(const std::string& text) {
             }
             continue;
         }
+        if (verb == "element") continue;
         if (verb == "event") {
-            s.events.push_back(parseEventCall(w, 1, lineNo));
+            s.events.push_back(parseEventCall(w, 1, lineNo, s.elements, naming));
             continue;
         }
         if (verb == "ui") {
@@ -278,7 +364,11 @@ Script parseScript(const std::string& text) {
             const size_t n = w.size() - 2;
             if (n < v->minArgs || n > v->maxArgs) throw ScriptError(lineNo, "wrong number of arguments for ui " + w[1]);
             UiStep step{w[1], std::vector<std::string>(w.begin() + 2, w.end()), lineNo};
-            if (step.verb == "event") parseEventCall(w, 2, lineNo);  // checked like an event statement
+            if (step.verb == "event") {  // checked like an event statement, "@N" resolved
+                const EventCall call = parseEventCall(w, 2, lineNo, s.elements, naming);
+                step.args = {call.method};
+                step.args.insert(step.args.end(), call.args.begin(), call.args.end());
+            }
             int64_t num = 0;
             if ((step.verb == "sleep" || step.verb == "settext") && !parseInteger(step.args[0], num))
                 throw ScriptError(lineNo, "ui " + step.verb + " needs a number first");
@@ -289,7 +379,7 @@ Script parseScript(const std::string& text) {
             s.ui.push_back(std::move(step));
             continue;
         }
-        throw ScriptError(lineNo, "unknown statement '" + verb + "' (on, answer, write, event, ui)");
+        throw ScriptError(lineNo, "unknown statement '" + verb + "' (on, answer, write, event, ui, element)");
     }
     return s;
 }
@@ -331,6 +421,7 @@ Reply Answerer::reply(uint32_t code, uint32_t lParam, const std::vector<std::str
     } else {
         out.source = "default";
     }
+    out.defaultAnswer = true;
     // The row's default answer (both exports of a shared code have the same).
     const ExportLayout* row = nullptr;
     for (const std::string& n : exportNames)

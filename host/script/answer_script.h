@@ -20,9 +20,16 @@
 //   ui <step> <args...>            a step of the dialog driver (see kavhost --help);
 //                                  "ui event <method> <args...>" delivers an event
 //                                  from inside the command's dialog
-// "on KEY answer N write ..." may also stand on one line; "on KEY event ..."
-// only on one line (a line of its own that starts with "event" is an event
-// statement).
+//   element <kind> <numbers...>    an element of the drawing that exists before the
+//                                  start event (kinds: the profile's "elementTypes"
+//                                  keys point line longline circle arc ellipse ellarc
+//                                  string); declared elements are numbered in order
+//                                  from the profile's first index
+// "on KEY answer N write ..." may also stand on one line, with several writes;
+// "on KEY event ..." only on one line (a line of its own that starts with
+// "event" is an event statement).
+// In an event, "@N" names the N-th declared element: it stands for the element's
+// index and its type code, the two arguments ElemIndex and elemType.
 #pragma once
 #include "exchange.h"
 
@@ -58,10 +65,26 @@ struct UiStep {
     int line = 0;
 };
 
+// An `element` statement: its kind word and numbers (a string's text apart).
+struct ElementStatement {
+    std::string kind;
+    std::vector<double> numbers;
+    std::string text;  // UTF-8
+    int line = 0;
+};
+
 struct Script {
     std::vector<Rule> rules;
     std::vector<EventCall> events;
     std::vector<UiStep> ui;
+    std::vector<ElementStatement> elements;
+};
+
+// What "@N" in an event stands for: the N-th declared element's index
+// (first + N - 1) and the type code of its kind (the profile's).
+struct ElementNaming {
+    int32_t first = 1;
+    std::map<std::string, int32_t> typeCodes;  // by kind word; empty: "@N" is refused
 };
 
 // Event methods of a command component, in interface order, with their
@@ -83,11 +106,17 @@ bool parseInteger(const std::string& s, int64_t& out);
 bool parseDouble(const std::string& s, double& out);
 
 // Checks an event's method and arguments (`words` from `at` on: the method,
-// then its arguments) and returns the call; throws ScriptError.
-EventCall parseEventCall(const std::vector<std::string>& words, size_t at, int lineNo);
+// then its arguments) and returns the call; throws ScriptError.  `declared`
+// and `naming` resolve "@N".
+EventCall parseEventCall(const std::vector<std::string>& words, size_t at, int lineNo,
+                         const std::vector<ElementStatement>& declared = {}, const ElementNaming& naming = {});
+
+// The numbers each element kind takes, in order ("x y" for a point); the
+// string kind takes "x y" and then its text.
+const std::vector<std::pair<const char*, const char*>>& elementKinds();
 
 // Throws ScriptError for anything it does not understand.
-Script parseScript(const std::string& text);
+Script parseScript(const std::string& text, const ElementNaming& naming = {});
 
 // Chooses replies: script rules first (by export name, then code, then "*"),
 // then the export's default answer, a column of the layout table: 1, the

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <cstdio>
+#include <memory>
 #include <string_view>
 
 namespace kavhost {
@@ -130,6 +131,16 @@ bool fromHex(const std::string& text, std::vector<uint8_t>& out, bool spaced) {
         out.push_back(static_cast<uint8_t>(hi * 16 + lo));
     }
     return true;
+}
+
+bool readFile(const std::string& path, std::string& out) {
+    const std::unique_ptr<FILE, int (*)(FILE*)> f(_wfopen(widen(path).c_str(), L"rb"), &std::fclose);
+    if (!f) return false;
+    out.clear();
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) out.append(chunk, n);
+    return !std::ferror(f.get());
 }
 
 }  // namespace kavhost

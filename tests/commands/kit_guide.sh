@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The command authors' guide, followed as a newcomer would, with nothing but
 # the kit's zip: the kit is installed, zipped as it ships, and unpacked into
-# an empty folder outside the source tree; for each sample (hello, twopoint)
+# an empty folder outside the source tree; for each sample (hello, twopoint,
+# perpcopy)
 # the guide's files are written into an empty folder and compared with
 # examples/<sample>, and the guide's own shell steps configure, build,
-# register, run, record and replay the command under kavhost.  Then the
+# register, run, record and replay the command under kavhost, and the
+# pictures they draw must render (rsvg-convert) and hold the sessions.  Then the
 # committed sessions of both samples, as the kit ships them, must replay,
 # and a command changed in one value must make its replay fail with status
 # 3 and the difference first on standard error.  The guide's `cpp compile`
@@ -24,7 +26,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kavkit.XXXXXX")
 cleanup() {
     # The steps registered the samples in the test prefix: take them out again.
     local s
-    for s in hello twopoint; do
+    for s in hello twopoint perpcopy; do
         if [ -f "$work/$s/build/$s.dll" ]; then
             (cd "$work/$s" && wine regsvr32 /s /u "build\\$s.dll" </dev/null >/dev/null 2>&1) || true
         fi
@@ -120,18 +122,36 @@ for export in VokSetEventMask VokSetOptionDetectablePosition VokCommandMode VokD
               VokCalDist2P VokAppendLine VokAppendCircle VokDestroyCSB; do
     grep -q "$export" "$work/twopoint.log" || fail "twopoint made no $export request"
 done
+run_steps perpcopy
+# The copies lie where the geometry puts them: 20, 40 and 60 above the line,
+# and the circles' centres at 65 and 80 (the scripts give no geometry).
+for copy in '(0, 20) - (100, 20)' '(0, 40) - (100, 40)' '(0, 60) - (100, 60)' 'center (50, 65) radius 10' \
+            'center (50, 80) radius 10'; do
+    grep -qF "$copy" "$work/perpcopy.log" || fail "perpcopy appended no copy $copy"
+done
+grep -q "unanswered\|unwritten" "$work/perpcopy.log" "$work/twopoint.log" && fail "a --strict run listed unanswered requests"
+
+echo "== the pictures the steps drew render and hold their sessions"
+for pair in hello/hello.svg:hello/golden.jsonl twopoint/completed.svg:twopoint/completed.jsonl \
+            twopoint/cancelled.svg:twopoint/cancelled.jsonl; do
+    svg=$work/${pair%%:*}
+    [ -s "$svg" ] || fail "the steps wrote no ${pair%%:*}"
+    rsvg-convert "$svg" -o "${svg%.svg}.png" || fail "rsvg-convert cannot render ${pair%%:*}"
+    python3 "$src/tests/field/check_picture.py" "$svg" "$work/${pair#*:}" || fail "${pair%%:*} does not hold its session"
+done
 
 # KAV_RECORD_GOLDEN: the sessions the steps just recorded from the kit
 # become the committed ones (review the diff before committing).
 if [ -n "${KAV_RECORD_GOLDEN:-}" ]; then
     cp "$work/hello/golden.jsonl" "$src/examples/hello/golden.jsonl"
     cp "$work/twopoint/completed.jsonl" "$work/twopoint/cancelled.jsonl" "$src/examples/twopoint/"
+    cp "$work/perpcopy/line.jsonl" "$work/perpcopy/circle.jsonl" "$src/examples/perpcopy/"
     echo "kit_guide: recorded the sessions into $src/examples"
     exit 0
 fi
 
 echo "== the committed sessions replay, as the kit ships them"
-for s in hello/golden.jsonl twopoint/completed.jsonl twopoint/cancelled.jsonl; do
+for s in hello/golden.jsonl twopoint/completed.jsonl twopoint/cancelled.jsonl perpcopy/line.jsonl perpcopy/circle.jsonl; do
     [ -f "$kit/examples/$s" ] || fail "the kit lacks examples/$s"
     status=0
     replay "${s%%/*}" "${s#*/}" || status=$?
@@ -140,7 +160,7 @@ done
 
 # "Hello" -> "Hellp": byte 4 of the guide text, hello's first request.
 changed hello golden.jsonl 'Hello from the hello command' 'Hellp from the hello command' \
-    "request #1, VokCommandGuide .*segment message differs at payload offset 4 "
+    "request #2, VokCommandGuide .*segment message differs at payload offset 4 "
 # The second pick's guide text: the difference comes in a later event.
 changed twopoint completed.jsonl 'Pick the second point' 'Pick the other point' \
     "replay: request #[0-9]+, VokCommandGuide .*differs"

@@ -294,7 +294,7 @@ TEST(RunProbe, TheSessionEndsWhereTheCommandSays) {
     const Case cases[] = {
         {"ends in a later event", 5, "event VokProcButtonEvent 7 8 1\nevent VokProcPositionEvent 1 0 0\n", 0, nullptr,
          {"VokProcStartCmd returned 0x00000000", "VokProcButtonEvent(csbID 7, itemID 8, State 1)",
-          "message = \"panel 65537\"", "VokProcPositionEvent(posType 1, xPos 0, yPos 0)", "ExitCommandMessage",
+          "message = \"panel 0\"", "VokProcPositionEvent(posType 1, xPos 0, yPos 0)", "ExitCommandMessage",
           "VokProcPositionEvent returned 0x00000000", "kavhost: the command ran to its end"},
          nullptr},
         {"the events run out", 5, "event VokProcButtonEvent 7 8 1\n", 1,
@@ -317,7 +317,7 @@ TEST(RunProbe, TheSessionEndsWhereTheCommandSays) {
          {"ExitCommandMessage"}, "VokProcButtonEvent("},
         {"an event inside the dialog", 4,
          "ui wait \"probe dialog\" 10000\nui event VokProcButtonEvent 7 8 1\nui click \"OK(&O)\"\n", 0, nullptr,
-         {"VokProcButtonEvent(csbID 7, itemID 8, State 1) inside the dialog", "message = \"panel 65537 inside the dialog\"",
+         {"VokProcButtonEvent(csbID 7, itemID 8, State 1) inside the dialog", "message = \"panel 0 inside the dialog\"",
           "VokProcButtonEvent returned 0x00000000", "ExitCommandMessage", "VokProcStartCmd returned 0x00000000"},
          nullptr},
         {"a failing event inside the dialog", 4,

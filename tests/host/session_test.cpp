@@ -2,6 +2,7 @@
 // commands replay their committed sessions, a changed request stops the
 // replay with a decoded diff, and failures name their cause.
 #include "sandbox.h"
+#include "model/profile.h"
 #include "recording/session.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +90,7 @@ TEST(GoldenSession, EachCommandReplaysItsRecording) {
         }
         const std::string golden = slurp(goldenPath(g.command));
         ASSERT_FALSE(golden.empty()) << goldenPath(g.command);
-        EXPECT_EQ(lines(golden)[0], kavhost::sessionHeader(0, g.script))
+        EXPECT_EQ(lines(golden)[0], kavhost::sessionHeader(0, g.script, "host-profile.json", kavhost::model::kProfileVersion))
             << "golden/" << g.command << ".jsonl was recorded from another script: re-record it (golden/README.md)";
         const std::vector<Json> ls = jsonLines(golden);
         ASSERT_GE(ls.size(), 3u);
@@ -119,7 +120,7 @@ TEST(GoldenSession, OneChangedByteOfACommandsRequestIsNamed) {
     std::ofstream(changed, std::ios::binary) << joined(golden);
     const ProcessRun r = hosttest::kavhost("--command \"" + box.dll + "\" --replay \"" + changed + "\"", box.root);
     EXPECT_EQ(r.exit, 3u) << r.out << r.err;
-    EXPECT_EQ(r.err.rfind("kavhost: replay: request #3, VokGetTextBoxStatus (code 1824): segment itemID differs at payload "
+    EXPECT_EQ(r.err.rfind("kavhost: replay: request #6, VokGetTextBoxStatus (code 1824): segment itemID differs at payload "
                          "offset 0 (byte 0 of the segment)\n"
                          "  expected 07 00  (itemID = 7)\n"
                          "  actual   06 00  (itemID = 6)",
@@ -164,24 +165,24 @@ TEST(Replay, EveryDifferenceStopsWithItsDiff) {
     const Change changes[] = {
         {"unchanged", Keep, 0, "", {}, nullptr, true},
         {"the answer", Set, 3, "answer", 8194,
-         "request #2, VokCommandGuide (code 1500): segment message differs at payload offset 9 (byte 9 of the segment)\n"
+         "request #4, VokCommandGuide (code 1500): segment message differs at payload offset 9 (byte 9 of the segment)\n"
          "  expected 70 61 6E 65 6C 20 38 31 39 33 00  (message = \"panel 8193\")\n"
          "  actual   70 61 6E 65 6C 20 38 31 39 34 00  (message = \"panel 8194\")\n",
          false},
         {"the lParam", Set, 3, "lParam", 8,
-         "request #1, VokGetCSBHandle (code 1807): lParam differs\n  expected 0x00000008 (csbID = 8)\n"
+         "request #3, VokGetCSBHandle (code 1807): lParam differs\n  expected 0x00000008 (csbID = 8)\n"
          "  actual   0x00000007 (csbID = 7)\n",
          false},
         {"another export", Set, 6, "code", 1501,
-         "request #3: expected VokCommandMode (code 1501) (recording line 7), the command made VokCommandGuide "
+         "request #6: expected VokCommandMode (code 1501) (recording line 7), the command made VokCommandGuide "
          "(code 1500)\n",
          true},
         {"an event's HRESULT", Set, 2, "hr", "0x80004005",
          "VokProcButtonEvent (recording line 3) returned 0x00000000", false},
         {"one request fewer", Drop, 7, "", {},
-         "request #4: the command made ExitCommandMessage (VokExitCommand), but the recording ends after 3 requests\n", true},
+         "request #7: the command made ExitCommandMessage (VokExitCommand), but the recording ends after 3 requests\n", true},
         {"one request more", Again, 6, "", {},
-         "request #5: the recording has VokCommandGuide (code 1500) next (line 9), but the command made no more "
+         "request #8: the recording has VokCommandGuide (code 1500) next (line 9), but the command made no more "
          "requests\n",
          true},
     };
@@ -230,7 +231,7 @@ TEST(Replay, VersionOneRecordingsStillReplay) {
             hosttest::kavhost(probe + " --replay \"" + writeScript("kavhost_probe_v1.jsonl", text) + "\"", tempDir());
         EXPECT_EQ(r.exit, exit) << r.out << r.err;
         if (exit == 3u) {
-            EXPECT_EQ(r.err.rfind("kavhost: replay: request #1, VokCommandGuide (code 1500): segment message differs at "
+            EXPECT_EQ(r.err.rfind("kavhost: replay: request #3, VokCommandGuide (code 1500): segment message differs at "
                                   "payload offset 0",
                                   0),
                       0u)
@@ -301,7 +302,8 @@ TEST(Diagnosis, FailuresNameTheirCause) {
          "--register \"" + exeDir() + "kavhost_probe_needs.dll\" --command kavhost.Probe", tempDir(),
          {"cannot load", "kavhost_probe_needs.dll imports kavhost_probe_dep.dll, which is neither beside it"}},
         {"kavlink.dll is not beside the component", lonely.root + "\\kavhost.exe",
-         "--register \"" + lonely.dll + "\" --command kavhost.Probe --quiet", lonely.root,
+         // (a kavhost.exe without the kit's share folder has no profile: --no-model)
+         "--register \"" + lonely.dll + "\" --command kavhost.Probe --quiet --no-model", lonely.root,
          {"VokProcStartCmd returned 0x80004005", "kavlink.dll is neither beside kavhost_probe.dll"}},
         {"Invoke refuses an argument", exeDir() + "kavhost.exe",
          "--register \"" + exeDir() + "kavhost_probe.dll\" --command kavhost.Probe --cmdline 5 --quiet --script \"" +
