@@ -132,6 +132,7 @@ Hits lineConic(const Line& l, const Ellipse& e, const Tolerance& tol) {
 
 Hits circleCircle(const Circle& a, const Circle& b, const Tolerance& tol) {
     Hits out;
+    if (a.r <= 0 || b.r <= 0) return out;
     const Vec ab = b.c - a.c;
     const double d = length(ab);
     if (d <= tol.len) return out;  // concentric: none, or the same circle
@@ -329,13 +330,16 @@ Curve Curve::endless(const Line& l) {
 
 Curve Curve::circle(const Circle& k) { return ellipse(asEllipse(k)); }
 
-Curve Curve::arc(const Arc& a) {
-    Curve c = circle(a.circle);
+namespace {
+Curve within(Curve c, double start, double sweep) {
     c.bounded = true;
-    c.start = a.start;
-    c.sweep = a.sweep;
+    c.start = start;
+    c.sweep = sweep;
     return c;
 }
+}  // namespace
+
+Curve Curve::arc(const Arc& a) { return within(circle(a.circle), a.start, a.sweep); }
 
 Curve Curve::ellipse(const Ellipse& e) {
     Curve c;
@@ -344,13 +348,7 @@ Curve Curve::ellipse(const Ellipse& e) {
     return c;
 }
 
-Curve Curve::ellArc(const EllArc& a) {
-    Curve c = ellipse(a.ellipse);
-    c.bounded = true;
-    c.start = a.start;
-    c.sweep = a.sweep;
-    return c;
-}
+Curve Curve::ellArc(const EllArc& a) { return within(ellipse(a.ellipse), a.start, a.sweep); }
 
 double conicParameter(const Ellipse& e, Point p) { return normalizeTwoPi(angleOf(toUnit(e, p))); }
 

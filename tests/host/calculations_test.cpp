@@ -239,6 +239,8 @@ TEST(Calculations, ConventionsChangeWhatTheyName) {
         {"intOfLineCircleAnswer", 0, "VokCalIntOfLineCircle",
          Bytes{}.f64(-9).f64(0).f64(9).f64(0).f64(0).f64(0).f64(5), ~0u, 2, 1},
         {"successValue", -1, "VokCalEquP", Bytes{}.f64(1).f64(2).f64(1).f64(2), ~0u, 1, -1},
+        {"ellipseAngle", 1, "VokCalAngularPointOnEllipse", Bytes{}.f64(0).f64(0).f64(2).f64(1).f64(0).f64(kPi / 4), 56, s,
+         1 / std::sqrt(1.25)},
         {"solutionOrder", 1, "VokCalIntOfLineCircle", Bytes{}.f64(9).f64(0).f64(-9).f64(0).f64(0).f64(0).f64(5), 56, 5, -5},
     };
     for (const ConventionCase& c : cases) {
@@ -275,6 +277,29 @@ TEST(Calculations, ResultPointFollowsItsLayout) {
     std::memcpy(&value, out.writes[0].bytes.data(), 2);
     EXPECT_EQ(y, 2) << "the nearest point of the circle";
     EXPECT_EQ(value, 1);
+}
+
+TEST(Calculations, ArcsReadAndWriteInTheHostsSenseAndForm) {
+    for (int clockwise = 0; clockwise < 2; ++clockwise)
+        for (int sweep = 0; sweep < 2; ++sweep) {
+            SCOPED_TRACE(std::string(clockwise ? "clockwise" : "counterclockwise") + (sweep ? ", sweep" : ", end angle"));
+            CalcConventions conv;
+            field("angleSense").set(conv, clockwise);
+            field("arcEnd").set(conv, sweep);
+            // From host angle 1 to host angle 2.5 (a sweep of 1.5).
+            const ArcShape host{{1, 1}, 2, 1, sweep ? 1.5 : 2.5, 7};
+            const model::Arc arc = arcOf(host, conv);
+            const Tolerance tol;
+            const double sign = clockwise ? -1 : 1;
+            auto at = [&](double hostAngle) { return pointOnCircle(arc.circle, sign * hostAngle); };
+            EXPECT_TRUE(onCurve(at(1.7), Curve::arc(arc), tol));
+            EXPECT_FALSE(onCurve(at(0.5), Curve::arc(arc), tol));
+            EXPECT_FALSE(onCurve(at(3.0), Curve::arc(arc), tol));
+            const ArcShape back = arcRecord(arc, host.arcFlag, conv);
+            EXPECT_NEAR(back.startAngle, host.startAngle, 1e-12);
+            EXPECT_NEAR(back.endAngle, host.endAngle, 1e-12);
+            EXPECT_EQ(back.arcFlag, 7);
+        }
 }
 
 }  // namespace
