@@ -37,7 +37,7 @@ struct Reply {
     // An event the host delivers inside the request before it answers: the
     // host reads the request, delivers the event, puts the request's payload
     // back and then writes the answer.
-    std::optional<EventCall> inside;
+    std::optional<EventCall> inside{};
     // The answer is the layout table's default: no rule, model or recording gave one.
     bool defaultAnswer = false;
 };
