@@ -38,7 +38,7 @@ void entry(void) {
     InitVBCmdLib((HWND)lastNumber(GetCommandLineA()), 7);
     VokCommandGuide("msvc client");
     VokSetEpsLength(2.5);
-    if (VokCalDist2P(&a, &b) != 0.0) status |= 1;          /* the host writes nothing: the preset */
+    if (VokCalDist2P(&a, &b) != 5.0) status |= 1;          /* the double result the host computed */
     if (VokGetDBOrigin1(&origin) != &origin) status |= 2;  /* the record result is the caller's record */
     VokExitCommand();
     ExitProcess(status);
