@@ -40,8 +40,11 @@ double figureScale(const Curve& c) {
 
 // How far apart two computed points may be and still count as one: the
 // length tolerance, but never below the rounding of figures of this size.
+// A touching pair is a double root of the quartic, found only to about the
+// square root of the double's precision (1e-8 of the figure, less exactly
+// still where x87 registers round differently), so that is the floor.
 double mergeDistance(const Curve& a, const Curve& b, const Tolerance& tol) {
-    return tol.len + 1e-9 * std::max(figureScale(a), figureScale(b));
+    return tol.len + 1e-7 * std::max(figureScale(a), figureScale(b));
 }
 
 // Adds h unless a solution within `merge` of it is already there.
