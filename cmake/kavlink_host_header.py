@@ -22,7 +22,11 @@ SECTIONS = {
 
 
 def snake(key):
-    return re.sub(r"(?<=[a-z0-9])(?=[A-Z])", "_", key).upper()
+    # intersectionAnswer -> INTERSECTION_ANSWER, angle3PVertex -> ANGLE3P_VERTEX
+    return re.sub(r"(?<=[a-z])(?=[A-Z])|(?<=[A-Z])(?=[A-Z][a-z])", "_", key).upper()
+
+
+WORD = re.compile(r"[A-Za-z][A-Za-z0-9]*")
 
 
 def fail(path, why):
@@ -59,9 +63,11 @@ def main():
     lines = [
         "/* Generated from host-profile.json (share/kavlink) by cmake/kavlink_host_header.py; edit the profile,",
         " * not this file.  The host's own values as named constants: element type codes, event-mask bits,",
-        " * detection and selection option values, the answers for success and \"none\".  Each says whether",
-        " * it is an assumption or confirmed by a session recorded in the real host; when the host's real",
-        " * values are known, the profile changes and commands are rebuilt against the new header. */",
+        " * detection and selection option values, the answers for success and \"none\", and the",
+        " * calculations' choices (a flag such as KAVHOST_CALC_INTERSECTION_ANSWER_COUNT names the one made).",
+        " * Each says whether it is an assumption or confirmed by a session recorded in the real host;",
+        " * when the host's real values are known, the profile changes and commands are rebuilt against",
+        " * the new header. */",
         "#ifndef KAVLINK_HOST_H",
         "#define KAVLINK_HOST_H",
         "",
@@ -73,11 +79,16 @@ def main():
         lines.append(f"/* {section} */")
         for key, entry in entries.items():
             value = entry["value"]
-            if not isinstance(value, int) or isinstance(value, bool):
-                continue
             status = entry["status"] + (f" by {entry['by']}" if entry.get("by") else "")
             note = f": {entry['note']}" if entry.get("note") else ""
             note = note.replace("*/", "* /")
+            if isinstance(value, str) and WORD.fullmatch(value):
+                # A choice among words: one flag that names the choice, for
+                # #if (KAVHOST_CALC_INTERSECTION_ANSWER_COUNT).
+                lines.append(f"#define {prefix}{snake(key)}_{snake(value)} 1 /* {status}{note} */")
+                continue
+            if not isinstance(value, int) or isinstance(value, bool):
+                continue
             shown = f"0x{value:04X}" if section == "eventMask" else str(value)
             lines.append(f"#define {prefix}{snake(key)} {shown} /* {status}{note} */")
     lines += ["", "#endif", ""]

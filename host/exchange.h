@@ -40,6 +40,10 @@ struct Reply {
     std::optional<EventCall> inside{};
     // The answer is the layout table's default: no rule, model or recording gave one.
     bool defaultAnswer = false;
+    // Offsets of out segments the answer leaves as sent on purpose: the
+    // places of solutions beyond the ones it found (a count of 2 leaves the
+    // third and fourth result alone).  They are not unwritten.
+    std::vector<uint32_t> noSolution{};
 };
 
 struct LoggedRequest {

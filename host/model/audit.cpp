@@ -2,6 +2,8 @@
 
 #include "decode/layout_table.h"
 
+#include <algorithm>
+
 namespace kavhost::model {
 namespace {
 
@@ -33,7 +35,9 @@ void Audit::check(const LoggedRequest& r) {
     if (e->result != ResultForm::F64 && static_cast<int32_t>(r.reply.answer) == none_) return;
     for (size_t i = 0; i < e->segments.size() && i < r.decoded.segments.size(); ++i) {
         const DecodedSegment& s = r.decoded.segments[i];
-        if (e->segments[i].direction == Direction::Out && s.size > 0 && !touched(r.reply, s.offset, s.size))
+        const bool leftOnPurpose =
+            std::find(r.reply.noSolution.begin(), r.reply.noSolution.end(), s.offset) != r.reply.noSolution.end();
+        if (e->segments[i].direction == Direction::Out && s.size > 0 && !leftOnPurpose && !touched(r.reply, s.offset, s.size))
             byExport_[name].unwritten[s.name].push_back(r.seq);
     }
     for (const SegmentLayout& b : e->readBack) {

@@ -114,6 +114,11 @@ public:
         out_.writes.push_back(std::move(w));
     }
     void writePoint(std::string_view name, Point p) { write(name, pointRecord(p)); }
+    // The place of a solution that does not exist: left as sent.
+    void noSolution(std::string_view name) {
+        const int i = index(name, 0);
+        if (i >= 0) out_.noSolution.push_back(req_.segments[static_cast<size_t>(i)].offset);
+    }
     // A double result goes into the export's result place.
     bool result(double v) {
         write("result", v);
@@ -159,8 +164,8 @@ bool solutions(Call& c, Hits all, std::initializer_list<std::string_view> names,
     const Hits hits = ordered(all, c.conv);
     size_t n = 0;
     for (std::string_view name : names) {
-        if (n == hits.count) break;
-        c.writePoint(name, hits.items[n++].p);
+        if (n == hits.count) c.noSolution(name);
+        else c.writePoint(name, hits.items[n++].p);
     }
     if (kind == AnswerKind::Count) return c.answer(static_cast<int32_t>(n));
     return c.verdict(n > 0);
@@ -192,7 +197,10 @@ ResultPoint resultPointOf(const Hit& h, size_t ordinal, const CalcConventions& c
 bool resultPoints(Call& c, Hits hits, std::initializer_list<std::string_view> names, AnswerKind kind) {
     size_t n = 0;
     for (std::string_view name : names) {
-        if (n == hits.count) break;
+        if (n == hits.count) {
+            c.noSolution(name);
+            continue;
+        }
         c.write(name, resultPointOf(hits.items[n], n + 1, c.conv));
         ++n;
     }

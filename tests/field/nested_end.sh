@@ -13,21 +13,8 @@
 #
 #   nested_end.sh <folder of the built programs> <source folder>
 set -euo pipefail
-bin=$(cd "$1" && pwd)
-src=$(cd "$2" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/kavnested.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-fails=0
-ok() { printf 'ok: %s\n' "$*"; }
-bad() { printf 'FAILED: %s\n' "$*"; fails=$((fails + 1)); }
-win() { winepath -w "$1" 2>/dev/null; }
-run() { # run <name> <kavhost arguments...>: exit status in $status
-    local name=$1
-    shift
-    status=0
-    wine "$bin/kavhost.exe" --log "$(win "$work/$name.log")" --command "$(win "$bin/twopoint.dll")" "$@" \
-        </dev/null >"$work/$name.out" 2>"$work/$name.err" || status=$?
-}
+. "$(dirname "$0")/checks.sh" "$1" "$2" nested
+run() { kavhost "$1" --log "$(win "$work/$1.log")" --command "$(win "$bin/twopoint.dll")" "${@:2}"; }
 expect() { if [ "$2" = "$3" ]; then ok "$1"; else bad "$1: $2, not $3"; sed 's/^/    /' "$work/$4.err"; fi; }
 
 # The sample's script, and a host that writes into the payload area while it
@@ -59,5 +46,4 @@ sed 's/,"inside":[0-9]*//' "$work/ended.jsonl" > "$work/unmarked.jsonl"
 run unmarked --replay "$(win "$work/unmarked.jsonl")"
 expect "without the mark the replay differs" "$status" 3 unmarked
 
-printf '%s failed\n' "$fails"
-[ "$fails" -eq 0 ]
+finish

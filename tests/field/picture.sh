@@ -17,26 +17,14 @@
 #   picture.sh <folder of the built programs> <source folder>
 # Wine's prefix, display and locale come from the environment (./kav test).
 set -euo pipefail
-bin=$(cd "$1" && pwd)
-src=$(cd "$2" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/kavpicture.XXXXXX")
-trap '[ -n "${KAV_PICTURE_KEEP:-}" ] || rm -rf "$work"' EXIT
-fails=0
-ok() { printf 'ok: %s\n' "$*"; }
-bad() { printf 'FAILED: %s\n' "$*"; fails=$((fails + 1)); }
-win() { winepath -w "$1" 2>/dev/null; }
+. "$(dirname "$0")/checks.sh" "$1" "$2" picture
 command -v rsvg-convert >/dev/null || { echo "picture: rsvg-convert is missing (./kav setup installs librsvg2-bin)" >&2; exit 1; }
 
 twopoint=$(win "$bin/twopoint.dll")
 perpcopy=$(win "$bin/perpcopy.dll")
 moved=$(win "$bin/twopoint_moved.dll")
 examples=$src/examples/twopoint
-run() {  # run <name> <kavhost arguments...>: status in $status, output in $work/<name>.{out,err}
-    local name=$1
-    shift
-    status=0
-    wine "$bin/kavhost.exe" --quiet "$@" </dev/null >"$work/$name.out" 2>"$work/$name.err" || status=$?
-}
+run() { kavhost "$1" --quiet "${@:2}"; }
 
 # A field session of the completed run, for --show.
 mkdir "$work/rec"

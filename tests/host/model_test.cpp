@@ -123,12 +123,16 @@ TEST_F(WithModel, EventsNameDeclaredElementsByIndexAndTypeCode) {
 }
 
 TEST_F(WithModel, WhatNobodyAnswersOrWritesIsListed) {
-    start("on VokCalMidP answer 1\n");
+    start("on VokCalMidP answer 1\nelement line -10 3 10 3\nelement circle 0 0 5\n");
     PointShape a{0, 0}, b{2, 2}, mid{};
     call("VokCalMidP", Slots{}.ptr(&a).ptr(&b).ptr(&mid));  // a rule that writes nothing
     call("VokCountStringStyle", {});                       // nobody models the host's styles
     EXPECT_EQ(mid.x, 0);
+    // Two crossings: the places of a third and fourth stay as sent, and are no gap.
+    ResultPoint r[4]{};
+    EXPECT_EQ(call("VokCalIntersection", Slots{}.u32(1).u32(2).ptr(&r[0]).ptr(&r[1]).ptr(&r[2]).ptr(&r[3])), 2);
     const std::string listing = audit.listing();
+    EXPECT_EQ(listing.find("VokCalIntersection"), std::string::npos) << listing;
     EXPECT_NE(listing.find("VokCountStringStyle: 1"), std::string::npos) << listing;
     EXPECT_NE(listing.find("VokCalMidP out: 1"), std::string::npos) << listing;
     ASSERT_EQ(audit.failures().size(), 2u);
