@@ -2,6 +2,8 @@
 // whose model keeps the drawing, the panels and the mask; the profile's
 // values reaching the answers; what nobody answered or wrote being listed;
 // and --parity judging the model against sessions of a host.
+#include "decode/decoder.h"
+#include "decode/layout_table.h"
 #include "kavlink_loader.h"
 #include "model/audit.h"
 #include "model/conventions.h"
@@ -131,6 +133,16 @@ TEST_F(WithModel, WhatNobodyAnswersOrWritesIsListed) {
     // Two crossings: the places of a third and fourth stay as sent, and are no gap.
     ResultPoint r[4]{};
     EXPECT_EQ(call("VokCalIntersection", Slots{}.u32(1).u32(2).ptr(&r[0]).ptr(&r[1]).ptr(&r[2]).ptr(&r[3])), 2);
+    // A recorded answer that wrote nothing is the host's own doing, not a gap.
+    LoggedRequest recorded;
+    recorded.seq = 99;
+    recorded.message = kav::kRequestMessage;
+    const std::vector<uint8_t> sent(48, 0);
+    recorded.decoded = decode(kavhost::findLayout("VokCalMidP")->code, 0, sent.data(), sent.size());
+    recorded.request = sent;
+    recorded.reply.answer = 1;
+    recorded.reply.source = "recording line 7";
+    audit.check(recorded);
     const std::string listing = audit.listing();
     EXPECT_EQ(listing.find("VokCalIntersection"), std::string::npos) << listing;
     EXPECT_NE(listing.find("VokCountStringStyle: 1"), std::string::npos) << listing;
