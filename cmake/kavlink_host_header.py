@@ -17,6 +17,7 @@ SECTIONS = {
     "eventMask": "KAVHOST_EVENT_MASK_",
     "detection": "KAVHOST_DETECT_",
     "selection": "KAVHOST_SELECT_",
+    "display": "KAVHOST_DISPLAY_",
     "calculations": "KAVHOST_CALC_",
 }
 
