@@ -178,15 +178,16 @@ namespace {
 enum class Form { recording, log };
 
 std::string messageLine(const LoggedRequest& r, Form form) {
-    Json o;
+    const bool exit = r.message == kav::kExitCommandMessage;
+    // The log leads with the decoded request, a recording with its number.
+    Json o = form == Form::log && !exit ? decodedJson(r.decoded) : Json::object();
     o["seq"] = r.seq;
     o["message"] = r.message;
-    const bool exit = r.message == kav::kExitCommandMessage;
     if (exit) {
         o["exports"] = {"VokExitCommand"};
-    } else {
+    } else if (form == Form::recording) {
         o.update(decodedJson(r.decoded));
-        if (form == Form::recording) o["request"] = hexText(r.request.data(), r.request.size());
+        o["request"] = hexText(r.request.data(), r.request.size());
     }
     o["answer"] = static_cast<int32_t>(r.reply.answer);
     if (!exit) o["writes"] = writesJson(r.reply.writes, form == Form::log);

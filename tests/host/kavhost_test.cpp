@@ -472,7 +472,7 @@ TEST(KavhostExe, HostileFilesAreRefusedWithFileLineAndReason) {
         {"time.jsonl", field + ",\"time\":5}\n", "--show", "line 1: \"time\" is not a string"},
         {"hex.jsonl", field + "}\n{\"seq\":1,\"message\":1534,\"code\":1500,\"lParam\":0,\"request\":\"" + tooLong + "\"}\n",
          "--show", "line 2: \"request\" is too long: 16381 bytes"},
-        {"nul.txt", std::string("on 1807\nan\0swer 1\n", 18), "--serve 0 --script",
+        {"zero.txt", std::string("on 1807\nan\0swer 1\n", 18), "--serve 0 --script",
          "line 2: a NUL byte at byte 3 of the line"},
         {"code.txt", "on 99999999999\n", "--serve 0 --script", "line 1: command code 99999999999 is out of range"},
         {"text.txt", "on 1807\nwrite 0 text \"\xC3(\"\n", "--serve 0 --script", "line 2: not UTF-8 at byte 15 of the line"},
