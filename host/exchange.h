@@ -5,12 +5,18 @@
 #pragma once
 #include "decode/decoder.h"
 
+#include <wtypes.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kavhost {
+
+// The type of an event parameter as the frame's event table has it: VT_I2,
+// VT_I4, VT_R8 or VT_BSTR, and kByRefCode for the nCode passed by reference.
+inline constexpr VARTYPE kByRefCode = VT_I4 | VT_BYREF;
 
 struct PayloadWrite {
     uint32_t offset = 0;
@@ -60,7 +66,7 @@ struct LoggedRequest {
 struct DeliveredEvent {
     uint32_t seq = 0;
     std::string method;
-    std::vector<const char*> types;  // the method's parameter types (answer_script.h)
+    std::vector<VARTYPE> types;      // the method's parameter types (answer_script.h)
     std::vector<std::string> args;   // in call order; the by-reference nCode's slot holds its value in
     std::string label;               // "VokProcButtonEvent (script line 4)", for messages
     bool inDialog = false;           // delivered by a ui step, inside the command's dialog

@@ -13,7 +13,10 @@
 #include "model/profile.h"
 #include "picture/session_picture.h"
 #include "recording/session.h"
+#include "replay/replay.h"
 #include "run/watchdog.h"
+#include "input.h"
+#include "report.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -135,21 +138,21 @@ const char kUsage[] =
     "     before the exit message, a request came after it, a scripted event was left\n"
     "     when the command had ended, a ui step failed, a component cannot be loaded\n"
     "     or created, no progress for --timeout\n"
-    "  2  bad command line, script or recording\n"
+    "  2  bad command line, script, recording or profile; every file kavhost reads\n"
+    "     is refused past 64 MiB, a line past 1 MiB, JSON nested deeper than 16,\n"
+    "     NUL bytes, UTF-16 or text that is not UTF-8 (one message: file, line, reason)\n"
     "  3  --replay: the session differs from the recording (a request, an event or its\n"
     "     result); the difference is the first line on standard error\n"
     "  4  --parity: the model's answers differ from the real host's\n"
     "At the end of every run the log lists the requests nobody answered and the out\n"
     "segments left unwritten, grouped by export (with --strict, standard error too).\n";
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitReplayDiffers = 3;
+// Reported without changing the exit status: a picture is an extra, a note
+// on a session says what was left out of it.
+constexpr int kExitPictureOnly = 0;
+constexpr int kExitNoteOnly = 0;
 
-int usageError(const std::string& msg) {
-    std::fprintf(stderr, "kavhost: %s\n(kavhost --help shows the options)\n", msg.c_str());
-    return kExitUsage;
-}
+int usageError(const std::string& msg) { return report(kExitUsage, msg + "\n(kavhost --help shows the options)"); }
 
 struct FileCloser {
     void operator()(FILE* f) const { if (f && f != stdout && f != stderr) std::fclose(f); }
@@ -283,12 +286,12 @@ void writePicture(const Options& o, const PictureOf& of, const std::function<voi
         if (build) build(p);
         svg = picture::writeSvg(p, model::conventionsOf(profile));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "kavhost: no picture %s: %s\n", o.picturePath.c_str(), e.what());
+        report(kExitPictureOnly, "no picture " + o.picturePath + ": " + e.what());
         return;
     }
     std::unique_ptr<FILE, FileCloser> f(openFile(o.picturePath, L"wb"));
     if (!f || std::fwrite(svg.data(), 1, svg.size(), f.get()) != svg.size() || std::fflush(f.get()) != 0)
-        std::fprintf(stderr, "kavhost: cannot write the picture %s\n", o.picturePath.c_str());
+        report(kExitPictureOnly, "cannot write the picture " + o.picturePath);
 }
 
 int serveMode(Host& host, DialogDriver& driver, const Options& o) {
@@ -297,10 +300,8 @@ int serveMode(Host& host, DialogDriver& driver, const Options& o) {
     std::fflush(stdout);
     if (!o.windowFile.empty()) {
         std::unique_ptr<FILE, FileCloser> f(openFile(o.windowFile, L"wb"));
-        if (!f || std::fprintf(f.get(), "%ld\n", handle) < 0) {
-            std::fprintf(stderr, "kavhost: cannot write the window handle to %s\n", o.windowFile.c_str());
-            return kExitFailed;
-        }
+        if (!f || std::fprintf(f.get(), "%ld\n", handle) < 0)
+            return report(kExitFailed, "cannot write the window handle to " + o.windowFile);
     }
     driver.start();
     host.serve(static_cast<DWORD>(o.serveMs));
@@ -388,8 +389,7 @@ int run(int argc, char** argv) {
             profile = model::Profile::fromFile(base);
             for (const std::string& f : o.profiles) profile->overlayFile(f);
         } catch (const model::ProfileError& e) {
-            std::fprintf(stderr, "kavhost: %s\n", e.what());
-            return kExitUsage;
+            return report(kExitUsage, e.what());
         }
     }
     if (!o.parity.empty()) return model::runParity(o.parity, *profile, stdout, stderr);
@@ -399,39 +399,34 @@ int run(int argc, char** argv) {
     // --show prints its file and returns, whatever else is given.
     for (const std::string* path : {&o.showPath, &o.replayPath}) {
         if (path->empty()) continue;
-        std::string text;
-        if (!readFile(*path, text)) return usageError("cannot read the recorded session " + *path);
+        FieldSession field;
         try {
-            FieldSession field;
-            if (isFieldSession(text)) field = parseFieldSession(text);
-            else field.session = parseSession(text);
-            if (!o.showPath.empty()) {
-                const std::string shown = showFieldSession(field);
-                std::fwrite(shown.data(), 1, shown.size(), stdout);
-                std::vector<LoggedRequest> requests;
-                for (const RecordedStep& s : field.session.steps)
-                    if (!s.isEvent) requests.push_back(picture::loggedRequest(s.request, s.seq));
-                writePicture(o, {requests, nullptr, nullptr, "",
-                                 (field.field ? "field session " : "kavhost recording ") + fileName(o.showPath)});
-                return 0;
-            }
-            if (!field.note.empty()) std::fprintf(stderr, "kavhost: %s: %s\n", path->c_str(), field.note.c_str());
-            session = std::move(field.session);
-        } catch (const SessionError& e) {
-            std::fprintf(stderr, "kavhost: recorded session %s: %s\n", path->c_str(), e.what());
-            return kExitUsage;
+            field = readSessionFile(*path);
+        } catch (const InputError& e) {
+            return report(refused("recorded session", *path, e));
         }
+        if (!o.showPath.empty()) {
+            const std::string shown = showFieldSession(field);
+            std::fwrite(shown.data(), 1, shown.size(), stdout);
+            std::vector<LoggedRequest> requests;
+            for (const RecordedStep& s : field.session.steps)
+                if (!s.isEvent) requests.push_back(picture::loggedRequest(s.request, s.seq));
+            writePicture(o, {requests, nullptr, nullptr, "",
+                             (field.field ? "field session " : "kavhost recording ") + fileName(o.showPath)});
+            return 0;
+        }
+        if (!field.note.empty()) report(Failure{kExitNoteOnly, field.note, "", *path});
+        session = std::move(field.session);
     }
     if (!o.checkPath.empty()) o.scriptPath = o.checkPath;
     std::string scriptText = session.script;
-    if (!o.scriptPath.empty() && !readFile(o.scriptPath, scriptText)) return usageError("cannot read the script " + o.scriptPath);
     Script script;
     try {
+        if (!o.scriptPath.empty()) scriptText = readInput(o.scriptPath, ZeroTail::refused);
         script = parseScript(scriptText, hostModel ? hostModel->naming() : ElementNaming{});
     } catch (const ScriptError& e) {
-        const std::string& where = o.scriptPath.empty() ? "of the recorded session " + o.replayPath : o.scriptPath;
-        std::fprintf(stderr, "kavhost: script %s: %s\n", where.c_str(), e.what());
-        return kExitUsage;
+        return report(o.scriptPath.empty() ? refused("script of the recorded session", o.replayPath, e)
+                                           : refused("script", o.scriptPath, e));
     }
     if (!o.checkPath.empty()) {
         std::printf("%s: %zu rules, %zu elements, %zu events, %zu ui steps\n", o.checkPath.c_str(), script.rules.size(),
@@ -470,10 +465,7 @@ int run(int argc, char** argv) {
         return usageError("cannot write the session " + o.recordPath);
 
     OleSession ole;
-    if (FAILED(ole.hr)) {
-        std::fprintf(stderr, "kavhost: OleInitialize failed: %s\n", describeHresult(ole.hr).c_str());
-        return kExitFailed;
-    }
+    if (FAILED(ole.hr)) return report(kExitFailed, "OleInitialize failed: " + describeHresult(ole.hr));
     const int32_t cmdLine = !o.replayPath.empty() && !o.cmdLineGiven ? session.cmdLine : o.cmdLine;
     Host host(std::move(script), options);
     host.record(sessionHeader(cmdLine, scriptText, profile && hostModel ? profile->name() : "",
@@ -484,9 +476,9 @@ int run(int argc, char** argv) {
                                                     hostModel.get(), profile ? &*profile : nullptr);
     // The reasons on standard error, so that a run with --quiet or a log
     // file still says what went wrong: a replay's difference first.
-    if (host.stopped()) std::fprintf(stderr, "kavhost: replay: %s\n", host.difference().c_str());
-    for (const std::string& f : host.failures()) std::fprintf(stderr, "kavhost: %s\n", f.c_str());
-    if (status == kExitFailed && host.failures().empty()) std::fprintf(stderr, "kavhost: the command failed\n");
+    if (host.stopped()) report(status, "replay: " + host.difference());
+    for (const std::string& f : host.failures()) report(status, f);
+    if (status == kExitFailed && host.failures().empty()) report(status, "the command failed");
     // Nothing answered silently: what nobody answered or wrote, and the
     // panel handles no panel had.
     std::string listing = audit.listing();
@@ -497,12 +489,13 @@ int run(int argc, char** argv) {
     // In the log always; on standard error when --strict makes it fail the run.
     if (!listing.empty()) host.note("kavhost: " + listing);
     if (o.strict && !listing.empty() && status == 0) {
-        std::fputs(("kavhost: " + listing).c_str(), stderr);
-        for (const std::string& f : audit.failures()) std::fprintf(stderr, "kavhost: --strict: %s\n", f.c_str());
+        listing.pop_back();  // the last line's end: report() ends the line
+        report(kExitFailed, listing);
+        for (const std::string& f : audit.failures()) report(kExitFailed, "--strict: " + f);
         if (hostModel)
             for (const model::WrongHandle& w : hostModel->wrongHandles())
-                std::fprintf(stderr, "kavhost: --strict: request #%u %s: wrong panel handle %s\n", w.seq,
-                             w.exportName.c_str(), hex32(w.handle).c_str());
+                report(kExitFailed, "--strict: request #" + std::to_string(w.seq) + " " + w.exportName +
+                                        ": wrong panel handle " + hex32(w.handle));
         return kExitFailed;
     }
     return status;
@@ -520,21 +513,18 @@ int main() {
         // cannot hold and would be read as UTF-8 later.
         int argc = 0;
         const kav::UniqueLocalMem wide(CommandLineToArgvW(GetCommandLineW(), &argc));
-        if (!wide) {
-            std::fprintf(stderr, "kavhost: cannot read the command line\n");
-            return 1;
-        }
+        if (!wide) return report(kExitFailed, "cannot read the command line");
         std::vector<std::string> args;
         for (int i = 0; i < argc; ++i) args.push_back(narrow(static_cast<LPWSTR*>(wide.get())[i]));
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         return run(argc, argv.data());
+    } catch (const std::bad_alloc&) {
+        return report(kExitFailed, "out of memory");
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "kavhost: %s\n", e.what());
-        return 1;
+        return report(kExitFailed, e.what());
     } catch (...) {
-        std::fprintf(stderr, "kavhost: unexpected failure\n");
-        return 1;
+        return report(kExitFailed, "unexpected failure");
     }
 }

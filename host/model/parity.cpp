@@ -1,6 +1,7 @@
 #include "model/parity.h"
 
 #include "recording/field_session.h"
+#include "report.h"
 #include "script/host_text.h"
 #include "model/model.h"
 
@@ -57,16 +58,11 @@ int runParity(const std::vector<std::string>& files, const Profile& profile, FIL
     std::vector<std::string> differences;
     size_t differed = 0;
     for (const std::string& file : files) {
-        std::string text;
-        if (!readFile(file, text)) {
-            std::fprintf(err, "kavhost: --parity: cannot read %s\n", file.c_str());
-            return kParityUnreadable;
-        }
         Session session;
         try {
-            session = isFieldSession(text) ? parseFieldSession(text).session : parseSession(text);
-        } catch (const SessionError& e) {
-            std::fprintf(err, "kavhost: --parity: %s: %s\n", file.c_str(), e.what());
+            session = readSessionFile(file).session;
+        } catch (const InputError& e) {
+            report(refused("recorded session", file, e), err);
             return kParityUnreadable;
         }
         Model model(profile);

@@ -1,5 +1,6 @@
 #include "model/profile.h"
 
+#include "input.h"
 #include "script/host_text.h"
 #include "model/conventions.h"
 #include "model/drawing.h"
@@ -16,14 +17,18 @@ namespace {
 using Json = nlohmann::json;
 
 Json parse(const std::string& text, const std::string& name) {
+    Json j;
+    if (std::string why; !parseJson(text, j, why)) throw ProfileError(name + ": not JSON (" + why + ")");
+    if (!j.is_object()) throw ProfileError(name + ": not a JSON object");
+    return j;
+}
+
+std::string readProfile(const std::string& path) {
     try {
-        Json j = Json::parse(text);
-        if (!j.is_object()) throw ProfileError(name + ": not a JSON object");
-        return j;
-    } catch (const Json::parse_error& e) {
-        std::string why = e.what();
-        if (const size_t at = why.find("] "); at != std::string::npos) why.erase(0, at + 2);
-        throw ProfileError(name + ": not JSON (" + why + ")");
+        return readInput(path, ZeroTail::refused);
+    } catch (const InputError& e) {
+        if (e.isUnreadable()) throw ProfileError("cannot read the profile " + path);
+        throw ProfileError(path + ": " + e.what());
     }
 }
 
@@ -118,8 +123,7 @@ Profile Profile::fromText(const std::string& text, const std::string& name) {
 static std::string leaf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 
 Profile Profile::fromFile(const std::string& path) {
-    std::string text;
-    if (!readFile(path, text)) throw ProfileError("cannot read the profile " + path);
+    const std::string text = readProfile(path);
     Profile p;
     p.json_ = parse(text, path);
     p.name_ = path;
@@ -139,8 +143,7 @@ void Profile::overlayText(const std::string& text, const std::string& name) {
 }
 
 void Profile::overlayFile(const std::string& path) {
-    std::string text;
-    if (!readFile(path, text)) throw ProfileError("cannot read the profile " + path);
+    const std::string text = readProfile(path);
     const Json patch = parse(text, path);
     if (const auto v = patch.find("version"); v != patch.end() && *v != kProfileVersion)
         throw ProfileError(path + ": unknown profile version " + v->dump() + " (kavhost reads version " +

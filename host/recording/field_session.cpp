@@ -36,16 +36,11 @@ std::vector<uint8_t> bytes(const Json& o, const char* key, int line) {
     const auto it = o.find(key);
     if (it == o.end()) return out;
     const std::string* text = it->is_string() ? it->get_ptr<const std::string*>() : nullptr;
-    const bool ok = text != nullptr && text->size() / 2 <= kav::kPayloadSize && fromHex(*text, out, false);
-    if (!ok) fail(line, std::string("\"") + key + "\" is not a payload's bytes in hex");
+    if (text && text->size() / 2 > kav::kPayloadSize)
+        fail(line, std::string("\"") + key + "\" is too long: " + std::to_string(text->size() / 2) +
+                       " bytes, the payload area holds " + std::to_string(kav::kPayloadSize));
+    if (!text || !fromHex(*text, out, false)) fail(line, std::string("\"") + key + "\" is not a payload's bytes in hex");
     return out;
-}
-
-// The part of a SessionError's text after "line N: ".
-std::string reason(const SessionError& e) {
-    const std::string w = e.what();
-    const size_t at = w.find(": ");
-    return at == std::string::npos ? w : w.substr(at + 2);
 }
 
 // "nCode 0" / "csbID 5" / "hWnd null": an event's arguments with their names.
@@ -56,7 +51,7 @@ std::string eventCall(const RecordedEvent& e) {
     for (size_t i = 0; m && i < m->params.size(); ++i) {
         if (i) s += ", ";
         s += (i < m->paramNames.size() ? m->paramNames[i] : std::string("?")) + " ";
-        if (std::string(m->params[i]) == "I4&") s += std::to_string(e.nCode);
+        if (m->params[i] == kByRefCode) s += std::to_string(e.nCode);
         else if (next < e.args.size()) s += jsonLine(e.args[next++]);
     }
     return s + ")" + (e.inDialog ? " inside the dialog" : "") +
@@ -71,7 +66,6 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
     int32_t cmdLine = 0;
     bool header = false, events = false, exitAnswered = false;
     std::string closed;
-    int headerLine = 0;
     // Zero bytes at the end (a file whose last blocks never reached the disk) end it.
     const size_t size = text.find_last_not_of('\0') + 1;
     for (size_t at = 0; at < size;) {
@@ -82,24 +76,26 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
         ++lineNo;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        const Json o = Json::parse(line, nullptr, false);
-        if (o.is_discarded() && !complete && header) {
+        Json o;
+        std::string why;
+        const bool parsed = parseJson(line, o, why);
+        if (!parsed && !complete && header && !nestsTooDeep(line)) {
             f.note = "line " + std::to_string(lineNo) + " is cut off and left out";
             break;
         }
-        if (o.is_discarded()) fail(lineNo, "not a JSON value");
+        if (!parsed) fail(lineNo, "not a JSON value (" + why + ")");
         if (!o.is_object()) fail(lineNo, "not a JSON object");
         if (!header) {
+            const JsonReader in{o, lineNo};
             if (o.value("session", Json()) != "kavlink") fail(lineNo, "not a field session (no kavlink header line)");
-            f.version = static_cast<int>(integer(o, "version", lineNo, 0, INT32_MAX));
+            f.version = static_cast<int>(in.integer("version", 0, INT32_MAX));
             if (f.version != 1 && f.version != 2) fail(lineNo, "unknown field session version (kavhost reads 1 and 2)");
-            f.pid = static_cast<uint32_t>(integer(o, "pid", lineNo, 0, UINT32_MAX));
-            f.run = static_cast<int32_t>(integer(o, "run", lineNo, 0, INT32_MAX));
-            f.time = o.value("time", "");
-            f.beforeInit = o.value("beforeInit", false);
+            f.pid = static_cast<uint32_t>(in.integer("pid", 0, UINT32_MAX));
+            f.run = static_cast<int32_t>(in.integer("run", 0, INT32_MAX));
+            f.time = in.text("time", false);
+            f.beforeInit = in.flag("beforeInit");
             if (!f.beforeInit) cmdLine = static_cast<int32_t>(integer(o, "cmdline", lineNo, INT32_MIN, INT32_MAX));
             header = true;
-            headerLine = lineNo;
             continue;
         }
         if (f.version >= 2 && o.contains("closed") && !o.contains("seq")) {
@@ -163,44 +159,39 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
     }
     if (!header) fail(lineNo, "empty session");
 
-    // The lines as a kavhost recording, in seq order, read by the one reader
-    // of recordings; origin[n] is the field file's line behind line n.
-    Json h;
-    h["session"] = "kavhost";
-    h["version"] = events ? kSessionVersion : 1;
-    h["cmdline"] = cmdLine;
-    h["script"] = "";
-    std::string translated = jsonLine(h) + "\n";
-    std::vector<int> origin = {0, headerLine};
-    for (const auto& [seq, e] : entries) {
+    // The entries are the replay's steps, in seq order, each with the field
+    // file's own line.
+    Session& session = f.session;
+    session.version = events ? kSessionVersion : 1;
+    session.cmdLine = cmdLine;
+    for (auto& [seq, e] : entries) {
         // An event is whole once it has arrived (one the process died in never returns).
         if (seq == f.wholeUpTo + 1 && (e.answered || e.isEvent)) f.wholeUpTo = seq;
-        origin.push_back(e.line);
+        RecordedStep step;
+        step.line = e.line;
+        step.seq = seq;
+        step.isEvent = e.isEvent;
         if (e.isEvent) {
-            Json event = e.event;
             if (!e.answered) {  // the process ended inside it
                 f.unreturned.push_back(seq);
-                event["hr"] = "0x8000FFFF";
-                if (event.contains("nCode")) event["nCodeOut"] = event["nCode"];
+                e.event["hr"] = "0x8000FFFF";
+                if (e.event.contains("nCode")) e.event["nCodeOut"] = e.event["nCode"];
             }
-            translated += jsonLine(event) + "\n";
-            continue;
+            step.event = parseEvent(JsonReader{e.event, e.line});
+        } else {
+            if (!e.answered) f.unanswered.push_back(seq);
+            RecordedRequest& r = step.request;
+            r.message = e.message;
+            r.code = e.code;
+            r.lParam = e.lParam;
+            r.exportName = e.message == kav::kRequestMessage ? exportNamesOf(e.code) : "";
+            r.request = std::move(e.request);
+            r.answer = e.answer;
+            if (!e.back.empty()) r.writes.push_back(PayloadWrite{0, std::move(e.back), ""});
         }
-        if (!e.answered) f.unanswered.push_back(seq);
-        Json r;
-        r["seq"] = seq;
-        r["message"] = e.message;
-        if (e.message == kav::kRequestMessage) {
-            r["code"] = e.code;
-            r["lParam"] = e.lParam;
-            r["request"] = hexText(e.request.data(), e.request.size());
-        }
-        r["answer"] = e.answer;
-        Json writes = Json::array();
-        if (!e.back.empty()) writes.push_back(Json{{"offset", 0}, {"bytes", hexText(e.back.data(), e.back.size())}});
-        r["writes"] = std::move(writes);
-        translated += jsonLine(r) + "\n";
+        session.steps.push_back(std::move(step));
     }
+    finishSession(session, !f.beforeInit, lineNo);
     if (f.version >= 2 && closed.empty() && !exitAnswered) {
         const std::string ended = "the process ended inside the run: the recording is whole up to seq " +
                                   std::to_string(f.wholeUpTo);
@@ -208,13 +199,6 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
     } else if (closed == "size limit") {
         f.note = f.note.empty() ? "the run file stopped at its size limit" : "the run file stopped at its size limit; " + f.note;
     }
-    try {
-        f.session = parseSession(translated, !f.beforeInit);
-    } catch (const SessionError& e) {
-        const size_t at = static_cast<size_t>(e.line);
-        throw SessionError(at < origin.size() ? origin[at] : lineNo, reason(e));
-    }
-    for (RecordedStep& s : f.session.steps) s.line = origin[static_cast<size_t>(s.line)];
     return f;
 }
 
@@ -223,8 +207,10 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
 bool isFieldSession(const std::string& text) {
     const size_t start = text.find_first_not_of(" \t\r\n");
     if (start == std::string::npos) return false;
-    const Json o = Json::parse(text.substr(start, text.find('\n', start) - start), nullptr, false);
-    return o.is_object() && o.value("session", Json()) == "kavlink";
+    Json o;
+    std::string why;
+    return parseJson(std::string_view(text).substr(start, text.find('\n', start) - start), o, why) && o.is_object() &&
+           o.value("session", Json()) == "kavlink";
 }
 
 FieldSession parseFieldSession(const std::string& text) {
@@ -234,6 +220,14 @@ FieldSession parseFieldSession(const std::string& text) {
     } catch (const Json::exception& e) {  // a value of the wrong type
         throw SessionError(lineNo, e.what());
     }
+}
+
+FieldSession readSessionFile(const std::string& path) {
+    const std::string text = readInput(path, ZeroTail::endsIt);
+    if (isFieldSession(text)) return parseFieldSession(text);
+    FieldSession f;
+    f.session = parseSession(text);
+    return f;
 }
 
 std::string showFieldSession(const FieldSession& f) {

@@ -79,6 +79,10 @@ bool isFieldSession(const std::string& text);
 // a field session.
 FieldSession parseFieldSession(const std::string& text);
 
+// A recorded session from its file, a field session or a kavhost recording
+// (its `session` alone filled in); throws InputError.
+FieldSession readSessionFile(const std::string& path);
+
 // The session decoded, one entry per event and message in seq order, as the
 // readable log shows them.
 std::string showFieldSession(const FieldSession& field);

@@ -45,18 +45,13 @@
 //          not fit the layout), "request": its payload bytes in hex, "answer":
 //          the 32-bit answer (signed), "writes": the bytes the host wrote back.
 //
-// --replay delivers the recorded events (the start event with its recorded
-// nCmdLine first, then the other events that were not delivered inside the
-// dialog), answers each request from the recording, and takes the ui steps
-// from the header's script; the ui event steps there deliver the events
-// inside the dialog; an event recorded "inside" a request is delivered
-// inside the same request again.  Every request, every event and each event's HRESULT
-// and nCode must be as recorded; the first difference stops the session.
+// replay/replay.h says how a recording is replayed.
 //
 // Version 1 (no event lines, no inDialog) is still read: its events are the
 // header script's event statements, and only the messages are compared.
 #pragma once
 #include "exchange.h"
+#include "input.h"
 #include "script/answer_script.h"
 #include "script/host_text.h"
 
@@ -64,7 +59,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -75,11 +69,8 @@ using Json = nlohmann::ordered_json;
 
 inline constexpr int kSessionVersion = 2;
 
-struct SessionError : std::runtime_error {
-    SessionError(int line, const std::string& message)
-        : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
-    int line;
-};
+// A recording refused, with its line.
+using SessionError = InputError;
 
 // Reads the values of one JSON line of a recording; every refusal names the line.
 struct JsonReader {
@@ -118,6 +109,11 @@ struct JsonReader {
         if (!v->is_string()) fail(std::string("\"") + key + "\" is not a string");
         return v->get<std::string>();
     }
+    bool flag(const char* key) const {
+        const Json* v = find(key);
+        if (v && !v->is_boolean()) fail(std::string("\"") + key + "\" is not true or false");
+        return v && v->get<bool>();
+    }
     std::vector<uint8_t> hex(const Json& from, const char* key) const {
         std::vector<uint8_t> out;
         const auto it = from.find(key);
@@ -138,6 +134,9 @@ Json decodedJson(const Decoded& d);
 std::string sessionHeader(int32_t cmdLine, const std::string& scriptText, const std::string& profile = "",
                           int profileVersion = 0);
 std::string requestRecord(const LoggedRequest& r);
+// An event's arguments as a recording holds them: numbers for I2, I4 and R8,
+// strings for BSTR, the by-reference nCode left out.
+Json argumentsJson(const std::vector<VARTYPE>& types, const std::vector<std::string>& args);
 std::string eventRecord(const DeliveredEvent& e);
 // The --json log's line for a message: the decoded request, then seq,
 // message, answer and writes.
@@ -184,49 +183,19 @@ struct Session {
     std::vector<EventCall> events() const;
 };
 
+// The names of the exports that send `code` ("A | B"; "" for none), from today's table.
+std::string exportNamesOf(uint32_t code);
+// One event line: the method, its arguments checked against its parameter
+// types, nCode, hr, inDialog and inside; throws SessionError with in.line.
+RecordedEvent parseEvent(const JsonReader& in);
+// Orders a version 2 session's steps by seq and checks them: no seq twice
+// and, with `startFirst`, VokProcStartCmd first and only once (cmdLine then
+// comes from it).  `lastLine` is named when there is no step at all.
+void finishSession(Session& s, bool startFirst, int lastLine);
+
 // Throws SessionError for anything that is not a recording.  A version 2
 // recording begins with VokProcStartCmd, unless `startFirst` is false (the
 // field file of requests made before any InitVBCmdLib, which --show reads).
 Session parseSession(const std::string& text, bool startFirst = true);
-
-// "" when the request is the recorded one; otherwise the decoded diff.
-// `number` is the request's seq (as the log numbers it); `line` is the
-// recording's line of `expected`.
-std::string describeDifference(uint32_t number, const RecordedRequest& expected, int line, const LoggedRequest& actual);
-
-// Answers from a recording and checks the session against it, request by
-// request and event by event.
-class Replayer : public ReplySource {
-public:
-    // `onDifference` is called once, at the first difference.
-    Replayer(const Session& session, std::function<void(const std::string&)> onDifference);
-    Reply reply(const LoggedRequest& r) override;
-    bool delivering(const DeliveredEvent& e) override;
-    void returned(const DeliveredEvent& e) override;
-    // What the recording still holds when the session ends is a difference too.
-    void sessionEnds(bool commandEnded) override;
-    std::string waitingFor() const override;
-    bool differed() const { return !difference_.empty(); }
-    const std::string& difference() const { return difference_; }
-    // The seq of the request the replay stopped at (0 when it stopped at an
-    // event or not at all), and what the recording holds in its place (null
-    // when it holds no request there).
-    uint32_t stoppedAt() const { return stoppedAt_; }
-    const RecordedRequest* expectedRequest() const { return expected_; }
-
-private:
-    void differ(const std::string& diff);
-    std::string nextRequestMissing(const std::string& instead) const;
-    int version_;
-    std::vector<RecordedStep> steps_;
-    size_t recordedRequests_ = 0;
-    std::function<void(const std::string&)> onDifference_;
-    size_t next_ = 0;
-    uint32_t requests_ = 0;      // requests that arrived
-    std::vector<size_t> open_;   // the recorded steps of the events being delivered
-    std::string difference_;
-    uint32_t stoppedAt_ = 0;
-    const RecordedRequest* expected_ = nullptr;
-};
 
 }  // namespace kavhost

@@ -124,8 +124,8 @@ class EventCaller {
 public:
     EventCaller(Host& host, IDispatch* component) : host_(host), component_(component) {}
 
-    // `types` and `args` in call order; "I4&" is passed by reference to *byRef.
-    HRESULT call(const std::string& method, const std::vector<const char*>& types,
+    // `types` and `args` in call order; kByRefCode is passed by reference to *byRef.
+    HRESULT call(const std::string& method, const std::vector<VARTYPE>& types,
                  const std::vector<std::string>& args, int32_t* byRef) {
         std::wstring wname = widen(method);
         LPOLESTR names[] = {wname.data()};
@@ -160,38 +160,32 @@ public:
     const std::string& detail() const { return detail_; }
 
 private:
-    static void fill(Variants& v, const std::vector<const char*>& types, const std::vector<std::string>& args,
+    static void fill(Variants& v, const std::vector<VARTYPE>& types, const std::vector<std::string>& args,
                      int32_t* byRef) {
         for (size_t i = 0; i < types.size(); ++i) {
             VARIANTARG& a = v.v[types.size() - 1 - i];  // arguments go in reverse order
-            const std::string t = types[i];
+            const VARTYPE t = types[i];
             const std::string arg = i < args.size() ? args[i] : std::string();
             int64_t n = 0;
-            if (t == "I4&") {
-                a.vt = VT_I4 | VT_BYREF;
+            a.vt = t;
+            if (t == kByRefCode) {
                 a.plVal = reinterpret_cast<LONG*>(byRef);
-            } else if (t == "R8") {
-                a.vt = VT_R8;
+            } else if (t == VT_R8) {
                 a.dblVal = std::strtod(arg.c_str(), nullptr);
-            } else if (t == "BSTR") {
-                a.vt = VT_BSTR;
+            } else if (t == VT_BSTR) {
                 a.bstrVal = SysAllocString(widen(arg).c_str());
             } else {
                 parseInteger(arg, n);
-                if (t == "I2") { a.vt = VT_I2; a.iVal = static_cast<SHORT>(n); }
+                if (t == VT_I2) a.iVal = static_cast<SHORT>(n);
                 else { a.vt = VT_I4; a.lVal = static_cast<LONG>(n); }
             }
         }
     }
 
     // puArgErr counts from the last argument; told in call order here.
-    static std::string argumentHint(HRESULT hr, UINT argErr, const std::vector<const char*>& types) {
+    static std::string argumentHint(HRESULT hr, UINT argErr, const std::vector<VARTYPE>& types) {
         std::string passed;
-        for (const char* t : types) {
-            const VARTYPE vt = std::string(t) == "I4&" ? VT_I4 | VT_BYREF : std::string(t) == "R8" ? VT_R8
-                             : std::string(t) == "BSTR" ? VT_BSTR : std::string(t) == "I2" ? VT_I2 : VT_I4;
-            passed += (passed.empty() ? "" : ", ") + std::string(variantTypeName(vt));
-        }
+        for (const VARTYPE vt : types) passed += (passed.empty() ? "" : ", ") + std::string(variantTypeName(vt));
         std::string s;
         if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND) && argErr < types.size())
             s = "; argument " + std::to_string(types.size() - argErr) + " of " + std::to_string(types.size()) +

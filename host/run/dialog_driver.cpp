@@ -1,4 +1,5 @@
 #include "run/dialog_driver.h"
+#include "report.h"
 
 #include "run/host.h"
 #include "script/host_text.h"
@@ -139,10 +140,8 @@ void DialogDriver::giveUp() {
 void CALLBACK DialogDriver::timerProc(HWND h, UINT, UINT_PTR, DWORD) {
     try {
         if (auto* self = static_cast<DialogDriver*>(GetPropW(h, kDriverProp))) self->tick();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "kavhost: internal error in the dialog driver: %s\n", e.what());
     } catch (...) {
-        std::fprintf(stderr, "kavhost: internal error in the dialog driver\n");
+        reportCaught("in the dialog driver");
     }
 }
 

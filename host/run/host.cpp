@@ -1,4 +1,5 @@
 #include "run/host.h"
+#include "report.h"
 #include "decode/request_text.h"
 
 #include "model/audit.h"
@@ -51,7 +52,7 @@ Host::~Host() {
 
 int DeliveredEvent::codeSlot() const {
     for (size_t i = 0; i < types.size(); ++i)
-        if (std::string(types[i]) == "I4&") return static_cast<int>(i);
+        if (types[i] == kByRefCode) return static_cast<int>(i);
     return -1;
 }
 
@@ -73,11 +74,8 @@ LRESULT CALLBACK Host::windowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (msg == kav::kRequestMessage) return self->onRequest(static_cast<uint32_t>(wp), static_cast<uint32_t>(lp));
             if (msg == kav::kExitCommandMessage) return self->onExit();
         }
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "kavhost: internal error while answering: %s\n", e.what());
-        return 0;
     } catch (...) {
-        std::fprintf(stderr, "kavhost: internal error while answering\n");
+        reportCaught("while answering");
         return 0;
     }
     return DefWindowProcW(h, msg, wp, lp);

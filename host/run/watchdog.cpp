@@ -1,4 +1,5 @@
 #include "run/watchdog.h"
+#include "report.h"
 
 #include "run/dialog_driver.h"
 #include "run/host.h"
@@ -63,10 +64,8 @@ std::string Watchdog::waitingFor() const {
 void CALLBACK Watchdog::timerProc(HWND h, UINT, UINT_PTR, DWORD) {
     try {
         if (auto* self = static_cast<Watchdog*>(GetPropW(h, kWatchdogProp))) self->tick();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "kavhost: internal error in the watchdog: %s\n", e.what());
     } catch (...) {
-        std::fprintf(stderr, "kavhost: internal error in the watchdog\n");
+        reportCaught("in the watchdog");
     }
 }
 

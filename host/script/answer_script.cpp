@@ -34,11 +34,7 @@ const std::vector<EventMethod>& eventMethods() {
                 std::string name = "hWnd";  // the one parameter the component names itself
                 if (p.name) name.assign(p.name, p.name + std::wcslen(p.name));  // ASCII names
                 method.paramNames.push_back(name);
-                method.params.push_back(p.byRef           ? "I4&"
-                                        : p.vt == VT_I2   ? "I2"
-                                        : p.vt == VT_I4   ? "I4"
-                                        : p.vt == VT_R8   ? "R8"
-                                                          : "BSTR");
+                method.params.push_back(p.byRef ? kByRefCode : p.vt);
             }
             list.push_back(std::move(method));
         }
@@ -137,7 +133,7 @@ EventCall parseEventCall(const std::vector<std::string>& w, size_t at, int lineN
         int64_t n = 0;
         if (!parseInteger(a.substr(1), n) || n < 1)
             throw ScriptError(lineNo, a + ": after @ comes the number of a declared element, from 1");
-        if (k + 1 >= m->params.size() || std::string(m->params[k]) != "I4" || std::string(m->params[k + 1]) != "I2")
+        if (k + 1 >= m->params.size() || m->params[k] != VT_I4 || m->params[k + 1] != VT_I2)
             throw ScriptError(lineNo, a + " stands for an element's index and type, which " + name +
                                           " does not take at argument " + std::to_string(k + 1));
         if (static_cast<size_t>(n) > declared.size())
@@ -153,13 +149,13 @@ EventCall parseEventCall(const std::vector<std::string>& w, size_t at, int lineN
         throw ScriptError(lineNo, name + " takes " + std::to_string(m->params.size()) + " arguments");
     EventCall e{name, std::move(args), lineNo};
     for (size_t k = 0; k < m->params.size(); ++k) {
-        const std::string t = m->params[k];
+        const VARTYPE t = m->params[k];
         int64_t n = 0;
         double d = 0;
-        if (t == "R8" ? !parseDouble(e.args[k], d) : t == "BSTR" ? false : !parseInteger(e.args[k], n))
+        if (t == VT_R8 ? !parseDouble(e.args[k], d) : t == VT_BSTR ? false : !parseInteger(e.args[k], n))
             throw ScriptError(lineNo, "argument " + std::to_string(k + 1) + " of " + name + " must be " +
-                                          (t == "R8" ? "a number" : "an integer"));
-        if (t == "I2" && (n < -32768 || n > 32767)) throw ScriptError(lineNo, e.args[k] + " is not a 16-bit value");
+                                          (t == VT_R8 ? "a number" : "an integer"));
+        if (t == VT_I2 && (n < -32768 || n > 32767)) throw ScriptError(lineNo, e.args[k] + " is not a 16-bit value");
     }
     return e;
 }
@@ -279,6 +275,7 @@ const UiVerb kUiVerbs[] = {
 }  // namespace
 
 Script parseScript(const std::string& text, const ElementNaming& naming) {
+    checkText(text);  // UTF-8 lines without NUL bytes, whatever file or recording the text came from
     Script s;
     std::string line;
     // Elements first: they may stand anywhere, and events name them.
@@ -312,6 +309,10 @@ Script parseScript(const std::string& text, const ElementNaming& naming) {
                 if (layoutsForCode(static_cast<uint32_t>(code)).empty())
                     throw ScriptError(lineNo, "no export sends command code " + w[1]);
                 r.code = static_cast<uint32_t>(code);
+            } else if (w[1].find_first_not_of("0123456789") == std::string::npos ||
+                       (w[1].rfind("0x", 0) == 0 && w[1].size() > 2 &&
+                        w[1].find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos)) {
+                throw ScriptError(lineNo, "command code " + w[1] + " is out of range (a 32-bit value)");
             } else {
                 const ExportLayout* e = findLayout(w[1]);
                 if (!e) throw ScriptError(lineNo, "unknown export '" + w[1] + "'");

@@ -32,6 +32,7 @@
 // index and its type code, the two arguments ElemIndex and elemType.
 #pragma once
 #include "exchange.h"
+#include "input.h"
 
 #include <cstdint>
 #include <map>
@@ -42,11 +43,8 @@
 
 namespace kavhost {
 
-struct ScriptError : std::runtime_error {
-    ScriptError(int line, const std::string& message)
-        : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
-    int line;
-};
+// A script refused, with its line.
+using ScriptError = InputError;
 
 struct Rule {
     std::string key;        // export name, or "" when keyed by code
@@ -88,10 +86,11 @@ struct ElementNaming {
 };
 
 // Event methods of a command component, in interface order, with their
-// parameter types: I2 I4 R8 BSTR, and "I4&" for the by-reference nCode.
+// parameter types (VT_I2 VT_I4 VT_R8 VT_BSTR, and kByRefCode for the
+// by-reference nCode) from the frame's event table.
 struct EventMethod {
     const char* name;
-    std::vector<const char*> params;
+    std::vector<VARTYPE> params;
     std::vector<std::string> paramNames;  // for the log ("hWnd" for the start event's window)
 };
 const std::vector<EventMethod>& eventMethods();

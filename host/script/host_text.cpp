@@ -133,14 +133,4 @@ bool fromHex(const std::string& text, std::vector<uint8_t>& out, bool spaced) {
     return true;
 }
 
-bool readFile(const std::string& path, std::string& out) {
-    const std::unique_ptr<FILE, int (*)(FILE*)> f(_wfopen(widen(path).c_str(), L"rb"), &std::fclose);
-    if (!f) return false;
-    out.clear();
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) out.append(chunk, n);
-    return !std::ferror(f.get());
-}
-
 }  // namespace kavhost

@@ -30,8 +30,4 @@ std::string hex32(uint32_t value);
 std::string hexText(const uint8_t* bytes, size_t n, size_t limit = 0);
 bool fromHex(const std::string& text, std::vector<uint8_t>& out, bool spaced = true);
 
-// The whole of a file named by its UTF-8 path (opened by its wide name, so
-// any character a folder name holds is found); false when it cannot be read.
-bool readFile(const std::string& path, std::string& out);
-
 }  // namespace kavhost

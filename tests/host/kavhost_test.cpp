@@ -10,6 +10,7 @@
 #include "recording_host.h"
 #include "sandbox.h"
 #include "recording/session.h"
+#include "kav/handles.h"
 
 #include <gtest/gtest.h>
 
@@ -441,6 +442,61 @@ TEST(KavhostExe, BadCommandLinesAndScriptsAreRefusedClearly) {
     EXPECT_EQ(unknown.exit, 1u);
     EXPECT_NE(unknown.err.find("unknown ProgID No.SuchProgID"), std::string::npos) << unknown.err;
     DeleteFileA(bad.c_str());
+}
+
+// Every file kavhost reads is refused alike when it is hostile: exit 2 and
+// one line naming the file, the line and (for a key at fault) the key.
+TEST(KavhostExe, HostileFilesAreRefusedWithFileLineAndReason) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string head = "{\"session\":\"kavhost\",\"version\":2,\"cmdline\":0,\"script\":\"\"}\n";
+    const std::string field = "{\"session\":\"kavlink\",\"version\":2,\"pid\":1,\"run\":1,\"cmdline\":0";
+    const std::string start =
+        "{\"seq\":1,\"event\":\"VokProcStartCmd\",\"args\":[null,0],\"nCode\":0,\"nCodeOut\":1,\"hr\":\"0x00000000\"}\n";
+    const std::string tooLong = std::string(2 * (kav::kPayloadSize + 1), '0');
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* mode;  // how kavhost reads the file
+        const char* says;  // after "<file>: "
+    };
+    const Case cases[] = {
+        {"deep.jsonl",
+         head + "{\"seq\":1,\"event\":\"VokProcStartCmd\",\"args\":" + std::string(30000, '[') + std::string(30000, ']') + "}\n",
+         "--show", "line 2: not a JSON value (nested deeper than 16 levels)"},
+        {"deep-replay.jsonl", head + std::string(30000, '[') + std::string(30000, ']') + "\n", "--command x --replay",
+         "line 2: not a JSON value (nested deeper than 16 levels)"},
+        {"utf16.jsonl", "\xFF\xFE{\"", "--show", "line 1: the file is UTF-16 (it begins with FF FE)"},
+        {"fffe.jsonl", head + start + "{\"seq\":2,\xFF\xFE\"message\":1765}\n", "--show",
+         "line 3: bytes FF FE at byte 10 of the line: UTF-16 text"},
+        {"time.jsonl", field + ",\"time\":5}\n", "--show", "line 1: \"time\" is not a string"},
+        {"hex.jsonl", field + "}\n{\"seq\":1,\"message\":1534,\"code\":1500,\"lParam\":0,\"request\":\"" + tooLong + "\"}\n",
+         "--show", "line 2: \"request\" is too long: 16381 bytes"},
+        {"zero.txt", std::string("on 1807\nan\0swer 1\n", 18), "--serve 0 --script",
+         "line 2: a NUL byte at byte 3 of the line"},
+        {"code.txt", "on 99999999999\n", "--serve 0 --script", "line 1: command code 99999999999 is out of range"},
+        {"text.txt", "on 1807\nwrite 0 text \"\xC3(\"\n", "--serve 0 --script", "line 2: not UTF-8 at byte 15 of the line"},
+        {"big.jsonl", "", "--show", "line 1: the file goes on past 64 MiB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = std::string(dir) + c.name;
+        {
+            std::ofstream f(path, std::ios::binary);
+            f.write(c.text.data(), static_cast<std::streamsize>(c.text.size()));
+        }
+        if (std::string(c.name) == "big.jsonl") {  // 1.5 GB of nothing, without writing them
+            const kav::UniqueFileHandle h(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            LARGE_INTEGER size;
+            size.QuadPart = 1536ll << 20;
+            ASSERT_TRUE(SetFilePointerEx(h.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(h.get()));
+        }
+        const ProcessRun r = runKavhost(std::string(c.mode) + " \"" + path + "\"");
+        DeleteFileA(path.c_str());
+        EXPECT_EQ(r.exit, 2u) << r.err;
+        EXPECT_NE(r.err.find(std::string(c.name) + ": " + c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("kavhost:", 1), std::string::npos) << "one message: " << r.err;
+    }
 }
 
 TEST(KavhostExe, Help) {
