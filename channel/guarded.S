@@ -3,8 +3,9 @@
  * the CAD host's process, and a command may hand it a bad address (a pointer
  * just past its buffer, a text with no terminator before an unmapped page).
  * These two routines touch caller memory under a frame-based exception
- * handler of their own: an access violation ends the routine with a failure
- * result instead of ending the process.  They cost a few instructions more
+ * handler of their own: an access violation (or an in-page error, from the
+ * recorder's mapped run file) ends the routine with a failure result instead
+ * of ending the process.  They cost a few instructions more
  * than a plain copy.
  *
  *   int      kav_guarded_copy(void* dst, const void* src, uint32_t n)    1 done, 0 fault
@@ -49,6 +50,8 @@ _kav_fault_handler:
     jnz 1f
     movl (%eax), %eax
     cmpl $0xC0000005, %eax      /* access violation */
+    je 0f
+    cmpl $0xC0000006, %eax      /* in-page error: a mapped file's page could not be read or stored */
     je 0f
     cmpl $0xC000001D, %eax      /* reported instead by some emulators for the same fault */
     je 0f

@@ -2,6 +2,7 @@
 
 #include "kav/field_record.h"
 #include "kav/handles.h"
+#include "guarded.h"
 #include "shared_block.h"
 #include "switch.h"
 #include "text.h"
@@ -14,11 +15,16 @@ namespace {
 
 using field::RunShare;
 
-// The lines of one message fit: its request and its answer, each up to the
-// whole payload area in hex.
-constexpr uint32_t kLineOverhead = 128;  // a line's bytes besides its hex
-constexpr uint32_t kBufferSize = 2 * (kLineOverhead + 2 * kPayloadSize);
-constexpr uint32_t kNameAttempts = 8;    // names tried per run file
+// A line's bytes besides its hex; the longest line is a request or an answer
+// carrying the whole payload area.
+constexpr uint32_t kLineOverhead = 128;
+constexpr uint32_t kLineSize = kLineOverhead + 2 * kPayloadSize;
+constexpr uint32_t kNameAttempts = 8;  // names tried per run file
+// The file grows ahead of its lines in zeros: 64 KB, doubling up to 1 MB,
+// then a megabyte at a time, never past its limit.
+constexpr uint32_t kFirstSize = 64u << 10;
+constexpr uint32_t kLargestStep = 1u << 20;
+constexpr uint32_t kZeroChunk = 64u << 10;
 
 bool slash(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -30,15 +36,25 @@ struct Recorder {
     UniqueView view;         // the shared record
     RunShare* share;         // the view, typed; null when none
     UniqueFileHandle file;   // the open run file
+    // While the run goes on, its lines are placed in mapped pages of the
+    // file: they reach the file even when the process dies without a word.
+    // Once the exit message is answered the file is cut to its lines and
+    // what still comes is written through.
+    UniqueMappingHandle fileMapping;
+    UniqueView fileView;
+    uint32_t capacity;       // bytes of the file that `fileView` maps
+    uint32_t bytes;          // bytes of lines in the open run file
     LONG generation;         // share->run of `file`: counts the run files of this library
     int32_t inits;           // InitVBCmdLib calls seen while recording
     bool beforeInitTried;    // the file for requests before InitVBCmdLib was begun
     uint32_t answered;       // the seq of the last message answered in the open run
     wchar_t path[field::kPathChars];
-    uint32_t used;           // lines in `buffer` that are not written yet
-    char buffer[kBufferSize];
+    char line[kLineSize];    // the line being made
+    char zeros[kZeroChunk];  // what the file grows by
 };
 Recorder g;
+
+BOOL WINAPI appendLine(const char* line, uint32_t size);
 
 // The shared record of this process; false when another party holds one
 // under its name.
@@ -61,9 +77,8 @@ bool openShare() {
     share->lock = 0;
     share->run = 0;
     share->seq = 0;
-    share->bytes = 0;
     share->stopped = field::kRecording;
-    share->file = nullptr;
+    share->append = nullptr;
     share->path[0] = 0;
     g.mapping = std::move(mapping);
     g.view = std::move(view);
@@ -80,10 +95,10 @@ bool ready() {
 
 // ---------------------------------------------------------------- lines
 
-// Writes a line into the buffer; the caller has reserved room for it.
+// Makes a line in g.line, which holds the longest one.
 class Line {
 public:
-    Line() : start_(g.buffer + g.used), at_(start_) {}
+    Line() : at_(g.line) {}
     [[gnu::noinline]] Line& put(const char* s) {
         while (*s) *at_++ = *s++;
         return *this;
@@ -111,19 +126,26 @@ public:
         }
         return *this;
     }
-    uint32_t length() const { return static_cast<uint32_t>(at_ - start_); }
+    const char* text() const { return g.line; }
+    uint32_t length() const { return static_cast<uint32_t>(at_ - g.line); }
 
 private:
-    char* start_;
     char* at_;
 };
 
+void unmapFile() {
+    g.fileView.reset();
+    g.fileMapping.reset();
+    g.capacity = 0;
+}
+
 void closeFile() {
+    unmapFile();
     g.file.reset();
-    g.used = 0;
+    g.bytes = 0;
     g.answered = 0;
     g.share->run = 0;
-    g.share->file = nullptr;
+    g.share->append = nullptr;
     g.share->path[0] = 0;
 }
 
@@ -135,30 +157,72 @@ void stopProcess(const wchar_t* what, DWORD error) {
     if (what) say(what, g.path, error);
 }
 
-// The buffered lines go out in one write.
-bool flush() {
-    if (g.used == 0) return true;
+// A short write is a full disk: the caller takes a last error of 0 so.
+bool writeThrough(const void* bytes, uint32_t size) {
     DWORD written = 0;
-    const BOOL ok = ::WriteFile(g.file.get(), g.buffer, g.used, &written, nullptr);
-    const DWORD error = ok ? ERROR_DISK_FULL : ::GetLastError();  // a short write is a full disk
-    if (ok && written == g.used) {
-        g.used = 0;
-        return true;
+    ::SetLastError(ERROR_SUCCESS);
+    return ::WriteFile(g.file.get(), bytes, size, &written, nullptr) && written == size;
+}
+
+// Maps at least `need` bytes of the file, growing it in zeros first (written,
+// so that a full disk shows here and not as a page that cannot be stored).
+bool grow(uint32_t need) {
+    uint32_t size = g.capacity == 0 ? kFirstSize : g.capacity;
+    while (size < need) size += size < kLargestStep ? size : kLargestStep;
+    if (size > field::kRunFileLimit) size = field::kRunFileLimit;
+    if (size < need) return false;  // kLineLimit keeps lines below this
+    LARGE_INTEGER end;
+    end.QuadPart = g.capacity;
+    if (!::SetFilePointerEx(g.file.get(), end, nullptr, FILE_BEGIN)) return false;
+    for (uint32_t at = g.capacity; at < size; at += kZeroChunk) {
+        const uint32_t n = size - at < kZeroChunk ? size - at : kZeroChunk;
+        if (!writeThrough(g.zeros, n)) return false;
     }
-    stopProcess(L"stopped: cannot write ", error);
+    UniqueMappingHandle mapping(::CreateFileMappingW(g.file.get(), nullptr, PAGE_READWRITE, 0, size, nullptr));
+    UniqueView view(mapping ? ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, size) : nullptr);
+    if (!view) return false;
+    g.fileView = std::move(view);
+    g.fileMapping = std::move(mapping);
+    g.capacity = size;
+    return true;
+}
+
+// Places `size` bytes at the end of the lines; false after stopping the
+// process's recording.
+bool place(const void* bytes, uint32_t size) {
+    DWORD error = ERROR_SUCCESS;
+    if (!g.fileView) {
+        if (writeThrough(bytes, size)) return g.bytes += size, true;
+        error = ::GetLastError();
+    } else if (g.bytes + size > g.capacity && !grow(g.bytes + size)) {
+        error = ::GetLastError();
+    } else if (!guardedCopy(static_cast<char*>(g.fileView.get()) + g.bytes, bytes, size)) {
+        error = ERROR_WRITE_FAULT;  // a page of the file could not be stored
+    } else {
+        return g.bytes += size, true;
+    }
+    stopProcess(L"stopped: cannot write ", error != ERROR_SUCCESS ? error : ERROR_DISK_FULL);
     return false;
 }
 
-// Room for a line of at most `bytes`.
-bool reserve(uint32_t bytes) { return g.used + bytes <= kBufferSize || flush(); }
+// The file is cut to its lines; what follows is written through.
+void unmapAndTrim() {
+    if (!g.fileView) return;
+    unmapFile();
+    LARGE_INTEGER end;
+    end.QuadPart = g.bytes;
+    if (!::SetFilePointerEx(g.file.get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(g.file.get()))
+        stopProcess(L"stopped: cannot cut to its lines: ", ::GetLastError());
+}
 
-// The run file ends with its closing line (`why`), written with what is buffered.
+// The run file ends with its closing line (`why`) and is cut to its lines.
 void closeRun(const char* why) {
-    if (!g.file || !reserve(kLineOverhead)) return;
+    if (!g.file) return;
     Line line;
     line.put("{\"closed\":\"").put(why).put("\"}\n");
-    g.used += line.length();
-    if (flush()) closeFile();
+    if (!place(line.text(), line.length())) return;
+    unmapAndTrim();
+    if (g.file) closeFile();
 }
 
 // True when the open run file takes lines: a stop that the frame set is
@@ -176,18 +240,20 @@ bool open() {
     return true;
 }
 
-// Counts a line that was written into the buffer; a line that would take
-// the file past its limit is dropped and ends the run.
-bool commit(const Line& line) {
-    const uint32_t n = line.length();
-    if (static_cast<uint32_t>(g.share->bytes) + n > field::kLineLimit) {
+// Places a line in the open run file; a line that would take the file past
+// its limit is left out and ends the run.
+bool store(const char* text, uint32_t size) {
+    if (size > field::kLineLimit - g.bytes) {
         closeRun("size limit");
         say(L"stopped: the run file reached its size limit: ", g.path);
         return false;
     }
-    g.share->bytes = g.share->bytes + static_cast<LONG>(n);
-    g.used += n;
-    return true;
+    return place(text, size);
+}
+bool store(const Line& line) { return store(line.text(), line.length()); }
+
+BOOL WINAPI appendLine(const char* line, uint32_t size) {
+    return line != nullptr && g_state == kOn && open() && store(line, size);
 }
 
 // Creates the next run file and writes its first line.  `init` is the
@@ -209,7 +275,7 @@ void openRun(int32_t init, int32_t cmdLine) {
         path.put(L".jsonl");
         if (path.full()) break;
         // A new file only: never one that is there, and never through a link.
-        file = ::CreateFileW(g.path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+        file = ::CreateFileW(g.path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         error = file == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
@@ -228,16 +294,20 @@ void openRun(int32_t init, int32_t cmdLine) {
         return;
     }
     g.file.reset(file);
+    g.bytes = 0;
     g.answered = 0;
-    g.share->file = file;
+    if (!grow(kFirstSize)) {
+        const DWORD failed = ::GetLastError();
+        stopProcess(L"stopped: cannot write ", failed != ERROR_SUCCESS ? failed : ERROR_DISK_FULL);
+        return;
+    }
     g.share->run = ++g.generation;
     g.share->seq = 0;
-    g.share->bytes = 0;
     g.share->stopped = field::kRecording;
+    g.share->append = appendLine;
     ::lstrcpynW(g.share->path, g.path, field::kPathChars);
-    g.used = 0;
     Line line;
-    line.put("{\"session\":\"kavlink\",\"version\":2,\"pid\":").number(pid).put(",\"run\":").number(static_cast<uint32_t>(init));
+    line.put("{\"session\":\"kavlink\",\"version\":3,\"pid\":").number(pid).put(",\"run\":").number(static_cast<uint32_t>(init));
     line.put(",\"time\":\"").digits(now.wYear, 4).put("-").digits(now.wMonth, 2).put("-").digits(now.wDay, 2);
     line.put(" ").digits(now.wHour, 2).put(":").digits(now.wMinute, 2).put(":").digits(now.wSecond, 2).put("\"");
     if (init == 0) {
@@ -247,7 +317,7 @@ void openRun(int32_t init, int32_t cmdLine) {
         if (cmdLine < 0) line.put("-");
         line.number(cmdLine < 0 ? 0u - static_cast<uint32_t>(cmdLine) : static_cast<uint32_t>(cmdLine)).put("}\n");
     }
-    if (commit(line)) flush();  // the first line of the file, before any of the frame's
+    store(line);  // the first line of the file, before any of the frame's
 }
 
 // The shared record stayed locked past the wait: nothing more is recorded in
@@ -272,18 +342,18 @@ void beginRun(int32_t cmdLine) {
 }
 
 Mark request(uint32_t message, uint32_t code, uint32_t lParam, const uint8_t* payload, uint32_t sent) {
-    if (!ready()) return {0, 0};
+    if (!ready()) return {0, 0, false};
     const field::Held lock(g.share);
     if (!lock) {
         stayedLocked();
-        return {0, 0};
+        return {0, 0, false};
     }
     // Requests before any InitVBCmdLib have a run file of their own.
     if (!g.file && g.inits == 0 && !g.beforeInitTried) {
         g.beforeInitTried = true;
         openRun(0, 0);
     }
-    if (!open() || !reserve(kLineOverhead + 2 * sent)) return {0, 0};
+    if (!open()) return {0, 0, false};
     const uint32_t seq = static_cast<uint32_t>(::InterlockedIncrement(&g.share->seq));
     Line line;
     line.put("{\"seq\":").number(seq).put(",\"message\":").number(message);
@@ -292,37 +362,43 @@ Mark request(uint32_t message, uint32_t code, uint32_t lParam, const uint8_t* pa
         line.put(",\"request\":\"").hex(payload, sent).put("\"");
     }
     line.put("}\n");
-    if (!commit(line)) return {0, 0};
-    return {g.generation, seq};
+    if (!store(line)) return {0, 0, false};
+    return {g.generation, seq, message == kExitCommandMessage};
 }
 
 void answer(Mark mark, uint32_t answer, const uint8_t* payload, uint32_t back) {
     if (mark.seq == 0 || g_state != kOn) return;
     const field::Held lock(g.share);
-    if (!lock || !open() || g.generation != mark.run || !reserve(kLineOverhead + 2 * back)) return;
+    if (!lock || !open() || g.generation != mark.run) return;
     Line line;
     line.put("{\"seq\":").number(mark.seq).put(",\"answer\":").number(answer);
     if (back != 0) line.put(",\"back\":\"").hex(payload, back).put("\"");
     line.put("}\n");
-    if (commit(line) && flush()) g.answered = mark.seq;
+    if (!store(line)) return;
+    g.answered = mark.seq;
+    // The command has ended: the file is cut to its lines now, while the
+    // process surely runs, and not at unload.
+    if (mark.exit) unmapAndTrim();
 }
 
 void readBack(const uint8_t* payload, uint32_t size) {
     if (g_state != kOn || size == 0) return;
     const field::Held lock(g.share);
-    if (!lock || !open() || g.answered == 0 || !reserve(kLineOverhead + 2 * size)) return;
+    if (!lock || !open() || g.answered == 0) return;
     Line line;
     line.put("{\"seq\":").number(g.answered).put(",\"back\":\"").hex(payload, size).put("\"}\n");
-    if (commit(line)) flush();
+    store(line);
 }
 
 void end() {
     if (g.share == nullptr) return;  // never recorded, or already ended
-    // Under the loader lock: nothing is written and no lock waited for.  What
-    // is still buffered belongs to requests that were never answered.  The
-    // record stays valid for a frame that still maps it: run 0, no file.
+    // Under the loader lock: nothing is written and no lock waited for.  A
+    // file whose exit message was never answered keeps its zeros past the
+    // lines, which end it for the reader.  The record stays valid for a frame
+    // that still maps it: run 0, no writer.
     g.share->run = 0;
-    g.share->file = nullptr;
+    g.share->append = nullptr;
+    unmapFile();
     g.file.reset();
     g.view.reset();
     g.mapping.reset();

@@ -5,13 +5,14 @@
 // read once per process, at the first InitVBCmdLib or request, never in
 // DllMain.  On, it sees the request path at one point, the transport's send
 // (the request before it, the answer and the bytes copied back after it),
-// and the transport's read-back.  Lines are written through: what an answer
-// completes reaches the file with one WriteFile before the answer goes back
-// to the caller, so a process that dies at any moment leaves every answered
-// request in its run file.  One fixed buffer holds the lines of requests
-// still waiting for their answer (nothing is allocated).  A fault stops the
-// recording with one line on the debug output and never changes what the
-// request does.
+// and the transport's read-back.  Each line is placed in mapped pages of the
+// run file as it is made (the request before it is sent, the answer before
+// it goes back to the caller): those pages reach the file even when the
+// process dies at any moment, and cost a copy, not a system call.  The file
+// grows ahead of its lines in zeros and is cut to them when its run ends, at
+// the answered exit message or the next InitVBCmdLib, never at unload.
+// Nothing is allocated.  A fault stops the recording with one line on the
+// debug output and never changes what the request does.
 #pragma once
 #include <windows.h>
 #include <cstdint>
@@ -32,6 +33,7 @@ void beginRun(int32_t cmdLine);
 struct Mark {
     LONG run;
     uint32_t seq;
+    bool exit;  // the exit message: its answer ends the command
 };
 // Records a message before it is sent (`sent` payload bytes; for
 // ExitCommandMessage none), then its answer and the first `back` payload

@@ -98,44 +98,33 @@ std::string ResultFields(HRESULT hr, bool hasCode, LONG nCodeOut) {
 
 std::string SeqPrefix(uint32_t seq) { return "{\"seq\":" + std::to_string(seq) + ","; }
 
-// Appends a whole line to the open run file through the library's handle,
-// holding the lock; false when the line was left out (the run ended, the
-// file is full or cannot be written).  `run` 0: the line belongs to the run
-// open now and takes its seq (both returned in `run` and `seq`).
+// Hands a whole line to the library for the open run file, holding the
+// lock; false when the line was left out (the run ended, the file is full or
+// cannot be written: the library has said which on the debug output).
+// `run` 0: the line belongs to the run open now and takes its seq (both
+// returned in `run` and `seq`).
 bool Write(RunShare& share, long& run, uint32_t& seq, const std::string& body) {
     const kav::field::Held lock(&share);
     if (!lock) {
         DebugLine("left out an event: the shared record stayed locked");
         return false;
     }
-    if (share.run == 0 || share.stopped != kav::field::kRecording || share.file == nullptr) return false;
+    const kav::field::AppendLine append = share.append;
+    if (share.run == 0 || share.stopped != kav::field::kRecording || append == nullptr) return false;
     if (run == 0) {
         run = share.run;
         seq = static_cast<uint32_t>(::InterlockedIncrement(&share.seq));
     }
     if (share.run != run) return false;  // the run has ended meanwhile
     const std::string line = SeqPrefix(seq) + body;
-    if (static_cast<uint64_t>(share.bytes) + line.size() > kav::field::kLineLimit) {
-        share.stopped = kav::field::kStoppedRun;
-        DebugLine("stopped: the run file reached its size limit: ", share.path);
-        return false;
-    }
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(share.file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    if (!ok || written != line.size()) {
-        share.stopped = kav::field::kStoppedProcess;
-        DebugLine("stopped: cannot write ", share.path, ok ? ERROR_DISK_FULL : ::GetLastError());
-        return false;
-    }
-    share.bytes = share.bytes + static_cast<LONG>(line.size());
-    return true;
+    return append(line.data(), static_cast<uint32_t>(line.size())) != FALSE;
 }
 
 }  // namespace
 
 EventRecording::EventRecording(const char* method, std::initializer_list<RecordedArgument> args,
                                const LONG* nCodeIn) noexcept
-    : method_(method), nested_(t_depth > 0), hasCode_(nCodeIn != nullptr), codeIn_(nCodeIn ? *nCodeIn : 0) {
+    : nested_(t_depth > 0), hasCode_(nCodeIn != nullptr), codeIn_(nCodeIn ? *nCodeIn : 0) {
     ++t_depth;
     // The start event is recorded after its InitVBCmdLib.
     RunShare* share = Share(std::strcmp(method, "VokProcStartCmd") == 0);

@@ -1,7 +1,7 @@
 // The events of a field recording: while kavlink.dll records this process
 // (kav/field_record.h), every event the component receives from the host
 // leaves its lines in the open run file, in the shape kavhost records events,
-// through the library's own handle of that file.  The event's line is
+// through the library, which owns that file.  The event's line is
 // written when the event arrives (the start event right after InitVBCmdLib),
 // before the requests it makes, so an event the process dies in is kept:
 //
@@ -60,7 +60,6 @@ public:
     void Finish(HRESULT hr, const LONG* nCodeOut = nullptr) noexcept;
 
 private:
-    const char* method_;
     long run_ = 0;  // the run file that the seq belongs to; 0: not recorded
     uint32_t seq_ = 0;
     bool nested_ = false;

@@ -89,7 +89,7 @@ FieldSession readFieldSession(const std::string& text, int& lineNo) {
             const JsonReader in{o, lineNo};
             if (o.value("session", Json()) != "kavlink") fail(lineNo, "not a field session (no kavlink header line)");
             f.version = static_cast<int>(in.integer("version", 0, INT32_MAX));
-            if (f.version != 1 && f.version != 2) fail(lineNo, "unknown field session version (kavhost reads 1 and 2)");
+            if (f.version < 1 || f.version > 3) fail(lineNo, "unknown field session version (kavhost reads 1 to 3)");
             f.pid = static_cast<uint32_t>(in.integer("pid", 0, UINT32_MAX));
             f.run = static_cast<int32_t>(in.integer("run", 0, INT32_MAX));
             f.time = in.text("time", false);

@@ -4,7 +4,7 @@
 //
 // One JSON object per line.  The first line says whose file it is:
 //
-//   {"session":"kavlink","version":2,"pid":4711,"run":1,"time":"2026-01-02 03:04:05","cmdline":0}
+//   {"session":"kavlink","version":3,"pid":4711,"run":1,"time":"2026-01-02 03:04:05","cmdline":0}
 //
 // "run" counts the InitVBCmdLib calls of the process; a file with "run" 0 and
 // "beforeInit":true (no "cmdline") holds the requests made before any.  Then,
@@ -32,8 +32,11 @@
 //
 // seq orders everything: events and messages share one sequence, counted
 // from 1 in each file; an event takes its number when it arrives, a message
-// when it is sent.  Every line is written through at once (a request's line
-// with its answer), so the reader sorts them.  A file without its "closed"
+// when it is sent.  Every line is placed in the file as it is made, a
+// request's line before its answer's, and a nested event's between them, so
+// the reader sorts them by seq.  The library grows the file ahead of its
+// lines in zero bytes and cuts it to them when the run ends; a file whose
+// process died keeps that tail of zeros, which ends it.  A file without its "closed"
 // line and without an answered exit message comes from a process that ended
 // inside the run: the reader notes the last seq up to which every entry is
 // there and every message has its answer (events the process died in show
@@ -43,7 +46,8 @@
 // end, are left out.
 //
 // Version 1 (kit 1.1.0) had no read-back lines and no "closed" line, and
-// wrote an event's one line when the event returned; kavhost reads both.
+// wrote an event's one line when the event returned.  Version 2 wrote its
+// lines through, so it has no tail of zeros.  kavhost reads all three.
 //
 // Replay: a file with event lines replays like a kavhost recording of
 // version 2, its events from the file and only the ui steps from a script;

@@ -10,17 +10,20 @@
 //
 //   - it takes each event's seq from `seq` (InterlockedIncrement), so that
 //     events and requests form one sequence;
-//   - it writes whole lines through the library's own handle `file`, with one
-//     WriteFile each, holding `lock`, and adds their length to `bytes`; the
-//     file is never opened again by name (`path` is for debug lines only);
-//   - it writes nothing while `run` is 0 or `stopped` is set, nor when its
-//     line would take the file past kLineLimit (it sets `stopped` to
-//     kStoppedRun then) or when the run it began the event in has ended.
+//   - it hands each whole line to the library's `append`, holding `lock`;
+//     the library places it in the run file as it places its own lines, so
+//     the file has one writer and is never opened again by name (`path` is
+//     for debug lines only);
+//   - it writes nothing while `run` is 0 or `stopped` is set, nor when the
+//     run it began the event in has ended; `append` refusing a line (the
+//     file is full or cannot be written) has already been said on the debug
+//     output by the library.
 //
-// Version 1 (kit 1.1.0) had no `file`: its frame opened `path` for every
-// line.  A frame takes only the version it knows, so a 1.1.0 frame records
-// no events into a version 2 library's files, and this frame none into a
-// version 1 library's.
+// Version 1 (kit 1.1.0) had no `append`: its frame opened `path` for every
+// line.  Version 2 (never shipped in a kit) handed the frame the file's
+// handle.  A frame takes only the version it knows, so a 1.1.0 frame records
+// no events into a version 3 library's files (its requests are recorded as
+// before), and this frame none into an older library's.
 //
 // Nothing here allocates; the library uses it without the C++ runtime.
 #pragma once
@@ -43,7 +46,7 @@ inline constexpr uint32_t kFolderChars = 200;
 inline constexpr uint32_t kPathChars = MAX_PATH;
 
 inline constexpr uint32_t kShareMagic = 0x4B52454Bu;  // "KERK"
-inline constexpr uint32_t kShareVersion = 2;
+inline constexpr uint32_t kShareVersion = 3;
 
 enum : LONG {
     kRecording = 0,
@@ -51,15 +54,18 @@ enum : LONG {
     kStoppedProcess = 2,  // a write failed: nothing more is recorded in this process
 };
 
+// Places `size` bytes (whole lines) at the end of the open run file; called
+// holding the lock.  FALSE when the line was left out.
+using AppendLine = BOOL(WINAPI*)(const char* line, uint32_t size);
+
 struct RunShare {
     uint32_t magic;
     uint32_t version;
     volatile LONG lock;     // 0 free, 1 held
     volatile LONG run;      // the open run file, counted from 1 in the process; 0: none
     volatile LONG seq;      // the last seq handed out in the open run
-    volatile LONG bytes;    // bytes written to, or waiting for, the open run file
     volatile LONG stopped;  // kRecording, kStoppedRun or kStoppedProcess
-    HANDLE file;            // the open run file, opened for appending by the library
+    AppendLine append;      // the library's writer; null while no run file is open
     wchar_t path[kPathChars];
 };
 

@@ -163,6 +163,35 @@ TEST(Recorder, RequestsAllocateNothingWhileRecording) {
     host.forgetRequests();
 }
 
+// What a process that dies inside its run leaves: the file is grown ahead in
+// zeros, and every answered request is already in it.  The answered exit
+// message cuts it to its lines; what comes after is still added.
+TEST(Recorder, ARunInProgressIsReadableAndItsEndCutsTheZeros) {
+    recordFolder();
+    Host host(Script{}, HostOptions{});
+    lib().call("InitVBCmdLib", Slots{}.ptr(host.window()).u32(4));
+    const std::wstring file = runFiles().back();
+    PointShape p{};
+    for (int i = 0; i < 3; ++i) lib().call("VokGetPointShape", Slots{1}.ptr(&p));
+    const std::string during = slurp(file);
+    EXPECT_EQ(fileSize(file), 64 << 10) << "grown ahead";
+    ASSERT_EQ(during.back(), '\0');
+    const FieldSession cut = parseFieldSession(during);
+    EXPECT_EQ(cut.session.steps.size(), 3u);
+    EXPECT_TRUE(cut.unanswered.empty());
+    EXPECT_NE(cut.note.find("whole up to seq 3"), std::string::npos) << cut.note;
+
+    lib().call("VokExitCommand", {});
+    lib().call("VokCommandGuide", Slots{}.ptr("after the end"));
+    const std::string after = slurp(file);
+    EXPECT_EQ(fileSize(file), static_cast<int64_t>(after.size()));
+    EXPECT_EQ(after.find('\0'), std::string::npos) << "cut to its lines";
+    const FieldSession whole = parseFieldSession(after);
+    ASSERT_EQ(whole.session.steps.size(), 5u) << "the request after the end is written through";
+    EXPECT_TRUE(whole.note.empty()) << whole.note;
+    host.forgetRequests();
+}
+
 LRESULT CALLBACK answerSeven(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return m == 1534 ? 7 : ::DefWindowProcW(w, m, wp, lp);
 }

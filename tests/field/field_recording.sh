@@ -64,6 +64,7 @@ expect "twopoint runs to its end without recording" "$status" 0
 mkdir "$work/rec"
 KAVLINK_RECORD=$(win "$work/rec") run rec --command "$twopoint" --script "$completed" --json "$(win "$work/rec.json")"
 expect "twopoint runs to its end while recording" "$status" 0
+expect "recording twopoint says nothing on the debug output" "$(debuglines rec)" 0
 cmp -s "$work/base.json" "$work/rec.json" && ok "the same requests and answers as without recording" \
     || bad "recording changed twopoint's requests or answers"
 field=$(onefile "$work/rec") || true
@@ -82,6 +83,8 @@ else
     grep -q 'VokProcPositionEvent(posType 1, xPos 100.0, yPos 50.0)' "$work/show.out" \
         && grep -q 'message = "Pick the second point"' "$work/show.out" \
         && ok "--show prints the events and the decoded requests" || bad "--show: $(head -5 "$work/show.out")"
+    grep -q 'did not return' "$work/show.out" && bad "an event without its result: $(grep -B1 'did not return' "$work/show.out")" \
+        || ok "every event has its result, the one that sent the exit message too"
 fi
 
 echo "== csbclean: the dialog's steps come from a script"
@@ -142,7 +145,9 @@ cut_check() {
         && ok "$name: $(grep -o 'whole up to seq [0-9]*' "$work/$name-show.out")" || bad "$name: no note: $(tail -1 "$work/$name-show.out")"
     if python3 - "$field" "$3" <<'EOF'
 import json, sys
-lines = [json.loads(l) for l in open(sys.argv[1], encoding='utf-8') if l.strip()][1:]
+# A file whose process died ends in the zeros it had grown ahead.
+text = open(sys.argv[1], encoding='utf-8').read().rstrip('\0')
+lines = [json.loads(l) for l in text.split('\n') if l.strip()][1:]
 sent = {o['seq']: o for o in lines if 'message' in o}
 answers = {o['seq']: o['answer'] for o in lines if 'answer' in o}
 int32 = lambda v: v - (1 << 32) if v >= 1 << 31 else v

@@ -182,7 +182,7 @@ TEST(FieldSession, OnlyAKavlinkHeaderMakesOne) {
     EXPECT_FALSE(isFieldSession(kStart));
     EXPECT_FALSE(isFieldSession("not json\n"));
     try {
-        parseFieldSession(R"({"session":"kavlink","version":3,"pid":1,"run":1,"cmdline":0})" "\n");
+        parseFieldSession(R"({"session":"kavlink","version":4,"pid":1,"run":1,"cmdline":0})" "\n");
         ADD_FAILURE() << "a later version was read";
     } catch (const SessionError& e) {
         EXPECT_NE(std::string(e.what()).find("unknown field session version"), std::string::npos) << e.what();
