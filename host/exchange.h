@@ -22,6 +22,9 @@ struct PayloadWrite {
     uint32_t offset = 0;
     std::vector<uint8_t> bytes;
     std::string shown;  // the value as the script wrote it ("i32 5", "text \"ok\""), for the log
+    // Or, for an answer written unformatted, the segment whose form the log
+    // shows the bytes in (formatted only when a readable log is written).
+    const SegmentLayout* shownAs = nullptr;
 };
 
 // An event for the host to deliver: the arguments in call order as text (the
@@ -50,6 +53,34 @@ struct Reply {
     // places of solutions beyond the ones it found (a count of 2 leaves the
     // third and fourth result alone).  They are not unwritten.
     std::vector<uint32_t> noSolution{};
+
+    // Empties the reply in place; the storage of its writes is kept for the
+    // next ones, so that a reply made again and again allocates nothing.
+    void reuse() {
+        answer = 0;
+        for (PayloadWrite& w : writes) spareWrites.push_back(std::move(w));
+        writes.clear();
+        source.clear();
+        inside.reset();
+        defaultAnswer = false;
+        noSolution.clear();
+    }
+    // Adds a write of `n` bytes at `offset`, in storage that reuse() kept.
+    PayloadWrite& write(uint32_t offset, const void* p, size_t n) {
+        if (spareWrites.empty()) {
+            writes.emplace_back();
+        } else {
+            writes.push_back(std::move(spareWrites.back()));
+            spareWrites.pop_back();
+        }
+        PayloadWrite& w = writes.back();
+        w.offset = offset;
+        w.bytes.assign(static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+        w.shown.clear();
+        w.shownAs = nullptr;
+        return w;
+    }
+    std::vector<PayloadWrite> spareWrites{};  // the storage reuse() kept
 };
 
 struct LoggedRequest {

@@ -306,7 +306,7 @@ int serveMode(Host& host, DialogDriver& driver, const Options& o) {
     driver.start();
     host.serve(static_cast<DWORD>(o.serveMs));
     driver.stop();
-    host.note("served " + std::to_string(host.requests().size()) + " messages");
+    host.note("served " + std::to_string(host.messageCount()) + " messages");
     if (driver.failed()) host.fail(driver.error());
     return driver.failed() ? kExitFailed : 0;
 }
@@ -456,6 +456,8 @@ int run(int argc, char** argv) {
     model::Audit audit(profile ? profile->values().none : 0);
     options.model = hostModel.get();
     options.audit = &audit;
+    // Only the picture reads the session's messages afterwards.
+    options.keepRequests = !o.picturePath.empty();
     if (hostModel) hostModel->declare(script.elements);
     else if (!script.elements.empty())
         return usageError("the script declares elements, which only the model keeps (leave out --no-model)");
@@ -501,12 +503,20 @@ int run(int argc, char** argv) {
     return status;
 }
 
+// A command that crashes takes kavhost with it: what the recording still
+// holds goes out first.
+LONG WINAPI flushBeforeCrash(EXCEPTION_POINTERS*) {
+    Host::writeOutBeforeDying();
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 }  // namespace
 
 int main() {
     // Logs are UTF-8: no translation.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    SetUnhandledExceptionFilter(flushBeforeCrash);
     try {
         // The arguments as the wide command line has them, in UTF-8 like
         // every other text here: the ANSI ones lose what code page 932

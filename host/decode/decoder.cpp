@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <span>
 
 namespace kavhost {
 namespace {
@@ -34,7 +36,7 @@ std::string lparamText(const ExportLayout& e, uint32_t lp) {
     }
 }
 
-int64_t itemCount(const SegmentLayout& s, uint32_t lParam, const std::vector<int64_t>& integers) {
+int64_t itemCount(const SegmentLayout& s, uint32_t lParam, const int64_t* integers) {
     int64_t count = 1;
     switch (s.countFrom) {
     case CountFrom::None: return 1;
@@ -59,25 +61,49 @@ std::string Decoded::nameText() const {
 
 Decoded decode(uint32_t code, uint32_t lParam, const uint8_t* payload, size_t size) {
     Decoded d;
+    decodeInto(d, code, lParam, payload, size, true);
+    return d;
+}
+
+void decodeInto(Decoded& d, uint32_t code, uint32_t lParam, const uint8_t* payload, size_t size, bool describeIt) {
     d.code = code;
     d.lParam = lParam;
-    std::vector<const ExportLayout*> candidates = layoutsForCode(code);
-    if (candidates.empty()) return d;
-    d.known = true;
-    // A function that sends lParam 0 cannot have made a request with another lParam.
-    if (lParam != 0) {
-        std::vector<const ExportLayout*> kept;
-        for (const ExportLayout* e : candidates)
-            if (e->lparam != LParamForm::Zero) kept.push_back(e);
-        if (!kept.empty()) candidates = kept;
+    d.known = false;
+    d.layout = nullptr;
+    d.lParamText.clear();
+    d.total = 0;
+    d.problem.clear();
+    d.described = false;
+    const std::span<const ExportLayout* const> candidates = layoutsWithCode(code);
+    // A function that sends lParam 0 cannot have made a request with another
+    // lParam: such rows are left out, unless every row of the code is one.
+    const bool sendsLParam = std::any_of(candidates.begin(), candidates.end(),
+                                         [](const ExportLayout* e) { return e->lparam != LParamForm::Zero; });
+    const bool dropZero = lParam != 0 && sendsLParam;
+    size_t names = 0;
+    for (const ExportLayout* e : candidates) {
+        if (dropZero && e->lparam == LParamForm::Zero) continue;
+        if (names == d.names.size()) d.names.emplace_back();
+        d.names[names++].assign(e->name);
+        if (!d.layout) d.layout = e;
     }
-    for (const ExportLayout* e : candidates) d.names.push_back(e->name);
-    const ExportLayout& e = *candidates.front();
-    d.lParamText = lparamText(e, lParam);
+    d.names.resize(names);
+    if (!d.layout) {
+        d.segments.clear();
+        d.described = true;  // nothing to describe
+        return;
+    }
+    d.known = true;
+    const ExportLayout& e = *d.layout;
     if (!payload) size = 0;
     const uint32_t limit = static_cast<uint32_t>(std::min<size_t>(size, kav::kPayloadSize));
     uint32_t offset = 0;
-    std::vector<int64_t> integers(e.segments.size(), 0);
+    // The integers of the segments so far, for counts that an earlier segment gives.
+    int64_t integers[64] = {};
+    std::vector<int64_t> more;
+    if (e.segments.size() > std::size(integers)) more.resize(e.segments.size());
+    int64_t* const integer = more.empty() ? integers : more.data();
+    d.segments.resize(e.segments.size());
     for (size_t i = 0; i < e.segments.size(); ++i) {
         const SegmentLayout& s = e.segments[i];
         uint64_t want = 0;
@@ -90,7 +116,7 @@ Decoded decode(uint32_t code, uint32_t lParam, const uint8_t* payload, size_t si
                 want = static_cast<uint64_t>(static_cast<const uint8_t*>(z) - (payload + offset)) + 1;
             }
         } else {
-            int64_t count = itemCount(s, lParam, integers);
+            int64_t count = itemCount(s, lParam, integer);
             if (count < 0) {
                 if (d.problem.empty()) d.problem = std::string("negative count for ") + s.name;
                 count = 0;
@@ -101,17 +127,29 @@ Decoded decode(uint32_t code, uint32_t lParam, const uint8_t* payload, size_t si
             if (d.problem.empty()) d.problem = std::string("segment ") + s.name + " runs past the payload area";
             want = limit - std::min(offset, limit);
         }
-        DecodedSegment ds;
-        ds.name = s.name;
+        DecodedSegment& ds = d.segments[i];
+        ds.name.assign(s.name);
         ds.offset = offset;
         ds.size = static_cast<uint32_t>(want);
-        if (want >= s.unit && isInteger(s.kind)) integers[i] = segmentInteger(s.kind, payload + offset);
-        ds.value = want == 0 && s.kind != SegmentKind::Text ? "(none)" : segmentValue(s, payload + offset, ds.size);
-        d.segments.push_back(std::move(ds));
+        ds.value.clear();
+        if (want >= s.unit && isInteger(s.kind)) integer[i] = segmentInteger(s.kind, payload + offset);
         offset += static_cast<uint32_t>(want);
     }
     d.total = offset;
-    return d;
+    if (describeIt) describe(d, payload);
+}
+
+void describe(Decoded& d, const uint8_t* payload) {
+    if (d.described) return;
+    d.described = true;
+    if (!d.layout) return;
+    const ExportLayout& e = *d.layout;
+    d.lParamText = lparamText(e, d.lParam);
+    for (size_t i = 0; i < d.segments.size() && i < e.segments.size(); ++i) {
+        DecodedSegment& ds = d.segments[i];
+        const SegmentLayout& s = e.segments[i];
+        ds.value = ds.size == 0 && s.kind != SegmentKind::Text ? "(none)" : segmentValue(s, payload + ds.offset, ds.size);
+    }
 }
 
 }  // namespace kavhost

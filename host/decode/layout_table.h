@@ -1,12 +1,13 @@
 // Table access: every export's layout, as the build generated it from
 // api/kavlink.exports into typed constants (kavlink_table.h), looked up by
-// name or by command code.
+// name or by command code through an index made at the first look-up.
 #pragma once
 #include "kavlink_table.h"
 
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kavhost {
@@ -24,8 +25,9 @@ using kavtable::ResultForm;
 using kavtable::SegmentKind;
 
 std::span<const ExportLayout> exportLayouts();
-const ExportLayout* findLayout(const std::string& name);
-// Every export that sends `code` as RequestMessage.
+const ExportLayout* findLayout(std::string_view name);
+// Every export that sends `code` as RequestMessage, in the table's order.
+std::span<const ExportLayout* const> layoutsWithCode(uint32_t code);
 std::vector<const ExportLayout*> layoutsForCode(uint32_t code);
 
 }  // namespace kavhost

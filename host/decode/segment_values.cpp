@@ -5,6 +5,8 @@
 #include "script/host_text.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -16,8 +18,15 @@ std::string hexBytes(const uint8_t* p, uint32_t n, uint32_t limit = 24) {
     return hexText(p, n, limit);
 }
 
+// As "%.15g" prints it.  Whole coordinates below 10^15 (the usual ones) are
+// that integer's digits, written without the formatter.
 std::string num(double d) {
     char buf[40];
+    if (d > -1e15 && d < 1e15 && d == static_cast<double>(static_cast<int64_t>(d))) {
+        const int64_t n = static_cast<int64_t>(d);
+        if (n == 0) return std::signbit(d) ? "-0" : "0";
+        return std::string(buf, std::to_chars(buf, buf + sizeof buf, n).ptr);
+    }
     std::snprintf(buf, sizeof buf, "%.15g", d);
     return buf;
 }

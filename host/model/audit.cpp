@@ -32,7 +32,7 @@ void Audit::check(const LoggedRequest& r) {
     // A recorded answer is what the host did: a segment it left is its own
     // behaviour (places for solutions it did not find), not a gap to fill.
     if (std::string_view(r.reply.source).starts_with("recording")) return;
-    const ExportLayout* e = findLayout(name);
+    const ExportLayout* e = rowOf(r.decoded);
     if (!e) return;
     const uint32_t low = r.reply.answer & 0xFFFF;
     if ((e->rule == CopyRule::Nonzero && low == 0) || (e->rule == CopyRule::True && low != 0xFFFF)) return;

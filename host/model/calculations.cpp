@@ -5,8 +5,6 @@
 // made from it when the program is compiled.
 #include "model/calculations.h"
 
-#include "decode/segment_values.h"
-
 #include <windows.h>
 
 #include <algorithm>
@@ -106,12 +104,8 @@ public:
     template <class T> void write(std::string_view name, const T& value) {
         const int i = index(name, sizeof(T));
         if (i < 0) return;
-        PayloadWrite w;
-        w.offset = req_.segments[static_cast<size_t>(i)].offset;
-        w.bytes.resize(sizeof(T));
-        std::memcpy(w.bytes.data(), &value, sizeof(T));
-        w.shown = segmentValue(req_.layout->segments[static_cast<size_t>(i)], w.bytes.data(), sizeof(T));
-        out_.writes.push_back(std::move(w));
+        out_.write(req_.segments[static_cast<size_t>(i)].offset, &value, sizeof(T)).shownAs =
+            &req_.layout->segments[static_cast<size_t>(i)];
     }
     void writePoint(std::string_view name, Point p) { write(name, pointRecord(p)); }
     // The place of a solution that does not exist: left as sent.
@@ -642,7 +636,7 @@ bool IsModelledCalculation(const ExportLayout& layout) { return handlerFor(layou
 
 CalcRequest calcRequestOf(const Decoded& d, const uint8_t* payload, size_t size, const ShapeSource* shapes) {
     CalcRequest r;
-    r.layout = d.known && d.names.size() == 1 && d.problem.empty() ? findLayout(d.names.front()) : nullptr;
+    r.layout = d.known && d.names.size() == 1 && d.problem.empty() ? rowOf(d) : nullptr;
     r.lParam = d.lParam;
     r.payload = payload;
     r.size = size;
@@ -651,15 +645,24 @@ CalcRequest calcRequestOf(const Decoded& d, const uint8_t* payload, size_t size,
     return r;
 }
 
-bool AnswerCalculation(const CalcRequest& req, CalcState& state, const CalcConventions& conv, Reply& out) {
+bool AnswerCalculationInPlace(const CalcRequest& req, CalcState& state, const CalcConventions& conv, Reply& out) {
+    out.reuse();
     if (!req.layout || (!req.payload && req.size) || req.segments.size() != req.layout->segments.size()) return false;
     const Handler run = handlerFor(*req.layout);
     if (!run) return false;
+    out.source = "model";
+    Call call(req, state, conv, out);
+    if (!run(call) || call.broken()) {
+        out.reuse();
+        return false;
+    }
+    if (req.layout->result == ResultForm::I16) out.answer &= 0xFFFF;
+    return true;
+}
+
+bool AnswerCalculation(const CalcRequest& req, CalcState& state, const CalcConventions& conv, Reply& out) {
     Reply reply;
-    reply.source = "model";
-    Call call(req, state, conv, reply);
-    if (!run(call) || call.broken()) return false;
-    if (req.layout->result == ResultForm::I16) reply.answer &= 0xFFFF;
+    if (!AnswerCalculationInPlace(req, state, conv, reply)) return false;
     out = std::move(reply);
     return true;
 }

@@ -59,6 +59,9 @@ struct CalcState {
 // this export (not a calculation it knows, a payload that does not fit the
 // row, an element whose shape it cannot have).
 bool AnswerCalculation(const CalcRequest& req, CalcState& state, const CalcConventions& conv, Reply& out);
+// The same into `out` in place, reusing the storage of its earlier writes
+// (Reply::reuse); on false `out` holds nothing of use.
+bool AnswerCalculationInPlace(const CalcRequest& req, CalcState& state, const CalcConventions& conv, Reply& out);
 
 // The request the decoder walked (a request whose payload does not fit its
 // row, or whose code two exports share, gets no layout and is not answered).

@@ -38,7 +38,7 @@ bool Calculator::answer(const LoggedRequest& r, const ExportLayout&, const Drawi
     const CalcRequest req = calcRequestOf(r.decoded, r.request.data(), r.request.size(), state_.get());
     if (!req.layout) return false;
     key.clear();
-    return AnswerCalculation(req, state_->calc, state_->conv, out);
+    return AnswerCalculationInPlace(req, state_->calc, state_->conv, out);
 }
 
 }  // namespace kavhost::model

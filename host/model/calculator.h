@@ -17,8 +17,8 @@ public:
     explicit Calculator(const Profile& profile);
     ~Calculator();
     // Answers a request of the calculation family (codes 2000-2062); false
-    // when it is not modelled.  `key` receives the profile value the answer
-    // rests on.
+    // when it is not modelled (`out`, reused in place, then holds nothing of
+    // use).  `key` receives the profile value the answer rests on.
     bool answer(const LoggedRequest& r, const ExportLayout& e, const Drawing& drawing, Reply& out, std::string& key);
 
 private:

@@ -48,12 +48,7 @@ struct Model::Req {
         t.assign(p, strnlen(p, s.size));
         return true;
     }
-    void writeAt(uint32_t offset, const void* p, size_t n) {
-        PayloadWrite w;
-        w.offset = offset;
-        w.bytes.assign(static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
-        out.writes.push_back(std::move(w));
-    }
+    void writeAt(uint32_t offset, const void* p, size_t n) { out.write(offset, p, n); }
     // Writes into the segment of that name (false when the request has none).
     bool write(const char* n, const void* p, size_t size) {
         const int i = seg(n);
@@ -201,9 +196,11 @@ int32_t Model::created(Element e) {
 
 bool Model::answer(const LoggedRequest& r, Reply& reply) {
     if (r.message != kav::kRequestMessage || r.decoded.names.empty()) return false;
-    const ExportLayout* e = findLayout(r.decoded.names.front());
+    const ExportLayout* e = rowOf(r.decoded);
     if (!e) return false;
-    Reply out;
+    // The reply is made in place, in the storage of the caller's last one.
+    Reply& out = reply;
+    out.reuse();
     out.source = "model";
     Req q{r, *e, out, r.decoded.lParam};
     lastKey_.clear();
@@ -220,7 +217,7 @@ bool Model::answer(const LoggedRequest& r, Reply& reply) {
     else if ((c >= 1400 && c <= 1417) || (c >= 1701 && c <= 1710)) done = display(q);
     else if (c >= 1300 && c <= 1336) done = database(q);
     else if ((c >= 1600 && c <= 1609) || (c >= 1508 && c <= 1513) || c == 1533) done = marksAndGroups(q);
-    if (done) reply = std::move(out);
+    if (!done) out.reuse();
     return done;
 }
 
@@ -759,7 +756,7 @@ bool Model::marksAndGroups(Req& q) {
 
 void Model::learn(const LoggedRequest& r) {
     if (r.message != kav::kRequestMessage || r.decoded.names.empty()) return;
-    const ExportLayout* e = findLayout(r.decoded.names.front());
+    const ExportLayout* e = rowOf(r.decoded);
     if (!e) return;
     // The request's effect on the model's state, as if the model had answered ...
     const size_t made = drawing_.elements().size();

@@ -67,6 +67,8 @@ public:
 
     // Answers the request when the model can: fills `reply` (answer, writes,
     // source "model") and returns true.  `r` is the request as it arrived.
+    // `reply` is made in place, reusing the storage of its earlier writes;
+    // on false it holds nothing of use.
     bool answer(const LoggedRequest& r, Reply& reply);
     // What a request answered by someone else (a rule, a recording) tells
     // the model: state it keeps follows the answer (an element index, a

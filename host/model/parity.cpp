@@ -85,7 +85,7 @@ int runParity(const std::vector<std::string>& files, const Profile& profile, FIL
             r.message = rec.message;
             r.decoded = decode(rec.code, rec.lParam, rec.request.data(), rec.request.size());
             r.request = rec.request;
-            const ExportLayout* e = r.decoded.names.empty() ? nullptr : findLayout(r.decoded.names.front());
+            const ExportLayout* e = rowOf(r.decoded);
             if (!e) continue;
             Counts& c = counts[r.decoded.nameText()];
             Reply host;

@@ -68,7 +68,7 @@ std::vector<Shape> requestShapes(uint32_t code, uint32_t lParam, const std::vect
     std::vector<Shape> out;
     const Decoded d = decode(code, lParam, payload.data(), payload.size());
     if (!d.known) return out;
-    const ExportLayout* e = findLayout(d.names.front());
+    const ExportLayout* e = rowOf(d);
     if (!e || e->segments.size() != d.segments.size()) return out;
     // Long lines travel as LineShape records like lines: the export says which.
     const bool longLine = std::string_view(e->name).find("LongLine") != std::string_view::npos;

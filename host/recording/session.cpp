@@ -3,24 +3,14 @@
 #include "script/host_text.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
 namespace kavhost {
 namespace {
-
-Json writesJson(const std::vector<PayloadWrite>& writes, bool withSize) {
-    Json list = Json::array();
-    for (const PayloadWrite& w : writes) {
-        Json o;
-        o["offset"] = w.offset;
-        if (withSize) o["size"] = w.bytes.size();
-        o["bytes"] = hexText(w.bytes.data(), w.bytes.size());
-        list.push_back(std::move(o));
-    }
-    return list;
-}
 
 // An event argument as recorded: a number for I2, I4 and R8, a string for BSTR.
 Json argumentJson(VARTYPE type, const std::string& text) {
@@ -172,31 +162,148 @@ std::string sessionHeader(int32_t cmdLine, const std::string& scriptText, const 
 
 namespace {
 
+// The line of a message, written straight into a string in the form
+// jsonLine gives it: no spaces, keys in the order below, strings escaped as
+// the JSON library escapes them.  A string with bytes beyond ASCII goes
+// through the library itself, which also replaces invalid UTF-8.
+struct LineWriter {
+    std::string& out;
+    bool first = true;
+
+    template <size_t N> void key(const char (&k)[N]) {
+        out.append(first ? "\"" : ",\"", first ? 1 : 2);
+        first = false;
+        out.append(k, N - 1);
+        out.append("\":", 2);
+    }
+    void number(int64_t n) {
+        char b[24];
+        out.append(b, std::to_chars(b, b + sizeof b, n).ptr);
+    }
+    void string(std::string_view s) {
+        const auto plain = [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return u >= 0x20 && u < 0x80 && c != '"' && c != '\\';
+        };
+        if (std::all_of(s.begin(), s.end(), plain)) {
+            out += '"';
+            out.append(s);
+            out += '"';
+            return;
+        }
+        if (std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+            out += jsonLine(Json(std::string(s)));
+            return;
+        }
+        out += '"';
+        for (const char c : s) {
+            switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    static const char digits[] = "0123456789abcdef";
+                    out += "\\u00";
+                    out += digits[(c >> 4) & 15];
+                    out += digits[c & 15];
+                } else {
+                    out += c;
+                }
+            }
+        }
+        out += '"';
+    }
+    // Bytes as hexText writes them ("0A 1B"), quoted.
+    void hex(const uint8_t* p, size_t n) {
+        static const char digits[] = "0123456789ABCDEF";
+        const size_t at = out.size();
+        out.resize(at + 2 + (n ? 3 * n - 1 : 0));
+        char* q = out.data() + at;
+        *q++ = '"';
+        for (size_t i = 0; i < n; ++i) {
+            if (i) *q++ = ' ';
+            *q++ = digits[p[i] >> 4];
+            *q++ = digits[p[i] & 15];
+        }
+        *q = '"';
+    }
+    void decoded(const Decoded& d) {
+        key("code"), number(d.code);
+        key("lParam"), number(d.lParam);
+        key("exports"), out += '[';
+        for (size_t i = 0; i < d.names.size(); ++i) {
+            if (i) out += ',';
+            string(d.names[i]);
+        }
+        out += ']';
+        key("lParamText"), string(d.lParamText);
+        key("size"), number(d.total);
+        key("segments"), out += '[';
+        for (size_t i = 0; i < d.segments.size(); ++i) {
+            const DecodedSegment& s = d.segments[i];
+            out += i ? ",{" : "{";
+            LineWriter inner{out};
+            inner.key("name"), inner.string(s.name);
+            inner.key("offset"), inner.number(s.offset);
+            inner.key("size"), inner.number(s.size);
+            inner.key("value"), inner.string(s.value);
+            out += '}';
+        }
+        out += ']';
+        if (!d.problem.empty()) key("problem"), string(d.problem);
+    }
+};
+
 // The one writer of a message's line.  A recording carries the payload as it
 // arrived ("request") and needs no write's size; the --json log shows each
-// write's size and leaves the raw payload to its segments.
+// write's size and leaves the raw payload to its segments.  The log leads
+// with the decoded request, a recording with its number.
 enum class Form { recording, log };
 
-std::string messageLine(const LoggedRequest& r, Form form) {
+void messageLine(std::string& out, const LoggedRequest& r, Form form) {
     const bool exit = r.message == kav::kExitCommandMessage;
-    // The log leads with the decoded request, a recording with its number.
-    Json o = form == Form::log && !exit ? decodedJson(r.decoded) : Json::object();
-    o["seq"] = r.seq;
-    o["message"] = r.message;
+    out += '{';
+    LineWriter w{out};
+    if (form == Form::log && !exit) w.decoded(r.decoded);
+    w.key("seq"), w.number(r.seq);
+    w.key("message"), w.number(r.message);
     if (exit) {
-        o["exports"] = {"VokExitCommand"};
+        w.key("exports"), out += "[\"VokExitCommand\"]";
     } else if (form == Form::recording) {
-        o.update(decodedJson(r.decoded));
-        o["request"] = hexText(r.request.data(), r.request.size());
+        w.decoded(r.decoded);
+        w.key("request"), w.hex(r.request.data(), r.request.size());
     }
-    o["answer"] = static_cast<int32_t>(r.reply.answer);
-    if (!exit) o["writes"] = writesJson(r.reply.writes, form == Form::log);
-    return jsonLine(o);
+    w.key("answer"), w.number(static_cast<int32_t>(r.reply.answer));
+    if (!exit) {
+        w.key("writes"), out += '[';
+        for (size_t i = 0; i < r.reply.writes.size(); ++i) {
+            const PayloadWrite& pw = r.reply.writes[i];
+            out += i ? ",{" : "{";
+            LineWriter inner{out};
+            inner.key("offset"), inner.number(pw.offset);
+            if (form == Form::log) inner.key("size"), inner.number(static_cast<int64_t>(pw.bytes.size()));
+            inner.key("bytes"), inner.hex(pw.bytes.data(), pw.bytes.size());
+            out += '}';
+        }
+        out += ']';
+    }
+    out += '}';
 }
 
 }  // namespace
 
-std::string requestRecord(const LoggedRequest& r) { return messageLine(r, Form::recording); }
+void appendRequestRecord(std::string& out, const LoggedRequest& r) { messageLine(out, r, Form::recording); }
+
+std::string requestRecord(const LoggedRequest& r) {
+    std::string s;
+    messageLine(s, r, Form::recording);
+    return s;
+}
 
 std::string eventRecord(const DeliveredEvent& e) {
     Json o;
@@ -214,7 +321,11 @@ std::string eventRecord(const DeliveredEvent& e) {
     return jsonLine(o);
 }
 
-std::string jsonLogLine(const LoggedRequest& r) { return messageLine(r, Form::log); }
+std::string jsonLogLine(const LoggedRequest& r) {
+    std::string s;
+    messageLine(s, r, Form::log);
+    return s;
+}
 
 // ------------------------------------------------------------ reading
 

@@ -134,6 +134,8 @@ Json decodedJson(const Decoded& d);
 std::string sessionHeader(int32_t cmdLine, const std::string& scriptText, const std::string& profile = "",
                           int profileVersion = 0);
 std::string requestRecord(const LoggedRequest& r);
+// The same line appended to `out` (a host reuses one string for every line).
+void appendRequestRecord(std::string& out, const LoggedRequest& r);
 // An event's arguments as a recording holds them: numbers for I2, I4 and R8,
 // strings for BSTR, the by-reference nCode left out.
 Json argumentsJson(const std::vector<VARTYPE>& types, const std::vector<std::string>& args);

@@ -20,12 +20,22 @@ std::runtime_error lastError(const std::string& what) {
     return std::runtime_error(what + ": " + describeHresult(HRESULT_FROM_WIN32(GetLastError())));
 }
 
+// The Host whose recording a crash would cut short.
+Host* g_recording = nullptr;
+
 }  // namespace
 
 void writeLog(FILE* f, const std::string& s) {
     if (!f) return;
     std::fwrite(s.data(), 1, s.size(), f);
     std::fflush(f);
+}
+
+void writeLine(FILE* f, std::string_view s, bool flush) {
+    if (!f) return;
+    std::fwrite(s.data(), 1, s.size(), f);
+    std::fputc('\n', f);
+    if (flush) std::fflush(f);
 }
 
 Host::Host(Script script, HostOptions options) : answerer_(std::move(script)), options_(options) {
@@ -41,13 +51,27 @@ Host::Host(Script script, HostOptions options) : answerer_(std::move(script)), o
     window_.reset(CreateWindowExW(0, kClassName, L"kavhost", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100,
                                   nullptr, nullptr, wc.hInstance, this));
     if (!window_) throw lastError("cannot create the request window");
+    if (options_.record) g_recording = this;
 }
 
 Host::~Host() {
-    // Lines held behind an event that never returned (the run broke off):
-    // what is complete still goes out.
+    if (g_recording == this) g_recording = nullptr;
+    writeHeld();
+}
+
+// Lines held behind an event that never returned (the run broke off): what
+// is complete still goes out.
+void Host::writeHeld() {
+    if (!options_.record) return;
     for (const std::optional<std::string>& line : held_)
-        if (line) writeLog(options_.record, *line + "\n");
+        if (line) writeLine(options_.record, *line, false);
+    held_.clear();
+    std::fflush(options_.record);
+}
+
+void Host::writeOutBeforeDying() noexcept {
+    if (g_recording) g_recording->writeHeld();  // writes only what it holds: nothing here allocates
+    std::fflush(nullptr);
 }
 
 int DeliveredEvent::codeSlot() const {
@@ -63,16 +87,28 @@ int32_t DeliveredEvent::nCodeIn() const {
     return static_cast<int32_t>(n);
 }
 
+// The window of the thread's last Host, and that Host: a request finds its
+// Host without asking the window (the window's own pointer answers for any
+// other Host of the thread).
+thread_local HWND t_window = nullptr;
+thread_local Host* t_host = nullptr;
+
 LRESULT CALLBACK Host::windowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         if (msg == WM_NCCREATE) {
             auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
             SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+            t_window = h;
+            t_host = static_cast<Host*>(cs->lpCreateParams);
         }
-        if (msg == WM_NCDESTROY) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
-        if (auto* self = reinterpret_cast<Host*>(GetWindowLongPtrW(h, GWLP_USERDATA))) {
-            if (msg == kav::kRequestMessage) return self->onRequest(static_cast<uint32_t>(wp), static_cast<uint32_t>(lp));
-            if (msg == kav::kExitCommandMessage) return self->onExit();
+        if (msg == WM_NCDESTROY) {
+            SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+            if (h == t_window) t_window = nullptr, t_host = nullptr;
+        }
+        if (msg == kav::kRequestMessage || msg == kav::kExitCommandMessage) {
+            auto* self = h == t_window ? t_host : reinterpret_cast<Host*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+            if (self && msg == kav::kRequestMessage) return self->onRequest(static_cast<uint32_t>(wp), static_cast<uint32_t>(lp));
+            if (self) return self->onExit();
         }
     } catch (...) {
         reportCaught("while answering");
@@ -110,7 +146,7 @@ void Host::timedOut(const std::string& utf8) {
 
 void Host::record(const std::string& line) {
     if (!options_.record) return;
-    if (held_.empty()) writeLog(options_.record, line + "\n");
+    if (held_.empty()) writeLine(options_.record, line, false);
     else held_.push_back(line);
 }
 
@@ -128,7 +164,7 @@ void Host::fillRecord(size_t slot, std::string line) {
 
 void Host::flushRecord() {
     while (!held_.empty() && held_.front()) {
-        writeLog(options_.record, *held_.front() + "\n");
+        writeLine(options_.record, *held_.front(), false);
         held_.pop_front();
         ++heldBase_;
     }
@@ -176,6 +212,7 @@ void Host::endEvent(const DeliveredEvent& e) {
         open_.pop_back();
         fillRecord(slot, eventRecord(e));
     }
+    if (options_.record) std::fflush(options_.record);
     if (options_.model) options_.model->delivered(e);
     if (source_) source_->returned(e);
 }
@@ -211,50 +248,74 @@ void Host::deliverInside(LoggedRequest& r) {
 LRESULT Host::onRequest(uint32_t code, uint32_t lParam) {
     progressed();
     const bool afterExit = exitSeen();  // an exit inside the event below is after this request
-    LoggedRequest r;
+    if (depth_ == spare_.size()) spare_.push_back(std::make_unique<Slot>());
+    Slot& mine = *spare_[depth_];
+    LoggedRequest& r = mine.request;
+    struct Depth {
+        size_t& d;
+        ~Depth() { --d; }
+    } const nested{++depth_};
     r.seq = ++seq_;
     r.message = kav::kRequestMessage;
-    r.decoded = decode(code, lParam, payload(), kav::kPayloadSize);
+    decodeInto(r.decoded, code, lParam, payload(), kav::kPayloadSize, false);
     r.request.assign(payload(), payload() + r.decoded.total);
+    if (describes()) describe(r.decoded, r.request.data());
     if (source_) {
         r.reply = source_->reply(r);
         if (options_.model) options_.model->learn(r);
     } else {
-        r.reply = answerer_.reply(code, lParam, r.decoded.names);
+        Reply& scripted = mine.scripted;
+        Reply& modelled = mine.modelled;
+        scripted = answerer_.reply(code, lParam, r.decoded.names, r.decoded.layout);
         // The model answers what no rule does; a rule with writes and no
         // answer takes the model's answer.  Otherwise it follows the rule.
-        Reply modelled;
-        if (options_.model && r.reply.defaultAnswer && options_.model->answer(r, modelled)) {
-            if (r.reply.writes.empty()) {
+        if (options_.model && scripted.defaultAnswer && options_.model->answer(r, modelled)) {
+            if (scripted.writes.empty()) {
                 // An event the rule delivers inside the request stays with it.
-                modelled.inside = std::move(r.reply.inside);
-                if (modelled.inside) modelled.source = r.reply.source + " + model";
-                r.reply = std::move(modelled);
+                modelled.inside = std::move(scripted.inside);
+                if (modelled.inside) modelled.source = scripted.source + " + model";
+                std::swap(r.reply, modelled);
             } else {
-                r.reply.answer = modelled.answer;
-                r.reply.defaultAnswer = false;
-                r.reply.source += " + model";
+                scripted.answer = modelled.answer;
+                scripted.defaultAnswer = false;
+                scripted.source += " + model";
+                std::swap(r.reply, scripted);
             }
-        } else if (options_.model) {
-            options_.model->learn(r);
+        } else {
+            std::swap(r.reply, scripted);
+            if (options_.model) options_.model->learn(r);
         }
     }
     // The request's line stands before the lines of an event delivered
-    // inside it, and is written once the answer is known.
-    const size_t slot = holdRecord();
+    // inside it, and is written once the answer is known.  Without such an
+    // event nothing comes in between: the line goes where record() puts it.
+    const bool holds = r.reply.inside.has_value();
+    const size_t slot = holds ? holdRecord() : 0;
     if (r.reply.inside) deliverInside(r);
     applyWrites(r.reply);
     if (options_.audit) options_.audit->check(r);
-    if (options_.text && !r.reply.writes.empty()) written_ = decode(code, lParam, payload(), kav::kPayloadSize);
-    logText(r);
-    writeLog(options_.json, jsonLogLine(r) + "\n");
-    fillRecord(slot, requestRecord(r));
+    if (options_.text) {
+        if (!r.reply.writes.empty()) written_ = decode(code, lParam, payload(), kav::kPayloadSize);
+        logText(r);
+    }
+    if (options_.json) writeLine(options_.json, jsonLogLine(r));
+    if (options_.record) {
+        line_.clear();
+        appendRequestRecord(line_, r);
+        if (holds) fillRecord(slot, line_);
+        else record(line_);
+    }
     if (afterExit)
         fail(r.decoded.nameText() + " (code " + std::to_string(code) + ", seq " + std::to_string(r.seq) +
              ") arrived after the exit message, " + madeBy());
     const uint32_t answer = r.reply.answer;
-    log_.push_back(std::move(r));
+    keep(r);
     return static_cast<LRESULT>(static_cast<int32_t>(answer));
+}
+
+void Host::keep(LoggedRequest& r) {
+    ++messageCount_;
+    if (options_.keepRequests) log_.push_back(std::move(r));
 }
 
 LRESULT Host::onExit() {
@@ -265,8 +326,11 @@ LRESULT Host::onExit() {
     r.reply = source_ ? source_->reply(r) : Reply{1, {}, "exit", {}};
     writeLog(options_.text, std::string("#") + std::to_string(r.seq) + " ExitCommandMessage (" +
                                 std::to_string(kav::kExitCommandMessage) + "): the command has ended\n");
-    writeLog(options_.json, jsonLogLine(r) + "\n");
-    record(requestRecord(r));
+    if (options_.json) writeLine(options_.json, jsonLogLine(r));
+    if (options_.record) {
+        record(requestRecord(r));
+        std::fflush(options_.record);
+    }
     if (exitSeen())
         fail("ExitCommandMessage (VokExitCommand, seq " + std::to_string(r.seq) + ") arrived after the exit message, " +
              madeBy());
@@ -274,7 +338,7 @@ LRESULT Host::onExit() {
         endedIn_ = currentEvent().empty() ? "no event" : currentEvent();
     ++exitCount_;
     const uint32_t answer = r.reply.answer;
-    log_.push_back(std::move(r));
+    keep(r);
     return static_cast<LRESULT>(static_cast<int32_t>(answer));
 }
 
@@ -290,7 +354,9 @@ void Host::logText(const LoggedRequest& r) {
     }
     s += "  [" + r.reply.source + "]\n";
     for (const PayloadWrite& w : r.reply.writes) {
-        const std::string value = w.shown.empty() ? hexText(w.bytes.data(), w.bytes.size(), 32) : w.shown;
+        const std::string value = !w.shown.empty() ? w.shown
+                                  : w.shownAs   ? segmentValue(*w.shownAs, w.bytes.data(), static_cast<uint32_t>(w.bytes.size()))
+                                                : hexText(w.bytes.data(), w.bytes.size(), 32);
         s += "    <- wrote " + value + " at @" + std::to_string(w.offset) + " (" + std::to_string(w.bytes.size()) +
              " bytes" + landing(r.decoded, written_, w.offset) + ")\n";
     }

@@ -14,8 +14,10 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kavhost {
@@ -34,6 +36,10 @@ struct HostOptions {
     model::Model* model = nullptr;
     // Lists what nobody answered and what was left unwritten, or none.
     model::Audit* audit = nullptr;
+    // Keep every message in requests(), for a consumer that reads the
+    // session afterwards (the picture, a test).  Off, nothing is kept per
+    // message: messageCount() still counts them.
+    bool keepRequests = true;
 };
 
 class Host {
@@ -42,18 +48,29 @@ public:
     // std::runtime_error with a readable reason when either fails.
     Host(Script script, HostOptions options);
     ~Host();
+    // For a process about to die of a crash in the command: the recording's
+    // complete lines, those held back behind events that never returned
+    // included, go out, and every stream is flushed.
+    static void writeOutBeforeDying() noexcept;
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
     HWND window() const { return window_.get(); }
     uint8_t* payload() const { return static_cast<uint8_t*>(view_.get()) + 4; }
     const Script& script() const { return answerer_.script(); }
+    // Every message so far, when HostOptions::keepRequests; else empty.
     const std::vector<LoggedRequest>& requests() const { return log_; }
+    // Messages so far (requests and exit messages), kept or not.
+    size_t messageCount() const { return messageCount_; }
     bool exitSeen() const { return exitCount_ > 0; }
     int exitCount() const { return exitCount_; }
     // The event in which the first exit message arrived.
     const std::string& endedIn() const { return endedIn_; }
-    void forgetRequests() { log_.clear(); exitCount_ = 0; }
+    void forgetRequests() {
+        log_.clear();
+        messageCount_ = 0;
+        exitCount_ = 0;
+    }
     void setReplySource(ReplySource* source) { source_ = source; }
 
     // Events.  beginEvent numbers the event, logs it and keeps its place in
@@ -82,7 +99,9 @@ public:
     const std::string& difference() const { return difference_; }
     // Writes a line into the session recording, if there is one.  Lines
     // that come after the start of an event that has not returned yet are
-    // held back, so that the recording keeps the order of delivery.
+    // held back, so that the recording keeps the order of delivery.  The
+    // recording is flushed when an event returns, at the exit message and
+    // when the Host ends, not after every line.
     void record(const std::string& line);
 
     // Pumps messages until the exit message arrives or `ms` pass.
@@ -107,6 +126,7 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
+    void writeHeld();
     LRESULT onRequest(uint32_t code, uint32_t lParam);
     LRESULT onExit();
     void applyWrites(const Reply& reply);
@@ -115,6 +135,13 @@ private:
     size_t holdRecord();
     void fillRecord(size_t slot, std::string line);
     void logText(const LoggedRequest& r);
+    // The message's record: into requests() when they are kept.
+    void keep(LoggedRequest& r);
+    // The readable values, JSON and record lines of a message are made
+    // only when one of these asks for them.
+    bool describes() const {
+        return options_.text || options_.json || options_.record || options_.keepRequests || source_;
+    }
 
     Answerer answerer_;
     HostOptions options_;
@@ -132,6 +159,18 @@ private:
     };
 
     std::vector<LoggedRequest> log_;
+    std::string line_;  // the record line being written, reused
+    size_t messageCount_ = 0;
+    // One request object per nesting depth (an event delivered inside a
+    // request makes requests of its own), reused from request to request,
+    // with the replies of the script and the model.  The reply given is
+    // swapped in, never copied, so that the storage of the writes goes round.
+    struct Slot {
+        LoggedRequest request;
+        Reply scripted, modelled;
+    };
+    std::vector<std::unique_ptr<Slot>> spare_;
+    size_t depth_ = 0;
     std::vector<std::string> failures_;
     std::string difference_;
     Decoded written_;  // the last request decoded again after the host's writes
@@ -148,5 +187,8 @@ private:
 
 // Writes text to a log stream and flushes it (nothing when f is null).
 void writeLog(FILE* f, const std::string& s);
+// The same with a line end after the text; `flush` false leaves the line in
+// the stream's buffer.
+void writeLine(FILE* f, std::string_view s, bool flush = true);
 
 }  // namespace kavhost

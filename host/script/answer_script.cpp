@@ -404,7 +404,7 @@ const Rule* Answerer::take(const std::string& key, uint32_t code, bool any) {
     return r;
 }
 
-Reply Answerer::reply(uint32_t code, uint32_t lParam, const std::vector<std::string>& exportNames) {
+Reply Answerer::reply(uint32_t code, uint32_t lParam, const std::vector<std::string>& exportNames, const ExportLayout* row) {
     const Rule* r = nullptr;
     for (const std::string& n : exportNames)
         if (!r) r = take(n, code, false);
@@ -424,11 +424,10 @@ Reply Answerer::reply(uint32_t code, uint32_t lParam, const std::vector<std::str
     }
     out.defaultAnswer = true;
     // The row's default answer (both exports of a shared code have the same).
-    const ExportLayout* row = nullptr;
     for (const std::string& n : exportNames)
         if (!row) row = findLayout(n);
     if (!row) {
-        const std::vector<const ExportLayout*> byCode = layoutsForCode(code);
+        const std::span<const ExportLayout* const> byCode = layoutsWithCode(code);
         if (!byCode.empty()) row = byCode.front();
     }
     switch (row ? row->answer : DefaultAnswer::One) {

@@ -124,7 +124,8 @@ Script parseScript(const std::string& text, const ElementNaming& naming = {});
 class Answerer {
 public:
     explicit Answerer(Script script = {});
-    Reply reply(uint32_t code, uint32_t lParam, const std::vector<std::string>& exportNames);
+    // `row` is the export's row when the caller has it (else it is looked up).
+    Reply reply(uint32_t code, uint32_t lParam, const std::vector<std::string>& exportNames, const ExportLayout* row = nullptr);
     const Script& script() const { return script_; }
 
 private:

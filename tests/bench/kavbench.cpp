@@ -11,11 +11,19 @@
 #include "kavlink.h"
 #include "kavlink_loader.h"
 
+#include "model/audit.h"
+#include "model/model.h"
+#include "model/profile.h"
+#include "run/host.h"
+
 #include <windows.h>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,6 +152,54 @@ int main(int argc, char** argv) {
             ++g_missing;
         }
         init(host, 0);  // the block names this window again
+    }
+
+    {
+        // kavhost answering in this thread, as a command's run has it: the
+        // model and the audit on, the readable log off (--quiet).  The
+        // command-like loop asks for the distance of two points it moves.
+        auto dist = bind<double __stdcall(const PointShape*, const PointShape*)>("VokCalDist2P");
+        std::optional<kavhost::model::Profile> profile;
+        try {
+            profile = kavhost::model::Profile::fromFile(kavhost::model::defaultProfilePath());
+        } catch (const std::exception& e) {
+            std::printf("kavhost: no host profile (%s)\n", e.what());
+            ++g_missing;
+        }
+        const TempFolder temp(L"kavbench-host");
+        auto figure = [&](const char* name, bool withModel, bool recording, double goal) {
+            if (!dist || !profile) return;
+            kavhost::model::Model model(*profile);
+            kavhost::model::Audit audit(profile->values().none);
+            kavhost::HostOptions options;
+            options.model = withModel ? &model : nullptr;
+            options.audit = &audit;
+            options.keepRequests = false;  // as kavhost runs without --picture
+            const std::unique_ptr<FILE, int (*)(FILE*)> record(
+                recording ? _wfopen(temp.file(L"bench.kavrec").c_str(), L"wb") : nullptr, &std::fclose);
+            options.record = record.get();
+            kavhost::Host kavhost(kavhost::Script{}, options);
+            init(kavhost.window(), 0);
+            PointShape a{0, 0}, b{3, 4};
+            volatile double last = 0;
+            report(name, ratio([&] {
+                       b.x += 1;
+                       last = dist(&a, &b);
+                   }, bare), goal);
+            if (withModel && std::fabs(last - std::hypot(b.x, b.y)) > 1e-9 * std::hypot(b.x, b.y)) {
+                std::printf("  %s: the model answered %g for a distance of %g\n", name, static_cast<double>(last),
+                            std::hypot(b.x, b.y));
+                ++g_missing;
+            }
+            if (withModel && !audit.clean()) {
+                std::printf("  %s: the audit lists %s", name, audit.listing().c_str());
+                ++g_missing;
+            }
+            init(host, 0);  // the block names the bench's window again
+        };
+        figure("kavhost quiet (VokCalDist2P)", true, false, 3.00);
+        figure("kavhost recording (VokCalDist2P)", true, true, 10.00);
+        figure("kavhost quiet, --no-model, default answer (VokCalDist2P)", false, false, 3.00);
     }
 
     using BigFn = int32_t __stdcall(BSplineHeader*, BSplineValues*, BSplinePoints*, BSplineValues*, BSplineHeader*,

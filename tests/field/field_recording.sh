@@ -165,8 +165,13 @@ for point in start:crash button:kill midpoint:crash; do
     rm -rf "$work/rec-end"
     mkdir "$work/rec-end"
     KAVLINK_RECORD=$(win "$work/rec-end") KAVTEST_END=$point run "end-$point" --command "$ending" --script "$completed" \
-        --json "$(win "$work/end.json")"
+        --json "$(win "$work/end.json")" --record "$(win "$work/end.rec")"
     [ "$status" -ne 0 ] && ok "twopoint ended at $point: status $status" || bad "twopoint did not end at $point"
+    # kavhost's own recording, written out per event, is flushed when the command crashes it.
+    if [ "${point#*:}" = crash ]; then
+        expect "twopoint $point: kavhost's recording holds every request of its log" \
+            "$(grep -c '"message"' "$work/end.rec")" "$(grep -c . "$work/end.json")"
+    fi
     cut_check "twopoint-$point" "$work/rec-end" "$work/end.json"
     # The event it ended in is kept, without its result.
     case $point in start:*) event=VokProcStartCmd ;; button:*) event=VokProcButtonEvent ;; *) event=VokProcPositionEvent ;; esac

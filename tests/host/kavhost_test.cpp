@@ -10,16 +10,19 @@
 #include "recording_host.h"
 #include "sandbox.h"
 #include "recording/session.h"
+#include "script/host_text.h"
 #include "kav/handles.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
+#include <span>
 #include <sstream>
 
 using namespace kavhost;
@@ -214,6 +217,38 @@ TEST(Decoder, TableHoldsEveryExportOnce) {
         }
 }
 
+// The index gives what a walk along the table gives, for every row.
+TEST(Decoder, IndexFindsEveryRowByNameAndByCode) {
+    for (const ExportLayout& e : exportLayouts()) {
+        EXPECT_EQ(findLayout(e.name), &e) << e.name;
+        std::vector<const ExportLayout*> walked;
+        for (const ExportLayout& o : exportLayouts())
+            if (e.code && o.code == e.code) walked.push_back(&o);
+        const std::span<const ExportLayout* const> indexed = layoutsWithCode(e.code);
+        EXPECT_EQ(std::vector<const ExportLayout*>(indexed.begin(), indexed.end()), walked) << e.name;
+    }
+    EXPECT_EQ(findLayout("VokCalDist2"), nullptr);
+    EXPECT_EQ(findLayout("VokCalDist2PX"), nullptr);
+    EXPECT_TRUE(layoutsWithCode(1).empty());
+}
+
+// Values as "%.15g" prints them, whole numbers included (they skip the formatter).
+TEST(Decoder, PointValuesPrintAsFifteenDigits) {
+    const double values[] = {0, -0.0, 3, -4, 20003, 999999999999999, -999999999999999, 1e15, 1e16, 0.1, 2.5, -1e-300, 1e300};
+    const ExportLayout* row = findLayout("VokCalDist2P");
+    ASSERT_NE(row, nullptr);
+    for (const double d : values) {
+        const PointShape p[2] = {{d, 7}, {-1.5, d}};
+        const Decoded got = decode(row->code, 0, reinterpret_cast<const uint8_t*>(p), sizeof p);
+        char want[2][96];
+        std::snprintf(want[0], sizeof want[0], "(%.15g, 7)", d);
+        std::snprintf(want[1], sizeof want[1], "(-1.5, %.15g)", d);
+        ASSERT_EQ(got.segments.size(), 3u);
+        EXPECT_EQ(got.segments[0].value, want[0]);
+        EXPECT_EQ(got.segments[1].value, want[1]);
+    }
+}
+
 TEST(Decoder, FixedRequestSizes) {
     struct Size {
         const char* name;
@@ -403,6 +438,63 @@ TEST(HostInProcess, JapaneseTextsComeThroughBothWays) {
     const std::vector<Json> lines = hosttest::jsonLines(logs.json);
     ASSERT_FALSE(lines.empty()) << logs.json;
     EXPECT_EQ(lines[0].at("segments").at(0).at("value"), "\"ソ表|ポ\\\\機ミ\"") << logs.json;
+}
+
+// A recording's line and the --json log's line are written without the JSON
+// library; they must be what it writes for the same fields, in this order.
+Json libraryLine(const LoggedRequest& r, bool recording) {
+    const bool exit = r.message == kav::kExitCommandMessage;
+    Json decoded = decodedJson(r.decoded), o = recording || exit ? Json::object() : decoded;
+    o["seq"] = r.seq;
+    o["message"] = r.message;
+    if (exit) o["exports"] = {"VokExitCommand"};
+    else if (recording) {
+        o.update(decoded);
+        o["request"] = hexText(r.request.data(), r.request.size());
+    }
+    o["answer"] = static_cast<int32_t>(r.reply.answer);
+    if (exit) return o;
+    o["writes"] = Json::array();
+    for (const PayloadWrite& w : r.reply.writes) {
+        Json x;
+        x["offset"] = w.offset;
+        if (!recording) x["size"] = w.bytes.size();
+        x["bytes"] = hexText(w.bytes.data(), w.bytes.size());
+        o["writes"].push_back(x);
+    }
+    return o;
+}
+
+TEST(SessionFile, LinesAreWhatTheJsonLibraryWrites) {
+    struct Case {
+        const char* exportName;
+        std::string payload;
+        uint32_t lParam;
+    };
+    const Case cases[] = {
+        {"VokCommandGuide", std::string("quote \" back \\ tab \t nl \n cr \r bs \b ff \f ctl \x01\x1f del \x7f") + '\0', 0},
+        {"VokCommandGuide", "\x83\x5C\x95\x5C|ok", 0},  // code page 932 without its zero: a problem too
+        {"VokCalDist2P", std::string(32, '\x40'), 0},
+        {"VokMarkElement", std::string(10, '\0'), 0},
+        {"VokGetElementLayer", "", 0x12345},
+        {"VokExitCommand", "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.exportName);
+        LoggedRequest r;
+        r.seq = 42;
+        const ExportLayout* row = findLayout(c.exportName);
+        ASSERT_NE(row, nullptr);
+        r.message = row->code ? kav::kRequestMessage : kav::kExitCommandMessage;
+        r.request.assign(c.payload.begin(), c.payload.end());
+        if (row->code) r.decoded = decode(row->code, c.lParam, r.request.data(), r.request.size());
+        r.reply.answer = 0xFFFFFFFE;
+        r.reply.writes = {{3, {0x00, 0xAB, 0x7F}, ""}, {0, {}, ""}};
+        for (const bool recording : {true, false}) {
+            const std::string line = recording ? requestRecord(r) : jsonLogLine(r);
+            EXPECT_EQ(line, jsonLine(libraryLine(r, recording))) << (recording ? "recording" : "log");
+        }
+    }
 }
 
 // ------------------------------------------------------------ kavhost.exe

@@ -5,6 +5,7 @@
 #include "decode/decoder.h"
 #include "decode/layout_table.h"
 #include "kavlink_loader.h"
+#include "temp_folder.h"
 #include "model/audit.h"
 #include "model/conventions.h"
 #include "model/model.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -38,11 +40,10 @@ struct WithModel : ::testing::Test {
     std::unique_ptr<Model> model;
     Audit audit;
     std::unique_ptr<Host> host;
-    void start(const std::string& scriptText = "") {
+    void start(const std::string& scriptText = "", HostOptions o = {}) {
         model = std::make_unique<Model>(profile);
         const Script script = parseScript(scriptText, model->naming());
         model->declare(script.elements);
-        HostOptions o;
         o.model = model.get();
         o.audit = &audit;
         host = std::make_unique<Host>(script, o);
@@ -149,6 +150,36 @@ TEST_F(WithModel, WhatNobodyAnswersOrWritesIsListed) {
     EXPECT_NE(listing.find("VokCalMidP out: 1"), std::string::npos) << listing;
     ASSERT_EQ(audit.failures().size(), 2u);
     EXPECT_NE(audit.failures()[1].find("VokCountStringStyle"), std::string::npos);
+}
+
+// A run that keeps no messages (no --picture) answers, records and lists
+// what nobody answered as one that keeps them all.
+TEST_F(WithModel, KeepingNoMessagesChangesNoAnswerRecordOrListing) {
+    std::string records[2];
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "kept" : "not kept");
+        audit = Audit(profile.values().none);
+        const kavtest::TempFolder folder;
+        const std::unique_ptr<FILE, int (*)(FILE*)> record(_wfopen(folder.file(L"run.kavrec").c_str(), L"w+b"), &std::fclose);
+        ASSERT_TRUE(record);
+        HostOptions o;
+        o.record = record.get();
+        o.keepRequests = keep;
+        start("", o);
+        PointShape a{1, 2}, b{4, 6};
+        EXPECT_EQ(lib().call("VokCalDist2P", Slots{}.ptr(&a).ptr(&b), true).st0, 5.0);
+        call("VokCountStringStyle", {});
+        call("VokExitCommand", {});
+        EXPECT_EQ(host->messageCount(), 3u);
+        EXPECT_EQ(host->requests().size(), keep ? 3u : 0u);
+        EXPECT_NE(audit.listing().find("VokCountStringStyle: 1 (#2)"), std::string::npos) << audit.listing();
+        host.reset();
+        std::rewind(record.get());
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, record.get())) > 0;) records[keep].append(buf, n);
+    }
+    EXPECT_EQ(std::count(records[1].begin(), records[1].end(), '\n'), 3) << records[1];
+    EXPECT_EQ(records[0], records[1]);
 }
 
 TEST(Profile, OverlaysNameOnlyTheirKeysAndRefuseUnknownVersions) {
