@@ -30,7 +30,7 @@ class Audit;
 struct HostOptions {
     FILE* text = nullptr;    // readable log (UTF-8), or none
     FILE* json = nullptr;    // JSON lines, or none
-    FILE* record = nullptr;  // session recording (session.h), or none
+    FILE* record = nullptr;  // session recording (session.h), or none; fresh: the Host sets its buffer
     // The model of the host, asked when no rule answers (none: --no-model);
     // it follows what rules and recordings answer, and the events delivered.
     model::Model* model = nullptr;

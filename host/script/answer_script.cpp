@@ -388,28 +388,34 @@ Script parseScript(const std::string& text, const ElementNaming& naming) {
 Answerer::Answerer(Script script) : script_(std::move(script)) {}
 
 const Rule* Answerer::take(const std::string& key, uint32_t code, bool any) {
-    std::vector<const Rule*> matching;
-    for (const Rule& r : script_.rules) {
-        if (any ? r.any : !key.empty() ? r.key == key : (!r.any && r.key.empty() && r.code == code))
-            matching.push_back(&r);
-    }
-    if (matching.empty()) return nullptr;
+    const auto matches = [&](const Rule& r) {
+        return any ? r.any : !key.empty() ? r.key == key : (!r.any && r.key.empty() && r.code == code);
+    };
+    size_t count = 0;
+    for (const Rule& r : script_.rules) count += matches(r);
+    if (count == 0) return nullptr;
     std::string id = "#";
     if (any) id = "*";
     else if (!key.empty()) id = key;
     else id += std::to_string(code);
     size_t& n = used_[id];
-    const Rule* r = matching[std::min(n, matching.size() - 1)];
+    // The n-th matching rule, the last one again once they are used up.
+    size_t wanted = std::min(n, count - 1);
     ++n;
-    return r;
+    for (const Rule& r : script_.rules)
+        if (matches(r) && wanted-- == 0) return &r;
+    return nullptr;
 }
 
 Reply Answerer::reply(uint32_t code, uint32_t lParam, const std::vector<std::string>& exportNames, const ExportLayout* row) {
     const Rule* r = nullptr;
-    for (const std::string& n : exportNames)
-        if (!r) r = take(n, code, false);
-    if (!r) r = take("", code, false);
-    if (!r) r = take("", code, true);
+    if (!script_.rules.empty()) {
+        static const std::string kNoName;
+        for (const std::string& n : exportNames)
+            if (!r) r = take(n, code, false);
+        if (!r) r = take(kNoName, code, false);
+        if (!r) r = take(kNoName, code, true);
+    }
     Reply out;
     if (r) {
         out.writes = r->writes;
