@@ -45,9 +45,4 @@ std::span<const ExportLayout* const> layoutsWithCode(uint32_t code) {
     return {from, to};
 }
 
-std::vector<const ExportLayout*> layoutsForCode(uint32_t code) {
-    const std::span<const ExportLayout* const> rows = layoutsWithCode(code);
-    return {rows.begin(), rows.end()};
-}
-
 }  // namespace kavhost

@@ -28,6 +28,5 @@ std::span<const ExportLayout> exportLayouts();
 const ExportLayout* findLayout(std::string_view name);
 // Every export that sends `code` as RequestMessage, in the table's order.
 std::span<const ExportLayout* const> layoutsWithCode(uint32_t code);
-std::vector<const ExportLayout*> layoutsForCode(uint32_t code);
 
 }  // namespace kavhost

@@ -37,7 +37,7 @@ Json argumentsJson(const std::vector<VARTYPE>& types, const std::vector<std::str
 
 std::string exportNamesOf(uint32_t code) {
     std::string names;
-    for (const ExportLayout* e : layoutsForCode(code)) names += (names.empty() ? "" : " | ") + std::string(e->name);
+    for (const ExportLayout* e : layoutsWithCode(code)) names += (names.empty() ? "" : " | ") + std::string(e->name);
     return names;
 }
 
@@ -220,17 +220,9 @@ struct LineWriter {
     }
     // Bytes as hexText writes them ("0A 1B"), quoted.
     void hex(const uint8_t* p, size_t n) {
-        static const char digits[] = "0123456789ABCDEF";
-        const size_t at = out.size();
-        out.resize(at + 2 + (n ? 3 * n - 1 : 0));
-        char* q = out.data() + at;
-        *q++ = '"';
-        for (size_t i = 0; i < n; ++i) {
-            if (i) *q++ = ' ';
-            *q++ = digits[p[i] >> 4];
-            *q++ = digits[p[i] & 15];
-        }
-        *q = '"';
+        out += '"';
+        appendHex(out, p, n);
+        out += '"';
     }
     void decoded(const Decoded& d) {
         key("code"), number(d.code);

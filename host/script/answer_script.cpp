@@ -306,7 +306,7 @@ Script parseScript(const std::string& text, const ElementNaming& naming) {
             int64_t code = 0;
             if (w[1] == "*") r.any = true;
             else if (parseInteger(w[1], code)) {
-                if (layoutsForCode(static_cast<uint32_t>(code)).empty())
+                if (layoutsWithCode(static_cast<uint32_t>(code)).empty())
                     throw ScriptError(lineNo, "no export sends command code " + w[1]);
                 r.code = static_cast<uint32_t>(code);
             } else if (w[1].find_first_not_of("0123456789") == std::string::npos ||

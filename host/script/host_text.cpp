@@ -101,16 +101,22 @@ std::string describeHresult(long hr) {
     return text.empty() ? head : head + " (" + text + ")";
 }
 
-std::string hexText(const uint8_t* p, size_t n, size_t limit) {
+void appendHex(std::string& out, const uint8_t* p, size_t n) {
     static const char digits[] = "0123456789ABCDEF";
+    const size_t at = out.size();
+    out.resize(at + (n ? 3 * n - 1 : 0));
+    char* q = out.data() + at;
+    for (size_t i = 0; i < n; ++i) {
+        if (i) *q++ = ' ';
+        *q++ = digits[p[i] >> 4];
+        *q++ = digits[p[i] & 15];
+    }
+}
+
+std::string hexText(const uint8_t* p, size_t n, size_t limit) {
     const size_t shown = limit && n > limit ? limit : n;
     std::string s;
-    s.reserve(shown * 3 + 4);
-    for (size_t i = 0; i < shown; ++i) {
-        if (i) s += ' ';
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
+    appendHex(s, p, shown);
     if (shown < n) s += " ...";
     return s;
 }

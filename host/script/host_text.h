@@ -28,6 +28,8 @@ std::string hex32(uint32_t value);
 // refuses anything but pairs of hex digits separated by single spaces (by
 // nothing when not `spaced`: "01ABFF").
 std::string hexText(const uint8_t* bytes, size_t n, size_t limit = 0);
+// The same appended to `out`, all `n` bytes.
+void appendHex(std::string& out, const uint8_t* bytes, size_t n);
 bool fromHex(const std::string& text, std::vector<uint8_t>& out, bool spaced = true);
 
 }  // namespace kavhost
